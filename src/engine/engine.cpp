@@ -1,0 +1,90 @@
+// The engine object's construction, its message box, status-pane and log-line helpers.
+#include "engine.h"
+
+#include <cstdio>
+
+#include "text_ops.h"
+
+namespace kolvane {
+
+CKolvaneEngine::CKolvaneEngine(CKolvaneDocData& doc, CRunHost& host, const IClock& clock)
+    : m_doc(doc), m_host(host), m_clock(clock) {}
+
+namespace {
+// The text of a buffer that holds bytes followed by two NULs: up to its first NUL.
+std::string_view TextOf(const std::string& buffer) {
+    if (buffer.empty()) return {};
+    std::string_view all(buffer.data(), buffer.size() - 2);
+    auto nul = all.find('\0');
+    return nul == std::string_view::npos ? all : all.substr(0, nul);
+}
+
+void Fill(std::string& buffer, std::string_view bytes) {
+    buffer.assign(bytes);
+    buffer.push_back('\0');
+    buffer.push_back('\0');
+}
+}  // namespace
+
+std::string_view CKolvaneEngine::RuleText() const {
+    return TextOf(m_ruleText);
+}
+std::string_view CKolvaneEngine::ScanText() const {
+    return TextOf(m_scanText);
+}
+std::string_view CKolvaneEngine::TemplateText() const {
+    return TextOf(m_templateText);
+}
+void CKolvaneEngine::SetRuleText(std::string_view bytes) {
+    Fill(m_ruleText, bytes);
+}
+void CKolvaneEngine::SetScanText(std::string_view bytes) {
+    Fill(m_scanText, bytes);
+}
+void CKolvaneEngine::SetTemplateText(std::string_view bytes) {
+    Fill(m_templateText, bytes);
+}
+
+void CKolvaneEngine::Message(std::string_view text, EMessageIcon icon) {
+    m_host.MessageBox(text, icon);
+}
+
+std::string CKolvaneEngine::FullPath(std::string_view dir, std::string_view name) {
+    return JoinPath(dir, name);
+}
+
+void CKolvaneEngine::PumpMessages() {
+    m_host.PumpMessages();
+}
+
+void CKolvaneEngine::ShowScanProgress(std::string_view text, int percent, bool scanning) {
+    if (text == "Ready") {
+        m_host.SetPaneText(0, "Ready");
+        m_host.SetPaneText(1, "");
+        m_host.SetPaneText(2, "");
+    } else {
+        std::string pane0 = (scanning ? "Sanning -> " : "Uploading -> ") + std::string(text);
+        std::string pane1 = percent < 0 ? " " : "File " + std::to_string(percent) + " %processed";
+        std::string pane2 = std::to_string(m_nScanIndex + 1) + " out of " +
+                            std::to_string(m_nScanCount) + " searched";
+        m_host.SetPaneText(0, pane0);
+        m_host.SetPaneText(1, pane1);
+        m_host.SetPaneText(2, pane2);
+    }
+    PumpMessages();
+}
+
+void CKolvaneEngine::AppendLogLine(std::string_view line) {
+    switch (m_doc.m_log.Append(line)) {
+        case CLogStore::EAppend::Shown:
+            m_host.ShowLogLine(line);
+            break;
+        case CLogStore::EAppend::LimitNotice:
+            m_host.ShowLogLine(CLogStore::kLineLimitNotice);
+            break;
+        case CLogStore::EAppend::Dropped:
+            break;
+    }
+}
+
+}  // namespace kolvane

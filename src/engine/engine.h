@@ -1,0 +1,139 @@
+// The merge engine of one log window: the view's part of a loaded rule.
+//
+// CKolvaneEngine holds what the log window's view holds for a run (the rule text while it is
+// parsed, the template text, the scan text of the file being scanned, the run's date and time
+// texts, the error log, the upload and remote flags) and carries out the engine's operations
+// on the document's data (CKolvaneDocData), which it borrows. Everything it says goes through
+// the run host. Operations return 1 for success and 0 for a failure they have already reported.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "clock.h"
+#include "doc_data.h"
+#include "file_io.h"
+#include "run_host.h"
+
+namespace kolvane {
+
+enum class ELogKind { Plain, CantContinue, Excluding };
+
+// Limits of the rule file and of the texts the engine builds.
+inline constexpr std::size_t kMaxLine = 1024;
+inline constexpr std::size_t kMaxKeyValue = 259;
+inline constexpr std::size_t kMaxRulePath = 2047;
+inline constexpr std::size_t kMaxEntry = 1023;
+inline constexpr std::size_t kMarkerBuffer = 1024;
+
+class CKolvaneEngine {
+  public:
+    CKolvaneEngine(CKolvaneDocData& doc, CRunHost& host, const IClock& clock);
+    CKolvaneEngine(const CKolvaneEngine&) = delete;
+    CKolvaneEngine& operator=(const CKolvaneEngine&) = delete;
+
+    CKolvaneDocData& Doc() { return m_doc; }
+    CRunHost& Host() { return m_host; }
+
+    // --- Run state set by the rule reader ---------------------------------------------------
+    bool m_bEditing = false;     // the editor's tolerant mode: no message boxes, no error log
+    bool m_bUpload = false;      // the rule gave "outputfile ftpurl"
+    bool m_bRemote = false;      // some scan file has the FTP or HTTP flag
+    bool m_bRuleLoaded = false;  // the rule and the template are in memory
+    bool m_bSystemEntries = false;
+    bool m_bOpenErrorLog = true;  // cleared by the runner's check mode: the parse opens no log
+
+    // --- Rule-file reader -------------------------------------------------------------------
+    int ReadRuleFile();
+    int ParseRuleFile();
+    int ParseScanVarLines(CScanFile& entry, std::size_t start, std::size_t end);
+    int ParseScanVarRule(std::string_view definition, CScanVar& var, std::string_view name);
+    int CheckHttpUrl(CScanFile& entry);
+    void ReleaseRuleText() {
+        m_ruleText.clear();
+        m_ruleText.shrink_to_fit();
+    }
+    // Sets the rule text directly (as if read); for the fuzzers and tests.
+    void SetRuleText(std::string_view bytes);
+
+    // --- Rule-file writer -------------------------------------------------------------------
+    int WriteRuleFile();
+
+    // --- Error log and the run's date and time ----------------------------------------------
+    int OpenErrorLog(std::string_view dir, std::string_view name);
+    void LogEntry(std::string_view text, ELogKind kind = ELogKind::Plain);
+    void LogNote(const std::string& text) { LogEntry(text, ELogKind::Plain); }
+    void CloseErrorLog() { m_errorLog.Close(); }
+    bool ErrorLogOpen() const { return m_errorLog.IsOpen(); }
+    void FormatSysDate();
+    void FormatSysTime();
+    const std::string& DateText() const { return m_strDate; }
+    const std::string& TimeText() const { return m_strTime; }
+    // Where entries go while the error log is closed: nowhere, unless a sink is set (the runner's
+    // check mode sends them to standard error).
+    void SetEntrySink(void (*sink)(std::string_view entry)) { m_entrySink = sink; }
+
+    // --- Scan extraction --------------------------------------------------------------------
+    int ReadScanFile(std::string_view dir, std::string_view name, std::size_t* length = nullptr);
+    int ScanFileVars(CScanFile& entry, std::string_view name);
+    int ExtractScanVars(CScanFile& entry);
+    void ExtractLineColumn(CScanVar& var);
+    void ExtractWholeFile(CScanVar& var);
+    void ReleaseScanText() {
+        m_scanText.clear();
+        m_scanText.shrink_to_fit();
+    }
+    // Sets the scan text directly (as if read); for the fuzzers, tests and benchmarks.
+    void SetScanText(std::string_view bytes);
+
+    // --- Template merge ---------------------------------------------------------------------
+    int ReadTemplateFile();
+    int OpenOutputFile();
+    int MergeTemplate();
+    void ReleaseTemplate() {
+        m_templateText.clear();
+        m_templateText.shrink_to_fit();
+    }
+    bool HasTemplate() const { return !m_templateText.empty(); }
+    void SetTemplateText(std::string_view bytes);
+
+    // --- Status panes, message pump and log lines -------------------------------------------
+    void SetPane(int pane, std::string_view text) { m_host.SetPaneText(pane, text); }
+    void ShowScanProgress(std::string_view text, int percent, bool scanning);
+    void PumpMessages();
+    void AppendLogLine(std::string_view line);
+    int m_nScanIndex = 0;  // 0-based index of the scan file being scanned
+    int m_nScanCount = 0;  // number of scan files of the run
+
+    // Path joining of the engine (template, output, error log and scan files alike).
+    static std::string FullPath(std::string_view dir, std::string_view name);
+
+  private:
+    std::string_view RuleText() const;
+    std::string_view ScanText() const;
+    std::string_view TemplateText() const;
+    void Message(std::string_view text, EMessageIcon icon = EMessageIcon::Plain);
+    int ParseCommandSection(std::size_t start, std::size_t end);
+    int ReadRequiredKey(std::string_view key, std::size_t start, std::size_t end,
+                        std::string& field, std::string_view absentMessage);
+    int ValueTooLong(std::string_view key, const std::string& value);
+    void ExtractPattern(CScanVar& var, bool crlf);
+
+    CKolvaneDocData& m_doc;
+    CRunHost& m_host;
+    const IClock& m_clock;
+
+    std::string m_ruleText;      // bytes + 2 NULs while the rule is read and parsed
+    std::string m_scanText;      // bytes + 2 NULs of the scan file being scanned
+    std::string m_templateText;  // bytes + 2 NULs, kept across scheduled runs
+    std::string m_strSection;    // the section text whose variable lines are being read
+    bool m_bRefused = false;     // a variable line refused the whole parse (a name too long)
+    std::string m_strDate;
+    std::string m_strTime;
+    CAppendFile m_errorLog;
+    CAtomicFile m_output;
+    void (*m_entrySink)(std::string_view) = nullptr;
+};
+
+}  // namespace kolvane

@@ -1,0 +1,182 @@
+// POSIX implementation of the engine's file layer.
+#include "file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace kolvane {
+namespace {
+
+bool WriteAll(int fd, const char* p, std::size_t n) {
+    while (n > 0) {
+        ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += w;
+        n -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+std::string DirectoryOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+}  // namespace
+
+EReadResult ReadWholeFile(const std::string& path, std::size_t maxSize, std::string& data,
+                          std::size_t* length) {
+    data.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return EReadResult::OpenFailed;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return EReadResult::OpenFailed;
+    }
+    std::size_t size = static_cast<std::size_t>(st.st_size);
+    if (length) *length = size;
+    if (size == 0) {
+        ::close(fd);
+        return EReadResult::Empty;
+    }
+    if (size > maxSize) {
+        ::close(fd);
+        return EReadResult::TooBig;
+    }
+    data.resize(size + 2);
+    std::size_t got = 0;
+    while (got < size) {
+        ssize_t r = ::read(fd, data.data() + got, size - got);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;  // an error, or the file shrank since it was measured
+        got += static_cast<std::size_t>(r);
+    }
+    ::close(fd);
+    if (got != size) {
+        data.clear();
+        return EReadResult::ReadFailed;
+    }
+    data[size] = '\0';
+    data[size + 1] = '\0';
+    return EReadResult::Ok;
+}
+
+CAtomicFile::~CAtomicFile() {
+    Abandon();
+}
+
+bool CAtomicFile::Open(const std::string& target) {
+    Abandon();
+    m_strTarget = target;
+    std::string dir = DirectoryOf(target);
+    auto slash = target.rfind('/');
+    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (base.empty()) return false;
+    m_strTemp = (dir == "/" ? std::string("/") : dir + "/") + "." + base + ".kolvane-XXXXXX";
+    m_fd = ::mkstemp(m_strTemp.data());
+    if (m_fd < 0) {
+        m_strTemp.clear();
+        return false;
+    }
+    ::fcntl(m_fd, F_SETFD, FD_CLOEXEC);
+    m_bFailed = false;
+    m_buffer.clear();
+    m_buffer.reserve(64 * 1024);
+    return true;
+}
+
+bool CAtomicFile::Flush() {
+    if (m_bFailed) return false;
+    if (!m_buffer.empty() && !WriteAll(m_fd, m_buffer.data(), m_buffer.size())) m_bFailed = true;
+    m_buffer.clear();
+    return !m_bFailed;
+}
+
+bool CAtomicFile::Write(std::string_view bytes) {
+    if (m_fd < 0 || m_bFailed) return false;
+    if (m_buffer.size() + bytes.size() <= m_buffer.capacity()) {
+        m_buffer.append(bytes);
+        return true;
+    }
+    if (!Flush()) return false;
+    if (bytes.size() >= m_buffer.capacity()) {
+        if (!WriteAll(m_fd, bytes.data(), bytes.size())) m_bFailed = true;
+        return !m_bFailed;
+    }
+    m_buffer.append(bytes);
+    return true;
+}
+
+bool CAtomicFile::Commit() {
+    if (m_fd < 0) return false;
+    if (!Flush()) {
+        Abandon();
+        return false;
+    }
+    struct stat st {};
+    mode_t mode;
+    if (::stat(m_strTarget.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    bool ok = ::fchmod(m_fd, mode) == 0 && ::fsync(m_fd) == 0;
+    ok = (::close(m_fd) == 0) && ok;
+    m_fd = -1;
+    if (ok && ::rename(m_strTemp.c_str(), m_strTarget.c_str()) == 0) {
+        m_strTemp.clear();
+        return true;
+    }
+    ::unlink(m_strTemp.c_str());
+    m_strTemp.clear();
+    return false;
+}
+
+void CAtomicFile::Abandon() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_strTemp.empty()) {
+        ::unlink(m_strTemp.c_str());
+        m_strTemp.clear();
+    }
+    m_buffer.clear();
+}
+
+bool CAppendFile::Open(const std::string& path) {
+    Close();
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
+                  0666);
+    if (m_fd < 0) return false;
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool CAppendFile::Write(std::string_view bytes) {
+    return m_fd >= 0 && WriteAll(m_fd, bytes.data(), bytes.size());
+}
+
+void CAppendFile::Close() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+}
+
+}  // namespace kolvane

@@ -1,0 +1,462 @@
+// The rule-file reader: loading and checking the rule text, and parsing its &command section,
+// its scan-file sections and their variable lines into the rule model.
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "engine.h"
+#include "text_ops.h"
+#include "url_split.h"
+
+namespace kolvane {
+namespace {
+
+constexpr std::string_view kCantContinue = "!\n***  Can't continue  ***";
+
+// The value of the run of digits at `pos`, saturating at INT_MAX; `end` receives the position
+// after the run.
+int ReadDigits(std::string_view text, std::size_t pos, std::size_t* end = nullptr) {
+    long long value = 0;
+    while (pos < text.size() && IsDigit(text[pos])) {
+        value = std::min<long long>(value * 10 + (text[pos] - '0'), INT_MAX);
+        ++pos;
+    }
+    if (end) *end = pos;
+    return static_cast<int>(value);
+}
+
+std::string Format(const char* fmt, long value) {
+    char buf[256];
+    std::snprintf(buf, sizeof buf, fmt, value);
+    return buf;
+}
+
+}  // namespace
+
+int CKolvaneEngine::ReadRuleFile() {
+    const std::string& path = m_doc.m_strRulePath;
+    if (path.size() > kMaxRulePath) {
+        Message(Format("Rule file path is longer than %ld characters which is this application's "
+                       "max",
+                       long(kMaxRulePath)) +
+                std::string(kCantContinue));
+        return 0;
+    }
+    std::string name(FileNameOf(path));
+    SetPane(0, "Reading " + name);
+    switch (ReadWholeFile(path, kMaxFileSize, m_ruleText)) {
+        case EReadResult::Ok:
+            break;
+        case EReadResult::OpenFailed:
+            Message("Couldn't Open rule file: " + name + "!\nKolvane aborted by application!");
+            return 0;
+        case EReadResult::Empty:
+            Message("Rule file " + name + " is Empty!\nKolvane aborted by application!");
+            return 0;
+        case EReadResult::TooBig:
+            Message(Format("Max allowed Rule file size is %ld!\nKolvane aborted by application!",
+                           long(kMaxFileSize)));
+            return 0;
+        case EReadResult::ReadFailed:
+            Message("Failed to read " + name + "!\nKolvane aborted by application!");
+            return 0;
+    }
+    std::size_t endLength = 0;
+    std::size_t firstEnd = FindLineEnd(RuleText(), 0, &endLength);
+    if (endLength == 0 || firstEnd > kMaxLine) {
+        ReleaseRuleText();
+        Message(
+            Format("Rule File contains lines longer than %ld characters\nwhich is this "
+                   "application's max!\r\nMust abort the Kolvane",
+                   long(kMaxLine)));
+        return 0;
+    }
+    SetPane(0, "Ready");
+    return 1;
+}
+
+// Refuses a key value that does not fit the model; 1 when it fits.
+int CKolvaneEngine::ValueTooLong(std::string_view where, const std::string& value) {
+    if (value.size() <= kMaxKeyValue) return 0;
+    if (!m_bEditing)
+        Message("Value of " + std::string(where) + " is longer than " +
+                std::to_string(kMaxKeyValue) + " characters which is this application's max" +
+                std::string(kCantContinue));
+    return 1;
+}
+
+int CKolvaneEngine::ReadRequiredKey(std::string_view key, std::size_t start, std::size_t end,
+                                    std::string& field, std::string_view absentMessage) {
+    std::string value;
+    if (!GetKeyValue(RuleText(), key, start, end, value)) {
+        field.clear();
+        if (m_bEditing) return 1;
+        Message(absentMessage);
+        return 0;
+    }
+    if (ValueTooLong(std::string(key) + " in &command section", value)) {
+        field.clear();
+        return m_bEditing ? 1 : 0;
+    }
+    field = value;
+    return 1;
+}
+
+int CKolvaneEngine::ParseCommandSection(std::size_t start, std::size_t end) {
+    CCommandSection& cmd = m_doc.m_cmd;
+    std::string_view text = RuleText();
+    std::string value;
+    // Reads an optional key; 1 present, 0 absent, -1 refused as too long.
+    auto optional = [&](std::string_view key) -> int {
+        if (!GetKeyValue(text, key, start, end, value)) return 0;
+        if (ValueTooLong(std::string(key) + " in &command section", value)) {
+            value.clear();
+            return m_bEditing ? 0 : -1;
+        }
+        return 1;
+    };
+
+    if (!ReadRequiredKey("templatefile name", start, end, cmd.m_strTemplateName,
+                         "Empty or no template file name specified in &command section!\n***  "
+                         "Can't continue  ***") ||
+        !ReadRequiredKey("templatefile path", start, end, cmd.m_strTemplatePath,
+                         "Empty or no template file path specified in &command section!\n***  "
+                         "Can't continue  ***") ||
+        !ReadRequiredKey("outputfile name", start, end, cmd.m_strOutputName,
+                         "Empty or no output file name specified in &command section!\n***  "
+                         "Can't continue  ***"))
+        return 0;
+
+    bool shortInterval = false;
+    int givenSeconds = 0;
+    cmd.m_nInterval = 0;
+    int found = optional("reschedule interval");
+    if (found < 0) return 0;
+    if (found > 0) {
+        double number = std::strtod(value.c_str(), nullptr);
+        if (std::isnan(number)) number = 0;
+        number = std::fabs(number);
+        double seconds;
+        if (value.find_first_of("Hh") != std::string::npos) {
+            seconds = number * 3600;
+        } else if (value.find_first_of("Mm") != std::string::npos) {
+            seconds = number * 60;
+        } else {
+            seconds = number;
+            if (seconds < 10) {
+                givenSeconds = static_cast<int>(number);
+                seconds = 10;
+                shortInterval = true;
+            }
+        }
+        cmd.m_nInterval = seconds >= double(INT_MAX) ? INT_MAX : static_cast<int>(seconds);
+    }
+
+    if (!ReadRequiredKey("outputfile path", start, end, cmd.m_strOutputPath,
+                         "Empty or no output file path specified in &command section!\n***  "
+                         "Can't continue  ***"))
+        return 0;
+
+    m_bUpload = false;
+    found = optional("outputfile ftpurl");
+    if (found < 0) return 0;
+    if (found > 0) {
+        cmd.m_strUploadUrl = value;
+        m_bUpload = true;
+        struct {
+            std::string_view key;
+            std::string* field;
+            std::string fallback;
+        } uploadKeys[] = {
+            {"outputfile userid", &cmd.m_strUploadUserId, "anonymous"},
+            {"outputfile password", &cmd.m_strUploadPassword, ""},
+            {"outputfile serverdir", &cmd.m_strUploadServerDir, ""},
+            {"outputfile serverfile name", &cmd.m_strUploadServerFile, cmd.m_strOutputName},
+        };
+        for (auto& k : uploadKeys) {
+            found = optional(k.key);
+            if (found < 0) return 0;
+            *k.field = found > 0 ? value : k.fallback;
+        }
+    }
+
+    if (!ReadRequiredKey("errorlogfile name", start, end, cmd.m_strErrorLogName,
+                         "Empty or no error log file name specified in &command section!\n***  "
+                         "Can't continue  ***") ||
+        !ReadRequiredKey("errorlogfile path", start, end, cmd.m_strErrorLogPath,
+                         "Empty or no error log file path specified in &command section!\n***  "
+                         "Can't continue  ***"))
+        return 0;
+
+    if (!m_bEditing && m_bOpenErrorLog) OpenErrorLog(cmd.m_strErrorLogPath, cmd.m_strErrorLogName);
+    if (shortInterval && !m_bEditing)
+        LogEntry("Your ReSchedule Interval of " + std::to_string(givenSeconds) +
+                 " seconds is less than the 10 second minimum interval!\r\n    Interval reset to "
+                 "10 seconds by Kolvane!\r\n");
+    return 1;
+}
+
+int CKolvaneEngine::ParseRuleFile() {
+    PumpMessages();
+    std::string_view text = RuleText();
+    m_bRemote = false;
+    m_bRefused = false;
+    std::size_t command = FindText(text, "&command");
+    if (command == npos) {
+        if (m_bEditing) return 1;
+        Message("No &command section specified in Rule File!\n***  Can't continue  ***");
+        return 0;
+    }
+    std::size_t firstScan = FindText(text, "&scanfile");
+    if (firstScan == npos) {
+        if (m_bEditing) return 1;
+        Message("No &scanfile sections specified in Rule File!\n***  Can't continue  ***");
+        return 0;
+    }
+    if (!ParseCommandSection(command, firstScan)) return 0;
+
+    for (int n = 1;; ++n) {
+        std::string section = "scanfile" + std::to_string(n);
+        std::size_t start = FindText(text, section);
+        if (start == npos) return 1;
+        m_strSection = section;
+        std::size_t end = FindText(text, "scanfile" + std::to_string(n + 1));
+        if (end == npos) end = text.size();
+
+        std::string value;
+        const std::string nameMessage =
+            "Empty or no scan file name specified in &" + section + "!\n***  Can't continue  ***";
+        auto key = [&](std::string_view k) -> int {  // 1 present, 0 absent, -1 too long
+            if (!GetKeyValue(text, k, start, end, value)) return 0;
+            if (ValueTooLong(std::string(k) + " in &" + section, value)) {
+                value.clear();
+                return m_bEditing ? 0 : -1;
+            }
+            return 1;
+        };
+
+        int found = key("scanfile name");
+        if (found <= 0) {
+            if (found == 0 && !m_bEditing) Message(nameMessage);
+            return m_bEditing ? 1 : 0;
+        }
+        CScanFile* entry = m_doc.m_scanFiles.AddNewScanFile();
+        entry->m_strName = value;
+        entry->m_nNumber = n;
+
+        found = key("scanfile path");
+        if (found < 0) return 0;
+        if (found == 0 && !m_bEditing) {
+            Message(nameMessage);
+            return 0;
+        }
+        entry->m_strPath = found > 0 ? value : "";
+
+        if ((found = key("ftpurl")) != 0) {
+            if (found < 0) return 0;
+            entry->m_strUrl = value;
+            entry->m_bFtp = 1;
+        } else if ((found = key("httpurl")) != 0) {
+            if (found < 0) return 0;
+            entry->m_strUrl = value;
+            entry->m_bHttp = 1;
+            if (!CheckHttpUrl(*entry) && !m_bEditing) {
+                Message("Invalid http URL for: " + value + "!\n***  Can't continue  ***");
+                return 0;
+            }
+        }
+
+        if (entry->m_bFtp || entry->m_bHttp) {
+            found = key("userid");
+            if (found < 0) return 0;
+            entry->m_strUserId = found > 0 ? value : (entry->m_bFtp ? "anonymous" : "");
+            found = key("userpw");
+            if (found < 0) return 0;
+            entry->m_strUserPw = found > 0 ? value : "";
+            if (entry->m_strServerDir.empty()) {
+                if ((found = key("serverdir")) < 0) return 0;
+                if (found > 0) entry->m_strServerDir = value;
+            }
+            if (entry->m_strServerFile.empty()) {
+                if ((found = key("serverfile")) < 0) return 0;
+                if (found > 0) {
+                    entry->m_strServerFile = value;
+                } else if (entry->m_bFtp && !m_bEditing) {
+                    Message("Empty or no server file name to fetch via ftp in &" + section +
+                            "!\n***  Must specify the file on the server if define server URL  "
+                            "***\n***  Can't continue  ***");
+                    return 0;
+                }
+            }
+            m_bRemote = true;
+        }
+
+        std::size_t nameAt = FindText(text, "scanfile name", start);
+        std::size_t lines = SkipLines(text, nameAt, 2);
+        ParseScanVarLines(*entry, lines, end);
+        if (m_bRefused) return 0;
+    }
+}
+
+int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::size_t end) {
+    std::string_view text = RuleText();
+    int n = 1;
+    for (;;) {
+        std::size_t endLength = 0;
+        std::size_t lineEnd = FindLineEnd(text, pos, &endLength);
+        if (lineEnd - pos > kMaxLine) {
+            LogEntry(Format("Scan Variable line length > %ld!", long(kMaxLine)),
+                     ELogKind::CantContinue);
+            return m_bEditing ? 1 : 0;
+        }
+        std::string_view line = TrimView(text.substr(pos, lineEnd - pos));
+        std::size_t comment = line.find("&&");
+        if (comment != npos) line = line.substr(0, comment);
+        std::size_t next = lineEnd + endLength;
+        if (comment == 0) {  // a comment line uses no number
+            if (endLength == 0) {
+                entry.m_nNextVarNo = n;
+                return 1;
+            }
+            pos = next;
+            continue;
+        }
+        std::size_t eq = line.find('=');
+        if (eq == npos) {
+            entry.m_nNextVarNo = n;
+            return 1;
+        }
+        std::string_view name = TrimView(line.substr(0, eq));
+        if (name.size() > kMaxName) {
+            if (!m_bEditing) {
+                Message("Scan Variable name in &" + m_strSection + " is longer than " +
+                        std::to_string(kMaxName) + " characters which is this application's max" +
+                        std::string(kCantContinue));
+                m_bRefused = true;
+            }
+            return 0;
+        }
+        CScanVar* var = m_doc.m_scanVars.AddNewVar();
+        if (!var) {
+            LogEntry("Error creating scan variable!  Can't go on!", ELogKind::CantContinue);
+            return 0;
+        }
+        var->m_nScanFile = entry.m_nNumber;
+        var->m_nVarNo = n;
+        var->m_szName = std::string(name);
+        if (!ParseScanVarRule(line.substr(eq + 1), *var, name)) return 0;
+        if (var->m_nRule == kRuleWholeFile || next >= end || endLength == 0) {
+            entry.m_nNextVarNo = n + 1;
+            return 1;
+        }
+        pos = next;
+        ++n;
+    }
+}
+
+int CKolvaneEngine::ParseScanVarRule(std::string_view def, CScanVar& var, std::string_view name) {
+    auto refuse = [&](std::string_view message) {
+        LogEntry("Scan Variable (" + std::string(name) + ") in the " + m_strSection +
+                     " Section:\r\n" + std::string(message),
+                 ELogKind::CantContinue);
+        return 0;
+    };
+
+    if (FindText(def, "?all?") != npos) {
+        var.m_nRule = kRuleWholeFile;
+        return 1;
+    }
+    std::size_t q = def.find("??");
+    if (q == npos) return refuse("Must contain extract or copy definition (???? or ??nnn]!");
+
+    std::size_t separatorEnd;
+    if (q + 2 < def.size() && IsDigit(def[q + 2])) {
+        std::size_t digitsEnd = 0;
+        int count = ReadDigits(def, q + 2, &digitsEnd);
+        if (def.substr(digitsEnd, 2) != "??") return refuse("Copy definition must be ??digits|");
+        var.m_nRule = kRuleCopy;
+        var.m_nCopyCount = count;
+        separatorEnd = digitsEnd + 2;
+    } else {
+        if (def.substr(q + 2, 2) != "??") return refuse("Extract definition must be  ??|");
+        var.m_nRule = kRuleExtract;
+        var.m_nCopyCount = 0;
+        separatorEnd = q + 4;
+    }
+
+    std::size_t colons = def.find("::", separatorEnd);
+    std::string_view endText =
+        def.substr(separatorEnd, colons == npos ? npos : colons - separatorEnd);
+    std::string_view startText = def.substr(0, q);
+    if (startText.size() < 3) return refuse("Start definition must be at least 3 char!");
+    if (startText.size() > kMaxPattern)
+        return refuse(
+            Format("Start definition > %ld characters which is the limit!", long(kMaxPattern)));
+    if (var.m_nRule == kRuleExtract) {
+        if (endText.size() < 2) return refuse("End definition must be at least 2 char!");
+        if (endText.size() > kMaxPattern)
+            return refuse(
+                Format("End definition > %ld characters which is the limit!", long(kMaxPattern)));
+    }
+
+    // A definition that names a row and then a column is a line-column range.
+    std::size_t r = FindText(def, "r");
+    if (r != npos && r + 1 < def.size() && IsDigit(def[r + 1])) {
+        std::size_t c = FindText(def, "c");
+        if (c != npos && c > r && c + 1 < def.size() && IsDigit(def[c + 1])) {
+            var.m_nRule = kRuleLineColumn;
+            var.m_nStartLine = ReadDigits(def, r + 1);
+            var.m_nStartCol = ReadDigits(def, c + 1);
+            std::size_t from = separatorEnd - 1;
+            std::size_t r2 = FindText(def, "r", from);
+            std::size_t c2 = FindText(def, "c", from);
+            if (r2 == npos || r2 + 1 >= def.size() || !IsDigit(def[r2 + 1]) || c2 == npos ||
+                c2 < r2 || c2 + 1 >= def.size() || !IsDigit(def[c2 + 1]))
+                return refuse("Ending RowColumn is miss defined!");
+            var.m_nEndLine = ReadDigits(def, r2 + 1);
+            var.m_nEndCol = ReadDigits(def, c2 + 1);
+            return 1;
+        }
+    }
+
+    var.m_szStartPattern = std::string(TrimView(startText));
+    if (var.m_nRule == kRuleExtract) var.m_szEndPattern = std::string(TrimView(endText));
+    if (colons != npos) {
+        for (std::size_t i = colons; i < def.size() && def[i] != '\n'; ++i) {
+            if (IsDigit(def[i])) {
+                var.m_nInstance = ReadDigits(def, i);
+                break;
+            }
+        }
+    }
+    return 1;
+}
+
+int CKolvaneEngine::CheckHttpUrl(CScanFile& entry) {
+    SUrlParts parts;
+    if (!SplitUrl(entry.m_strUrl, parts) && !SplitUrl("http://" + entry.m_strUrl, parts)) {
+        LogEntry("Invalid HTTP URL for: " + entry.m_strServerFile);
+        return 0;
+    }
+    const std::string& path = parts.path;
+    if (path.empty()) return 1;
+    entry.m_strUrl = SchemeAndHost(parts);
+    if (path.find('.') != npos) {
+        std::size_t cut = path.rfind('/');
+        if (cut == npos) cut = path.rfind('\\');
+        if (cut == npos) {
+            entry.m_strServerFile = path;
+        } else {
+            entry.m_strServerDir = path.substr(0, cut);
+            entry.m_strServerFile = path.substr(cut + 1);
+        }
+    } else if (path != "/") {
+        entry.m_strServerDir = path;
+    }
+    return 1;
+}
+
+}  // namespace kolvane

@@ -1,0 +1,93 @@
+// The rule-file writer: the model written back as a rule file, line for line, CR LF, whole or
+// not at all.
+#include <cstdio>
+#include <string>
+
+#include "engine.h"
+
+namespace kolvane {
+
+int CKolvaneEngine::WriteRuleFile() {
+    const std::string& path = m_doc.m_strRulePath;
+    CAtomicFile file;
+    auto failed = [&] {
+        file.Abandon();
+        LogEntry("Couldn't Open Rule File: " + path + "!\r\n*** Rule File not written! ***");
+        return 0;
+    };
+    if (!file.Open(path)) return failed();
+
+    std::string out;
+    auto line = [&out](std::string_view key, std::string_view value) {
+        out.append(key).append(value).append("\r\n");
+    };
+    auto optional = [&line](std::string_view key, const std::string& value) {
+        if (!value.empty()) line(key, value);
+    };
+
+    const CCommandSection& cmd = m_doc.m_cmd;
+    out += "&command:\r\n";
+    line("TemplateFile Name = ", cmd.m_strTemplateName);
+    line("TemplateFile Path = ", cmd.m_strTemplatePath);
+    line("OutputFile Name = ", cmd.m_strOutputName);
+    line("OutputFile Path = ", cmd.m_strOutputPath);
+    line("ErrorLogFile Name = ", cmd.m_strErrorLogName);
+    line("ErrorLogFile Path = ", cmd.m_strErrorLogPath);
+    optional("OutputFile FtpURL= ", cmd.m_strUploadUrl);
+    optional("OutputFile UserID= ", cmd.m_strUploadUserId);
+    optional("OutputFile PassWord= ", cmd.m_strUploadPassword);
+    optional("OutputFile ServerDir= ", cmd.m_strUploadServerDir);
+    optional("OutputFile ServerFile Name= ", cmd.m_strUploadServerFile);
+    if (cmd.m_nInterval > 0) line("ReSchedule Interval= ", std::to_string(cmd.m_nInterval));
+    out += "\r\n";
+
+    for (int a = 1;; ++a) {
+        const CScanFile* f = m_doc.m_scanFiles.FindScanFile(a);
+        if (!f) break;
+        out += "&ScanFile" + std::to_string(a) + ":\r\n";
+        if (f->m_bFtp) {
+            optional("FtpURL = ", f->m_strUrl);
+            optional("UserID = ", f->m_strUserId);
+            optional("UserPW = ", f->m_strUserPw);
+        } else {
+            optional("HttpURL = ", f->m_strUrl);
+        }
+        optional("ServerDir = ", f->m_strServerDir);
+        optional("ServerFile = ", f->m_strServerFile);
+        line("ScanFile Name = ", f->m_strName);
+        line("ScanFile Path = ", f->m_strPath);
+        for (int b = 1;; ++b) {
+            const CScanVar* v = m_doc.m_scanVars.FindVar(a, b);
+            if (!v) break;
+            const std::string& name = v->m_szName;
+            switch (v->m_nRule) {
+                case kRuleExtract:
+                    out += name + "=" + v->m_szStartPattern + "????" + v->m_szEndPattern +
+                           "::" + std::to_string(v->m_nInstance) + "\r\n";
+                    break;
+                case kRuleCopy:
+                    out += name + "=" + v->m_szStartPattern + "??" +
+                           std::to_string(v->m_nCopyCount) + "??" + v->m_szEndPattern +
+                           "::" + std::to_string(v->m_nInstance) + "\r\n";
+                    break;
+                case kRuleLineColumn:
+                    out += name + "=r" + std::to_string(v->m_nStartLine) + "c" +
+                           std::to_string(v->m_nStartCol) + "????r" +
+                           std::to_string(v->m_nEndLine) + "c" + std::to_string(v->m_nEndCol) +
+                           "\r\n";
+                    break;
+                case kRuleWholeFile:
+                    out += name + "=?All?\r\n";
+                    break;
+                default:
+                    break;  // no valid definition: nothing is written
+            }
+        }
+        out += "\r\n";
+    }
+
+    if (!file.Write(out) || !file.Commit()) return failed();
+    return 1;
+}
+
+}  // namespace kolvane

@@ -1,0 +1,206 @@
+// Scan extraction: reading a scan file and giving each of its variables a value by its rule
+// (line-column range, whole file, or start and end patterns with "^^", "#" and "$$$").
+#include <cstring>
+#include <vector>
+
+#include "engine.h"
+#include "text_ops.h"
+
+namespace kolvane {
+
+int CKolvaneEngine::ReadScanFile(std::string_view dir, std::string_view name, std::size_t* length) {
+    std::string path = FullPath(dir, name);
+    EReadResult result = ReadWholeFile(path, kMaxFileSize, m_scanText, length);
+    if (result == EReadResult::Ok || result == EReadResult::ReadFailed)
+        SetPane(0, "Scaning: " + path);
+    switch (result) {
+        case EReadResult::Ok:
+            break;
+        case EReadResult::OpenFailed:
+            LogEntry("Couldn't Open Scan File: " + path + "!", ELogKind::Excluding);
+            return 0;
+        case EReadResult::Empty:
+            LogEntry("Scan File " + path + " is Empty!", ELogKind::Excluding);
+            return 0;
+        case EReadResult::TooBig:
+            LogEntry("Scan File " + path + " is tooooooo big!", ELogKind::Excluding);
+            return 0;
+        case EReadResult::ReadFailed:
+            LogEntry("Failed to Read Scan File " + path + "!", ELogKind::Excluding);
+            return 0;
+    }
+    std::size_t endLength = 0;
+    FindLineEnd(ScanText(), 0, &endLength);
+    if (endLength == 0) {
+        ReleaseScanText();
+        LogEntry("Scan File " + path + " does NOT meet new line requirements!",
+                 ELogKind::Excluding);
+        return 0;
+    }
+    return 1;
+}
+
+int CKolvaneEngine::ScanFileVars(CScanFile& entry, std::string_view name) {
+    ShowScanProgress(name, 0, true);
+    ExtractScanVars(entry);
+    ShowScanProgress(name, 100, true);
+    return 1;
+}
+
+int CKolvaneEngine::ExtractScanVars(CScanFile& entry) {
+    const int count = entry.m_nNextVarNo - 1;
+    if (count <= 0) return 1;
+    // The first variable of each number, in list order, found in one pass.
+    std::vector<CScanVar*> byNumber(static_cast<std::size_t>(count) + 1, nullptr);
+    for (auto& var : m_doc.m_scanVars) {
+        if (var->m_nScanFile == entry.m_nNumber && var->m_nVarNo >= 1 && var->m_nVarNo <= count &&
+            !byNumber[var->m_nVarNo])
+            byNumber[var->m_nVarNo] = var.get();
+    }
+    const bool crlf = ScanText().find("\r\n") != npos;
+    for (int i = 1; i <= count; ++i) {
+        CScanVar* var = byNumber[i];
+        if (!var) continue;
+        if (var->m_nRule == kRuleWholeFile) {
+            ExtractWholeFile(*var);
+            break;
+        }
+        if (var->m_nRule == kRuleLineColumn)
+            ExtractLineColumn(*var);
+        else
+            ExtractPattern(*var, crlf);
+    }
+    return 1;
+}
+
+void CKolvaneEngine::ExtractPattern(CScanVar& var, bool crlf) {
+    const std::string_view text = ScanText();
+
+    std::string search = var.m_szStartPattern;
+    if (auto caret = search.find("^^"); caret != std::string::npos)
+        search.replace(caret, 2, crlf ? "\r\n" : "\n");
+    // The last character of the pattern; a NUL never occurs inside the text.
+    const char last = search.empty() ? '\0' : search.back();
+    std::string_view endPattern = var.m_szEndPattern;
+
+    std::string_view key = search;
+    std::size_t digits = 0;  // the digit test's count; 0 when there is none
+    const std::size_t hash = search.find('#');
+    if (hash != std::string::npos) {
+        key = TrimView(std::string_view(search).substr(0, hash));
+        while (hash + digits < search.size() && search[hash + digits] == '#') ++digits;
+        if (auto cut = endPattern.find('#'); cut != npos) endPattern = endPattern.substr(0, cut);
+    }
+    const std::size_t skip = search.find("$$$");
+    if (skip != std::string::npos && hash == std::string::npos)
+        key = TrimView(std::string_view(search).substr(0, skip));
+    const bool skipping = skip != std::string::npos;
+
+    // A next `last` at or after `from` with at least two characters between.
+    auto lastFollows = [&](std::size_t from) {
+        std::size_t l = text.find(last, from);
+        return l != npos && l - from >= 2;
+    };
+
+    int count = 0;
+    std::size_t at = FindText(text, key);
+    while (at != npos) {
+        const std::size_t after = at + key.size();
+        bool qualifies = true;
+        if (digits > 0) {
+            std::size_t p = after;
+            while (p < text.size() && !IsDigit(text[p]) && text[p] != last && text[p] != '\n') ++p;
+            std::size_t run = p;
+            while (run < text.size() && IsDigit(text[run])) ++run;
+            // An empty key searches every position; it never starts inside a run of digits.
+            const bool insideRun = key.empty() && at > 0 && IsDigit(text[at - 1]);
+            qualifies = !insideRun && p < text.size() && IsDigit(text[p]) && run - p == digits &&
+                        (!skipping || lastFollows(run));
+        } else if (skipping) {
+            qualifies = lastFollows(after);
+        }
+        if (qualifies) ++count;
+        if (count >= var.m_nInstance) break;
+        // Occurrences do not overlap; an empty key moves on one character at a time.
+        at = FindText(text, key, after > at ? after : at + 1);
+    }
+    if (at == npos) return;
+
+    std::size_t start = at + key.size();
+    if (skipping) {
+        std::size_t l = text.find(last, at);
+        if (l == npos) return;
+        start = l + 1;
+    }
+    std::string_view raw;
+    if (var.m_nRule == kRuleCopy) {
+        raw = text.substr(start, static_cast<std::size_t>(var.m_nCopyCount));
+    } else {
+        std::size_t end = FindText(text, endPattern, start);
+        if (end == npos) return;
+        raw = text.substr(start, end - start);
+    }
+    std::string value;
+    value.reserve(raw.size());
+    for (char c : raw) {
+        if (c == '\r') continue;
+        value.push_back(c == '\n' ? ' ' : c);
+    }
+    var.m_pszValue = std::move(value);
+}
+
+void CKolvaneEngine::ExtractLineColumn(CScanVar& var) {
+    const std::string_view text = ScanText();
+    const int startLine = var.m_nStartLine, startCol = var.m_nStartCol;
+    const int endLine = var.m_nEndLine, endCol = var.m_nEndCol;
+    if (startLine < 1 || startCol < 1) return;
+
+    auto nextLineFeed = [&](std::size_t from) -> std::size_t {
+        if (from >= text.size()) return npos;
+        const void* lf = std::memchr(text.data() + from, '\n', text.size() - from);
+        return lf ? std::size_t(static_cast<const char*>(lf) - text.data()) : npos;
+    };
+
+    std::size_t lineStart = 0;
+    for (int k = 1; k < startLine; ++k) {
+        std::size_t lf = nextLineFeed(lineStart);
+        if (lf == npos) return;
+        lineStart = lf + 1;
+    }
+    const std::size_t lineFeed = nextLineFeed(lineStart);
+    if (lineFeed == npos || lineFeed == lineStart) return;  // no such line, or an empty one
+    if (static_cast<std::size_t>(startCol - 1) >= lineFeed - lineStart) return;
+
+    const std::size_t start = lineStart + static_cast<std::size_t>(startCol - 1);
+    int line = startLine, col = startCol;
+    std::size_t p = start;
+    while (p < text.size() && line <= endLine) {
+        if (line < endLine) {
+            // The end lies on a later line: jump to this line's line feed.
+            std::size_t lf = nextLineFeed(p);
+            if (lf == npos) return;
+            p = lf + 1;
+            ++line;
+            col = 1;
+            continue;
+        }
+        if (line == endLine && col == endCol) {
+            var.m_pszValue = std::string(text.substr(start, p - start + 1));
+            return;
+        }
+        if (text[p] == '\n') {
+            if (endLine <= startLine) return;
+            ++line;
+            col = 1;
+        } else {
+            ++col;
+        }
+        ++p;
+    }
+}
+
+void CKolvaneEngine::ExtractWholeFile(CScanVar& var) {
+    var.m_pszValue = std::string(ScanText());
+}
+
+}  // namespace kolvane

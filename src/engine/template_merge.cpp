@@ -1,0 +1,145 @@
+// The template merge: reading the template, replacing each "%%NAME%%" marker by its variable's
+// value (and the two system markers by the run's date and time), and writing the output file
+// whole or not at all.
+#include <string>
+#include <unordered_map>
+
+#include "engine.h"
+#include "text_ops.h"
+
+namespace kolvane {
+
+int CKolvaneEngine::ReadTemplateFile() {
+    const CCommandSection& cmd = m_doc.m_cmd;
+    const std::string& name = cmd.m_strTemplateName;
+    std::string path = FullPath(cmd.m_strTemplatePath, name);
+    SetPane(0, "Reading Template File " + name);
+    const std::string aborted = "!\r\nKolvane aborted by application!";
+    switch (ReadWholeFile(path, kMaxFileSize, m_templateText)) {
+        case EReadResult::Ok:
+            break;
+        case EReadResult::OpenFailed:
+            LogEntry("Couldn't Open template file: " + name + aborted);
+            return 0;
+        case EReadResult::Empty:
+            LogEntry("Template file " + name + " is Empty" + aborted);
+            return 0;
+        case EReadResult::TooBig:
+            LogEntry("Max allowed Template file size is " + std::to_string(kMaxFileSize) + aborted);
+            return 0;
+        case EReadResult::ReadFailed:
+            LogEntry("Failed to read " + name + aborted);
+            return 0;
+    }
+    std::size_t endLength = 0;
+    std::size_t firstEnd = FindLineEnd(TemplateText(), 0, &endLength);
+    if (endLength == 0 || firstEnd > kMaxLine) {
+        ReleaseTemplate();
+        LogEntry("Template File contains lines longer than " + std::to_string(kMaxLine) +
+                 " characters which is this application's max!\r\nMust abort Kolvane!");
+        return 0;
+    }
+    SetPane(0, "Ready");
+    return 1;
+}
+
+int CKolvaneEngine::OpenOutputFile() {
+    std::string path = FullPath(m_doc.m_cmd.m_strOutputPath, m_doc.m_cmd.m_strOutputName);
+    if (!m_output.Open(path)) {
+        LogEntry("Couldn't Open Output File: " + path + "!\r\n*** No File will be created! ***");
+        return 0;
+    }
+    return 1;
+}
+
+namespace {
+
+void FoldInto(std::string& out, std::string_view text) {
+    out.resize(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) out[i] = FoldAscii(text[i]);
+}
+
+}  // namespace
+
+int CKolvaneEngine::MergeTemplate() {
+    if (!OpenOutputFile()) return 0;
+    CScanVarList& vars = m_doc.m_scanVars;
+
+    for (auto& var : vars) {
+        if (var->m_nScanFile <= 0) continue;
+        // A marker that would not fit its field names nothing.
+        if (var->m_szName.size() <= kMaxName)
+            var->m_szMarker = "%%" + var->m_szName + "%%";
+        else
+            var->m_szMarker.clear();
+    }
+    CScanVar* date = vars.FindVar(0, 1);
+    CScanVar* time = vars.FindVar(0, 2);
+    if (!date || !time || !m_bSystemEntries) {
+        if (!date) {
+            date = vars.AddNewVar();
+            date->m_nScanFile = 0, date->m_nVarNo = 1, date->m_szMarker = "%%SYSDATE%%";
+        }
+        if (!time) {
+            time = vars.AddNewVar();
+            time->m_nScanFile = 0, time->m_nVarNo = 2, time->m_szMarker = "%%SYSTIME%%";
+        }
+        m_bSystemEntries = true;
+    }
+    date->m_pszValue = m_strDate;
+    time->m_pszValue = m_strTime;
+
+    // The first entry in table order for each folded marker text.
+    std::unordered_map<std::string, const CScanVar*> index;
+    index.reserve(vars.size() * 2);
+    std::string folded;
+    for (const auto& var : vars) {
+        if (var->m_szMarker.empty()) continue;
+        FoldInto(folded, var->m_szMarker);
+        index.emplace(folded, var.get());
+    }
+
+    const std::string_view text = TemplateText();
+    const std::string outputName = m_doc.m_cmd.m_strOutputName;
+    auto writeFailed = [&] {
+        m_output.Abandon();
+        LogEntry("An error occurred while writing Template information to\nfile: " + outputName +
+                 "\r\n*** Aborting Kolvane! ***");
+        return 0;
+    };
+
+    std::size_t pos = 0;
+    for (;;) {
+        std::size_t open = text.find("%%", pos);
+        if (open == npos) {
+            if (!m_output.Write(text.substr(pos)) || !m_output.Commit()) return writeFailed();
+            return 1;
+        }
+        std::size_t close = text.find("%%", open + 1);
+        if (close == npos) {
+            m_output.Abandon();
+            LogEntry(
+                "Error in Template File Variable Definition!  No ending %%\r\nfor variable => " +
+                std::string(text.substr(open, 10)) + "...\r\n*** Aborting Kolvane! ***");
+            m_doc.m_bAbort = true;
+            return 0;
+        }
+        const std::size_t after = close + 2;
+        std::string_view marker = text.substr(open, after - open);
+        const CScanVar* var = nullptr;
+        if (marker.size() < kMarkerBuffer) {
+            FoldInto(folded, marker);
+            auto it = index.find(folded);
+            if (it != index.end()) var = it->second;
+        }
+        bool ok;
+        if (var && var->m_pszValue)
+            ok = m_output.Write(text.substr(pos, open - pos)) && m_output.Write(*var->m_pszValue);
+        else
+            ok = m_output.Write(text.substr(pos, after - pos));
+        if (!ok) return writeFailed();
+        pos = after;
+    }
+}
+
+}  // namespace kolvane

@@ -1,0 +1,177 @@
+// Scan extraction: reading scan files and every rule kind with the pattern notation.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "engine_fixture.h"
+
+namespace kolvane::test {
+namespace {
+
+class ExtractTest : public EngineTest {
+  protected:
+    // Extracts one variable with `definition` from `text`; the value, or none.
+    std::optional<std::string> Extract(std::string_view text, std::string_view definition) {
+        doc.m_scanVars.RemoveAllVars();
+        CScanVar* var = doc.m_scanVars.AddNewVar();
+        var->m_nScanFile = 1;
+        var->m_nVarNo = 1;
+        var->m_szName = "V";
+        if (!view.ParseScanVarRule(definition, *var, "V")) return std::string("<refused>");
+        CScanFile entry;
+        entry.m_nNumber = 1;
+        entry.m_nNextVarNo = 2;
+        view.SetScanText(text);
+        view.ExtractScanVars(entry);
+        return var->m_pszValue;
+    }
+};
+
+struct PatternCase {
+    const char* name;
+    std::string text;
+    const char* definition;
+    std::optional<std::string> value;
+};
+
+class PatternTest : public ExtractTest, public ::testing::WithParamInterface<PatternCase> {};
+
+TEST_P(PatternTest, ExtractsTheValue) {
+    EXPECT_EQ(Extract(GetParam().text, GetParam().definition), GetParam().value);
+}
+
+const std::string kLf = "Item 12 x\nItem 7 y\nPrice: 10 USD\nPrice: 20 USD\n";
+const std::string kCrLf = "Head\r\nTotal:\r\n 42;\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PatternTest,
+    ::testing::Values(
+        PatternCase{"Extract", kLf, "Price: ????USD", " 10 "},
+        PatternCase{"ExtractIgnoresCase", kLf, "PRICE: ????usd", " 10 "},
+        PatternCase{"SecondInstance", kLf, "Price: ????USD::2", " 20 "},
+        PatternCase{"InstancePastTheLastGivesNothing", kLf, "Price: ????USD::3", std::nullopt},
+        PatternCase{"EndMissingGivesNothing", kLf, "Price: ????EUR", std::nullopt},
+        PatternCase{"Copy", kLf, "Price: ??3??", " 10"},
+        PatternCase{"CopyOverLineEndGivesBlank", "abc12\r\n34\r\n", "abc??5??", "12 3"},
+        PatternCase{"CopyStopsAtTextEnd", "abc12\n", "abc??10??", "12 "},
+        PatternCase{"CaretsMatchLineFeed", "a\nTotal\n 5;\n", "Total^^???? ;", " 5"},
+        PatternCase{"CaretsMatchCrLf", kCrLf, "Total:^^???? ;", " 42"},
+        PatternCase{"CaretsInCrLfTextDoNotMatchBareLf", "x\r\nTotal:\n 1;\n", "Total:^^???? ;",
+                    std::nullopt},
+        PatternCase{"OnlyFirstCaretsExpanded", "ab\n^^cd;\n", "ab^^^^???? ;", "cd"},
+        PatternCase{"CaretsInEndPatternAreLiteral", "abc1^^\n2\n", "abc????^^", "1"},
+        PatternCase{"DigitTestOneDigit", kLf, "Item #???? y", " 7 "},
+        PatternCase{"DigitTestTwoDigits", kLf, "Item ##???? x", " 12 "},
+        PatternCase{"DigitTestCutsEndAtHash", "Item 7 ab#\n", "Item #????b#zz", " 7 a"},
+        PatternCase{"DigitTestStopsAtLineFeed", "Item\n7 z\nItem 8 z\n", "Item #???? z", " 8 "},
+        PatternCase{"Skip", "Total sum: 5;\nTotal: 9;\n", "Total$$$:???? ;", " 5"},
+        PatternCase{"SkipNeedsTwoCharacters", "Total: 9;\nTotal xx: 3;\n", "Total$$$:???? ;", " 3"},
+        PatternCase{"DigitTestWithSkip", "No 12 a:b\nNo 3 abc: v;\n", "No #$$$:???? ;", " v"},
+        PatternCase{"ValueCleaning", "<a>x\r\ny\r\n</a>\n", "<a>????</a>", "x y "},
+        PatternCase{"NulHidesTheRest", std::string("abc1;\0abc2;\n", 12), "abc???? ;::2",
+                    std::nullopt}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(ExtractTest, EmptyKeyMovesOnOneCharacterAtATime) {
+    // A start pattern that is only the digit test searches every position, one character at a
+    // time, and never from inside a run of digits: "##" finds the first run of exactly two
+    // digits (not the "23" of "123"); the value starts where that search stood.
+    EXPECT_EQ(Extract("a 123 b 45 c\n", "## ???? c"), "b 45 ");
+    EXPECT_EQ(Extract("no digits at all\n", "###???? x"), std::nullopt);
+    EXPECT_EQ(Extract("abc\n", "$$$:???? x"), std::nullopt);
+}
+
+struct LineColumnCase {
+    const char* name;
+    const char* text;
+    const char* definition;
+    std::optional<std::string> value;
+};
+
+class LineColumnTest : public ExtractTest, public ::testing::WithParamInterface<LineColumnCase> {};
+
+TEST_P(LineColumnTest, CutsTheRange) {
+    EXPECT_EQ(Extract(GetParam().text, GetParam().definition), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LineColumnTest,
+    ::testing::Values(
+        LineColumnCase{"WithinALine", "first\nabcdefg\n", "r2c3????r2c5", "cde"},
+        LineColumnCase{"EndOnTheLineFeed", "first\nabcd\n", "r2c3????r2c5", "cd\n"},
+        LineColumnCase{"EndPastTheLine", "first\nabc\n", "r2c3????r2c5", std::nullopt},
+        LineColumnCase{"AcrossLinesKeepsLineEnds", "ab\r\ncd\r\nef\n", "r1c2????r2c1", "b\r\nc"},
+        LineColumnCase{"CarriageReturnIsAColumn", "ab\r\n", "r1c3????r1c3", "\r"},
+        LineColumnCase{"LastLineWithoutLineFeed", "ab\ncd", "r2c1????r2c2", std::nullopt},
+        LineColumnCase{"EmptyStartLine", "ab\n\ncd\n", "r2c1????r3c1", std::nullopt},
+        LineColumnCase{"StartColumnOnTheLineFeed", "ab\ncd\n", "r1c3????r2c1", std::nullopt},
+        LineColumnCase{"NoSuchLine", "ab\n", "r5c1????r5c2", std::nullopt},
+        LineColumnCase{"EndBeforeStart", "abcdef\n", "r1c4????r1c2", std::nullopt}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(ExtractTest, WholeFileEndsTheFilesVariables) {
+    CScanFile entry;
+    entry.m_nNumber = 1;
+    entry.m_nNextVarNo = 3;
+    CScanVar* whole = doc.m_scanVars.AddNewVar();
+    whole->m_nScanFile = 1, whole->m_nVarNo = 1, whole->m_nRule = kRuleWholeFile;
+    CScanVar* after = doc.m_scanVars.AddNewVar();
+    after->m_nScanFile = 1, after->m_nVarNo = 2, after->m_nRule = kRuleCopy;
+    after->m_szStartPattern = "abc", after->m_nCopyCount = 1;
+    view.SetScanText("abc\r\ndef\n");
+    view.ExtractScanVars(entry);
+    EXPECT_EQ(whole->m_pszValue, "abc\r\ndef\n");
+    EXPECT_FALSE(after->m_pszValue);
+}
+
+struct ReadCase {
+    const char* name;
+    std::string bytes;  // "<dir>" makes a directory
+    const char* entry;
+};
+
+class ReadScanFileTest : public EngineTest, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(ReadScanFileTest, RefusesWithAnExcludingEntry) {
+    ASSERT_EQ(view.OpenErrorLog(dir.Path(), "err.log"), 1);
+    std::string path = dir / "scan.txt";
+    if (GetParam().bytes == "<dir>")
+        std::filesystem::create_directory(path);
+    else if (GetParam().bytes != "<missing>")
+        dir.Write("scan.txt", GetParam().bytes);
+    EXPECT_EQ(view.ReadScanFile(dir.Path(), "scan.txt"), 0);
+    std::string expected = GetParam().entry;
+    expected.replace(expected.find("%s"), 2, path);
+    EXPECT_EQ(ErrorLog(), expected + "  *** Excluding this file! " + std::string(kStamp));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ReadScanFileTest,
+    ::testing::Values(ReadCase{"Missing", "<missing>", "Couldn't Open Scan File: %s!"},
+                      ReadCase{"Directory", "<dir>", "Couldn't Open Scan File: %s!"},
+                      ReadCase{"Empty", "", "Scan File %s is Empty!"},
+                      ReadCase{"TooBig", std::string(480001, 'a'), "Scan File %s is tooooooo big!"},
+                      ReadCase{"NoLineFeed", "one line",
+                               "Scan File %s does NOT meet new line requirements!"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(EngineTest, ScanFileOfExactlyTheLimitIsReadAndProgressShown) {
+    std::string text(480000, 'a');
+    text[10] = '\n';
+    dir.Write("scan.txt", text);
+    std::size_t length = 0;
+    EXPECT_EQ(view.ReadScanFile(dir.Path(), "scan.txt", &length), 1);
+    EXPECT_EQ(length, 480000u);
+    EXPECT_EQ(host.panes[0], "Scaning: " + (dir / "scan.txt"));
+    view.m_nScanIndex = 1;
+    view.m_nScanCount = 5;
+    CScanFile entry;
+    view.ScanFileVars(entry, "scan.txt");
+    EXPECT_EQ(host.panes[0], "Sanning -> scan.txt");
+    EXPECT_EQ(host.panes[1], "File 100 %processed");
+    EXPECT_EQ(host.panes[2], "2 out of 5 searched");
+}
+
+}  // namespace
+}  // namespace kolvane::test

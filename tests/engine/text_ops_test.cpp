@@ -1,0 +1,115 @@
+// The text operations: case-folding search, line ends, key lookup, path joining.
+#include "text_ops.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace kolvane {
+namespace {
+
+struct FindCase {
+    std::string text, what;
+    std::size_t from, expected;
+};
+
+class FindTextTest : public ::testing::TestWithParam<FindCase> {};
+
+TEST_P(FindTextTest, FindsFirstOccurrenceFoldingOnlyAsciiLetters) {
+    const auto& c = GetParam();
+    EXPECT_EQ(FindText(c.text, c.what, c.from), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FindTextTest,
+    ::testing::Values(FindCase{"xx&COMMAND", "&command", 0, 2},
+                      FindCase{"ScanFile1 scanfile1", "SCANFILE1", 1, 10},
+                      FindCase{"abc", "abcd", 0, npos},  // key longer than the rest
+                      FindCase{"abc", "", 2, 2},         // empty key is found where it starts
+                      FindCase{"abc", "c", 3, npos},
+                      FindCase{"\xC4\xE4", "\xE4", 0,
+                               1},                     // bytes above ASCII match only themselves
+                      FindCase{"[{", "{", 0, 1},       // '[' is not '{' folded
+                      FindCase{"aAaAb", "AAB", 0, 2},  // candidates of both cases interleave
+                      FindCase{"12:3", ":3", 0, 2}));
+
+TEST(FindText, KeyAtTheVeryEndOfALargeText) {
+    std::string text(480000, 'x');
+    text.replace(text.size() - 5, 5, "VaLuE");
+    EXPECT_EQ(FindText(text, "value"), text.size() - 5);
+    EXPECT_EQ(FindText(text, "valuex"), npos);
+}
+
+TEST(FindLineEnd, CarriageReturnBelongsToTheLineEnd) {
+    std::size_t len = 9;
+    EXPECT_EQ(FindLineEnd("ab\r\ncd", 0, &len), 2u);
+    EXPECT_EQ(len, 2u);
+    EXPECT_EQ(FindLineEnd("ab\ncd", 0, &len), 2u);
+    EXPECT_EQ(len, 1u);
+    EXPECT_EQ(FindLineEnd("\r\n", 0, &len), 0u);  // an empty line
+    EXPECT_EQ(len, 2u);
+    EXPECT_EQ(FindLineEnd("ab\rcd", 0, &len), 5u);  // a lone CR is no line end
+    EXPECT_EQ(len, 0u);
+    EXPECT_EQ(SkipLines("a\nb\r\nc", 0, 2), 5u);
+    EXPECT_EQ(SkipLines("a\nb", 0, 5), 3u);  // stops at the end of the text
+}
+
+TEST(TrimText, RemovesAllSixWhitespaceCharacters) {
+    std::string s = " \t\r\n\v\fa b\f\v\n\r\t ";
+    TrimText(s);
+    EXPECT_EQ(s, "a b");
+    std::string blank = " \t ";
+    TrimText(blank);
+    EXPECT_EQ(blank, "");
+}
+
+struct KeyCase {
+    const char* name;
+    std::string text;
+    bool present;
+    std::string value;
+};
+
+class GetKeyValueTest : public ::testing::TestWithParam<KeyCase> {};
+
+TEST_P(GetKeyValueTest, FollowsTheKeyRules) {
+    const auto& c = GetParam();
+    std::string value = "unchanged";
+    EXPECT_EQ(GetKeyValue(c.text, "outputfile name", 0, c.text.size(), value), c.present ? 1 : 0);
+    if (c.present) {
+        EXPECT_EQ(value, c.value);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, GetKeyValueTest,
+    ::testing::Values(
+        KeyCase{"WriterForm", "OutputFile Name = x.htm\r\n", true, "x.htm"},
+        KeyCase{"EmptyValueIsPresent", "OutputFile Name = \r\n", true, ""},
+        KeyCase{"NothingAfterEqualsIsAbsent", "OutputFile Name =\r\n", false, ""},
+        KeyCase{"LastLineWithoutLineFeedIsAbsent", "OutputFile Name = x.htm", false, ""},
+        KeyCase{"CommentedThenLive", "&& OutputFile Name = old.htm\nOutputFile Name = new.htm\n",
+                true, "new.htm"},
+        KeyCase{"CommentMarkAfterEqualsIsValue", "OutputFile Name = a&&b\n", true, "a&&b"},
+        KeyCase{"NoEqualsAnywhereIsAbsent", "OutputFile Name x.htm\n", false, ""},
+        KeyCase{"KeyInsideAnotherLine", "Foo outputfile name=v \n", true, "v"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(GetKeyValue, KeyStartingAfterTheRangeIsAbsent) {
+    std::string text = "a\nOutputFile Name = x\n";
+    std::string value;
+    EXPECT_EQ(GetKeyValue(text, "outputfile name", 0, 1, value), 0);
+}
+
+TEST(JoinPath, AddsTheSeparatorOnlyWhenNeeded) {
+    EXPECT_EQ(JoinPath("", "x.htm"), "x.htm");
+    EXPECT_EQ(JoinPath(".", "x.htm"), "./x.htm");
+    EXPECT_EQ(JoinPath("out", "x.htm"), "out/x.htm");
+    EXPECT_EQ(JoinPath("/", "x.htm"), "/x.htm");
+    EXPECT_EQ(JoinPath("/srv/www/", "x.htm"), "/srv/www/x.htm");
+    EXPECT_EQ(FileNameOf("/a/b/rule.rul"), "rule.rul");
+    EXPECT_EQ(FileNameOf("rule.rul"), "rule.rul");
+}
+
+}  // namespace
+}  // namespace kolvane

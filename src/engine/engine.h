@@ -118,6 +118,7 @@ class CKolvaneEngine {
     int ReadRequiredKey(std::string_view key, std::size_t start, std::size_t end,
                         std::string& field, std::string_view absentMessage);
     int ValueTooLong(std::string_view key, const std::string& value);
+    int CheckOutputIsNoInput();
     void ExtractPattern(CScanVar& var, bool crlf);
 
     CKolvaneDocData& m_doc;

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "engine.h"
@@ -221,7 +222,7 @@ int CKolvaneEngine::ParseRuleFile() {
     for (int n = 1;; ++n) {
         std::string section = "scanfile" + std::to_string(n);
         std::size_t start = FindText(text, section);
-        if (start == npos) return 1;
+        if (start == npos) return m_bEditing ? 1 : CheckOutputIsNoInput();
         m_strSection = section;
         std::size_t end = FindText(text, "scanfile" + std::to_string(n + 1));
         if (end == npos) end = text.size();
@@ -299,6 +300,30 @@ int CKolvaneEngine::ParseRuleFile() {
         ParseScanVarLines(*entry, lines, end);
         if (m_bRefused) return 0;
     }
+}
+
+// A rule whose output file is its own template or one of its scan files would destroy that
+// input at the first merge: such a rule is refused.
+int CKolvaneEngine::CheckOutputIsNoInput() {
+    namespace fs = std::filesystem;
+    auto same = [](const std::string& a, const std::string& b) {
+        std::error_code ec;
+        fs::path pa = fs::weakly_canonical(a, ec);
+        if (ec) pa = fs::path(a).lexically_normal();
+        fs::path pb = fs::weakly_canonical(b, ec);
+        if (ec) pb = fs::path(b).lexically_normal();
+        return pa == pb;
+    };
+    const CCommandSection& cmd = m_doc.m_cmd;
+    const std::string output = FullPath(cmd.m_strOutputPath, cmd.m_strOutputName);
+    bool clash = same(output, FullPath(cmd.m_strTemplatePath, cmd.m_strTemplateName));
+    for (const auto& f : m_doc.m_scanFiles)
+        clash = clash || same(output, FullPath(f->m_strPath, f->m_strName));
+    if (!clash) return 1;
+    Message("Output file " + output +
+            " is also the template or a scan file of this rule!\nKolvane will not overwrite its "
+            "own input!\n***  Can't continue  ***");
+    return 0;
 }
 
 int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::size_t end) {

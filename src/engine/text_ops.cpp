@@ -1,6 +1,7 @@
 // Case-folding search and the line and key operations over rule and scan texts.
 #include "text_ops.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kolvane {
@@ -53,22 +54,24 @@ std::size_t FindText(std::string_view text, std::string_view what, std::size_t f
         }
         return npos;
     }
-    // A letter: keep the next candidate of each case and take the nearer one, so every byte is
-    // looked at by memchr at most twice.
-    auto find = [last](const char* at, char c) -> const char* {
-        return at > last ? nullptr
-                         : static_cast<const char*>(std::memchr(at, c, std::size_t(last - at) + 1));
-    };
-    const char* nextLower = find(p, lower);
-    const char* nextUpper = find(p, upper);
-    while (nextLower || nextUpper) {
-        bool takeLower = nextLower && (!nextUpper || nextLower < nextUpper);
-        const char* cand = takeLower ? nextLower : nextUpper;
+    // A letter: look for either case within a window, so that a search that finds its first
+    // byte often (and is called again from there, as an instance walk does) never scans the
+    // whole rest of the text for the other case. The window grows while nothing is found and
+    // follows the distance between candidates, so a sparse search still runs at memchr speed.
+    std::size_t window = 64;
+    while (p <= last) {
+        const std::size_t n = std::min(window, std::size_t(last - p) + 1);
+        const char* a = static_cast<const char*>(std::memchr(p, lower, n));
+        const char* b = static_cast<const char*>(std::memchr(p, upper, a ? std::size_t(a - p) : n));
+        const char* cand = b ? b : a;
+        if (!cand) {
+            p += n;
+            window = std::min<std::size_t>(window * 2, 1 << 16);
+            continue;
+        }
         if (MatchFoldedTail(cand + 1, key + 1, rest)) return std::size_t(cand - base);
-        if (takeLower)
-            nextLower = find(cand + 1, lower);
-        else
-            nextUpper = find(cand + 1, upper);
+        window = std::clamp<std::size_t>(2 * std::size_t(cand - p + 1), 64, 1 << 16);
+        p = cand + 1;
     }
     return npos;
 }

@@ -357,6 +357,26 @@ TEST_F(EngineTest, ValuesThatDoNotFitTheModelAreRefusedNotCut) {
               "application's max!\n***  Can't continue  ***");
 }
 
+TEST_F(EngineTest, OutputThatIsAnInputIsRefused) {
+    // out.htm in the fixture's output directory, reached once as a scan file and once through
+    // a "." in the template path.
+    std::string asScan = Command() +
+                         "&ScanFile1:\r\nScanFile Name = out.htm\r\nScanFile Path = " + dir.Path() +
+                         "\r\nV=abc????de\r\n";
+    EXPECT_EQ(Parse(asScan), 0);
+    EXPECT_EQ(host.messages.back(), "Output file " + (dir / "out.htm") +
+                                        " is also the template or a scan file of this rule!\n"
+                                        "Kolvane will not overwrite its own input!\n***  Can't "
+                                        "continue  ***");
+    std::string asTemplate = Command() + LocalSection(1, "V=abc????de\r\n");
+    asTemplate.replace(asTemplate.find("t.htm"), 5, "out.htm");
+    asTemplate.replace(asTemplate.find("TemplateFile Path = ") + 20, dir.Path().size(),
+                       dir.Path() + "/.");
+    EXPECT_EQ(Parse(asTemplate), 0);
+    view.m_bEditing = true;  // the editor may hold such a rule; a run refuses it
+    EXPECT_EQ(Parse(asScan), 1);
+}
+
 TEST_F(EngineTest, EditingModeIsTolerant) {
     view.m_bEditing = true;
     std::string rule = "&command:\r\nOutputFile Name = o.htm\r\nReSchedule Interval= 3\r\n\r\n" +

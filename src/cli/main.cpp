@@ -1,0 +1,37 @@
+// kolvane-run: the headless runner. Parses the command line and hands over to the command.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "options.h"
+
+#ifndef KOLVANE_VERSION
+#define KOLVANE_VERSION "0"
+#endif
+
+int main(int argc, char** argv) {
+    using namespace kolvane;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    SOptions options;
+    std::string error;
+    if (!ParseOptions(args, options, error)) {
+        std::fprintf(stderr, "kolvane-run: %s\nTry 'kolvane-run --help'.\n", error.c_str());
+        return kExitUsage;
+    }
+    switch (options.command) {
+        case ECommand::Help:
+            std::fputs(kUsage, stdout);
+            return kExitOk;
+        case ECommand::Version:
+            std::printf("kolvane-run %s\n", KOLVANE_VERSION);
+            return kExitOk;
+        case ECommand::Check:
+            return RunCheck(options);
+        case ECommand::WriteRule:
+            return RunWriteRule(options);
+        case ECommand::Run:
+            return RunRule(options);
+    }
+    return kExitUsage;
+}

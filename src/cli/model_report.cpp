@@ -1,0 +1,204 @@
+// Check-mode reports of the rule model.
+#include "model_report.h"
+
+#include <cstdio>
+
+#include "text_ops.h"
+
+namespace kolvane {
+namespace {
+
+std::string JoinDisplay(std::string_view dir, std::string_view name) {
+    return JoinPath(dir, name);
+}
+
+// Length of the valid UTF-8 sequence at `i`, or 0 when the bytes there are not one.
+std::size_t Utf8Length(std::string_view s, std::size_t i) {
+    auto c = static_cast<unsigned char>(s[i]);
+    std::size_t n;
+    unsigned min;
+    if (c < 0x80) return 1;
+    if ((c & 0xE0) == 0xC0)
+        n = 2, min = 0x80;
+    else if ((c & 0xF0) == 0xE0)
+        n = 3, min = 0x800;
+    else if ((c & 0xF8) == 0xF0)
+        n = 4, min = 0x10000;
+    else
+        return 0;
+    if (i + n > s.size()) return 0;
+    unsigned cp = c & (0x7F >> n);
+    for (std::size_t k = 1; k < n; ++k) {
+        auto d = static_cast<unsigned char>(s[i + k]);
+        if ((d & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (d & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n;
+}
+
+class CJsonObject {
+  public:
+    explicit CJsonObject(std::string& out) : m_out(out) { m_out += '{'; }
+    ~CJsonObject() { m_out += '}'; }
+    void Key(std::string_view k) {
+        if (m_bAny) m_out += ',';
+        m_bAny = true;
+        m_out += JsonString(k) + ':';
+    }
+    void Str(std::string_view k, std::string_view v) { Key(k), m_out += JsonString(v); }
+    void Num(std::string_view k, long v) { Key(k), m_out += std::to_string(v); }
+    void Bool(std::string_view k, bool v) { Key(k), m_out += v ? "true" : "false"; }
+
+  private:
+    std::string& m_out;
+    bool m_bAny = false;
+};
+
+}  // namespace
+
+std::string JsonString(std::string_view s) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < s.size();) {
+        auto c = static_cast<unsigned char>(s[i]);
+        std::size_t n = Utf8Length(s, i);
+        if (n > 1) {
+            out.append(s.substr(i, n));
+            i += n;
+            continue;
+        }
+        char buf[8];
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F || n == 0) {
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += char(c);
+        }
+        ++i;
+    }
+    return out + "\"";
+}
+
+std::string ModelJson(const CKolvaneDocData& doc, bool upload, bool remote) {
+    std::string out;
+    {
+        CJsonObject root(out);
+        const CCommandSection& c = doc.m_cmd;
+        root.Key("command");
+        {
+            CJsonObject cmd(out);
+            cmd.Str("template_path", c.m_strTemplatePath);
+            cmd.Str("template_name", c.m_strTemplateName);
+            cmd.Str("output_path", c.m_strOutputPath);
+            cmd.Str("output_name", c.m_strOutputName);
+            cmd.Str("errorlog_path", c.m_strErrorLogPath);
+            cmd.Str("errorlog_name", c.m_strErrorLogName);
+            cmd.Str("upload_url", c.m_strUploadUrl);
+            cmd.Str("upload_userid", c.m_strUploadUserId);
+            cmd.Str("upload_password", c.m_strUploadPassword);
+            cmd.Str("upload_serverdir", c.m_strUploadServerDir);
+            cmd.Str("upload_serverfile", c.m_strUploadServerFile);
+            cmd.Num("interval", c.m_nInterval);
+        }
+        root.Bool("upload", upload);
+        root.Bool("remote", remote);
+        root.Key("scanfiles");
+        out += '[';
+        bool first = true;
+        for (const auto& f : doc.m_scanFiles) {
+            if (!first) out += ',';
+            first = false;
+            CJsonObject o(out);
+            o.Num("number", f->m_nNumber);
+            o.Str("name", f->m_strName);
+            o.Str("path", f->m_strPath);
+            o.Bool("ftp", f->m_bFtp != 0);
+            o.Bool("http", f->m_bHttp != 0);
+            o.Str("url", f->m_strUrl);
+            o.Str("userid", f->m_strUserId);
+            o.Str("userpw", f->m_strUserPw);
+            o.Str("serverdir", f->m_strServerDir);
+            o.Str("serverfile", f->m_strServerFile);
+            o.Num("next_var_no", f->m_nNextVarNo);
+        }
+        out += ']';
+        root.Key("vars");
+        out += '[';
+        first = true;
+        for (const auto& v : doc.m_scanVars) {
+            if (v->m_nScanFile == 0) continue;  // the merge's system entries are not the rule's
+            if (!first) out += ',';
+            first = false;
+            CJsonObject o(out);
+            o.Num("scanfile", v->m_nScanFile);
+            o.Num("varno", v->m_nVarNo);
+            o.Str("name", v->m_szName);
+            o.Num("rule", v->m_nRule);
+            o.Str("start_pattern", v->m_szStartPattern);
+            o.Str("end_pattern", v->m_szEndPattern);
+            o.Num("copy_count", v->m_nCopyCount);
+            o.Num("instance", v->m_nInstance);
+            o.Num("start_line", v->m_nStartLine);
+            o.Num("start_col", v->m_nStartCol);
+            o.Num("end_line", v->m_nEndLine);
+            o.Num("end_col", v->m_nEndCol);
+        }
+        out += ']';
+    }
+    return out;
+}
+
+std::string ModelSummary(const CKolvaneDocData& doc, bool upload, bool remote) {
+    static const char* const kRules[] = {"none", "extract",     "copy",
+                                         "?",    "line-column", "whole file"};
+    const CCommandSection& c = doc.m_cmd;
+    std::string out;
+    auto line = [&out](std::string_view label, std::string_view value) {
+        out.append(label).append(value).append("\n");
+    };
+    line("Template file:   ", JoinDisplay(c.m_strTemplatePath, c.m_strTemplateName));
+    line("Output file:     ", JoinDisplay(c.m_strOutputPath, c.m_strOutputName));
+    line("Error log file:  ", JoinDisplay(c.m_strErrorLogPath, c.m_strErrorLogName));
+    line("Interval:        ", c.m_nInterval > 0 ? std::to_string(c.m_nInterval) + " seconds"
+                                                : std::string("none (runs once)"));
+    if (upload)
+        line("Upload:          ", c.m_strUploadUrl + " -> " + c.m_strUploadServerDir + "/" +
+                                      c.m_strUploadServerFile + " as " + c.m_strUploadUserId);
+    line("Remote files:    ", remote ? "yes" : "no");
+    for (const auto& f : doc.m_scanFiles) {
+        out += "Scan file " + std::to_string(f->m_nNumber) + ": " +
+               JoinDisplay(f->m_strPath, f->m_strName);
+        if (f->m_bFtp || f->m_bHttp)
+            out += "  (" + std::string(f->m_bFtp ? "ftp " : "http ") + f->m_strUrl + " " +
+                   f->m_strServerDir + "/" + f->m_strServerFile + ")";
+        out += "\n";
+        for (const auto& v : doc.m_scanVars) {
+            if (v->m_nScanFile != f->m_nNumber) continue;
+            int rule = (v->m_nRule >= 0 && v->m_nRule <= 5) ? v->m_nRule : 0;
+            out += "    " + std::to_string(v->m_nVarNo) + ". " + v->m_szName + ": " + kRules[rule];
+            if (rule == 1 || rule == 2)
+                out += " \"" + v->m_szStartPattern + "\"" +
+                       (rule == 1 ? " to \"" + v->m_szEndPattern + "\""
+                                  : " +" + std::to_string(v->m_nCopyCount)) +
+                       ", instance " + std::to_string(v->m_nInstance);
+            if (rule == 4)
+                out += " line " + std::to_string(v->m_nStartLine) + " col " +
+                       std::to_string(v->m_nStartCol) + " to line " +
+                       std::to_string(v->m_nEndLine) + " col " + std::to_string(v->m_nEndCol);
+            out += "\n";
+        }
+        if (f->m_nNextVarNo == 0) out += "    (variable lines refused: nothing is extracted)\n";
+    }
+    return out;
+}
+
+}  // namespace kolvane

@@ -1,0 +1,19 @@
+// The loaded rule model as the runner's check mode shows it: a readable summary, or one JSON
+// object (strings as strings, numbers as numbers, the flags as booleans).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "doc_data.h"
+
+namespace kolvane {
+
+// A JSON string literal for raw bytes: valid UTF-8 passes through, control characters are
+// escaped, and a byte that is not part of valid UTF-8 stands for the Latin-1 character.
+std::string JsonString(std::string_view bytes);
+
+std::string ModelJson(const CKolvaneDocData& doc, bool upload, bool remote);
+std::string ModelSummary(const CKolvaneDocData& doc, bool upload, bool remote);
+
+}  // namespace kolvane

@@ -1,0 +1,113 @@
+// Parsing kolvane-run's command line.
+#include "options.h"
+
+namespace kolvane {
+
+const char* const kUsage =
+    "Usage: kolvane-run [options] RULEFILE\n"
+    "       kolvane-run --check [--json] RULEFILE\n"
+    "       kolvane-run --write-rule OUT RULEFILE\n"
+    "\n"
+    "Runs a Kolvane rule file: fetches the remote scan files, extracts the scan variables,\n"
+    "merges the template into the output file and uploads it when the rule asks. With a\n"
+    "reschedule interval the rule runs again after each countdown until it is stopped\n"
+    "(Ctrl-C or SIGTERM during a countdown).\n"
+    "\n"
+    "Options:\n"
+    "  --once                 run one time, whatever the rule's interval\n"
+    "  --date-style us|long   style of the run's date and time texts (default: the desktop\n"
+    "                         program's DateDisplay setting, else us)\n"
+    "  --check                read and parse the rule only; print the model\n"
+    "  --json                 with --check: print the model as one JSON object\n"
+    "  --write-rule OUT       read RULEFILE leniently and write it to OUT in canonical form\n"
+    "  --help                 show this help\n"
+    "  --version              show the version\n"
+    "\n"
+    "Output: the log lines on standard output; message texts on standard error; progress\n"
+    "and the countdown on standard error when it is a terminal. Ctrl-C during a run stops it\n"
+    "after the current scan file; a second Ctrl-C ends the program at once.\n"
+    "\n"
+    "Exit status:\n"
+    "  0   the last run wrote its output file (and uploaded it when the rule asks);\n"
+    "      --check: the rule is accepted; --write-rule: the rule was written\n"
+    "  1   the run ran but something failed on the way (a scan file, the fetch pass,\n"
+    "      the merge or the upload failed, or the run was aborted)\n"
+    "  2   the rule file or the template was refused or unreadable (--write-rule: OUT\n"
+    "      could not be written)\n"
+    "  64  usage error\n"
+    "  75  another kolvane-run is running this rule file\n";
+
+bool ParseOptions(const std::vector<std::string>& args, SOptions& o, std::string& error) {
+    std::vector<std::string> positional;
+    bool check = false, write = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            o.command = ECommand::Help;
+            return true;
+        } else if (a == "--version") {
+            o.command = ECommand::Version;
+            return true;
+        } else if (a == "--check") {
+            check = true;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "--once") {
+            o.once = true;
+        } else if (a == "--write-rule" || a.rfind("--write-rule=", 0) == 0) {
+            write = true;
+            if (a.size() > 12) {
+                o.writeTarget = a.substr(13);
+            } else if (i + 1 < args.size()) {
+                o.writeTarget = args[++i];
+            } else {
+                error = "--write-rule needs a file to write";
+                return false;
+            }
+        } else if (a == "--date-style" || a.rfind("--date-style=", 0) == 0) {
+            std::string v;
+            if (a.size() > 12) {
+                v = a.substr(13);
+            } else if (i + 1 < args.size()) {
+                v = args[++i];
+            }
+            if (v == "us") {
+                o.dateStyle = 1;
+            } else if (v == "long") {
+                o.dateStyle = 0;
+            } else {
+                error = "--date-style takes us or long";
+                return false;
+            }
+        } else if (a == "--") {
+            positional.insert(positional.end(), args.begin() + long(i) + 1, args.end());
+            break;
+        } else if (a.size() > 1 && a[0] == '-') {
+            error = "unknown option " + a;
+            return false;
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (check && write) {
+        error = "--check and --write-rule do not go together";
+        return false;
+    }
+    if (o.json && !check) {
+        error = "--json goes with --check";
+        return false;
+    }
+    if (positional.size() != 1) {
+        error = positional.empty() ? "no rule file given" : "more than one rule file given";
+        return false;
+    }
+    if (write && o.writeTarget.empty()) {
+        error = "--write-rule needs a file to write";
+        return false;
+    }
+    o.rulePath = positional[0];
+    o.command = check ? ECommand::Check : write ? ECommand::WriteRule : ECommand::Run;
+    return true;
+}
+
+}  // namespace kolvane

@@ -1,0 +1,34 @@
+// The command line of kolvane-run.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kolvane {
+
+enum class ECommand { Run, Check, WriteRule, Help, Version };
+
+struct SOptions {
+    ECommand command = ECommand::Run;
+    bool json = false;
+    bool once = false;
+    int dateStyle = -1;  // 1 U.S., 0 long, -1 the user's setting
+    std::string rulePath;
+    std::string writeTarget;
+};
+
+// Exit statuses of kolvane-run.
+enum EExit : int {
+    kExitOk = 0,
+    kExitFailed = 1,   // the run ran, but something failed on the way
+    kExitRefused = 2,  // the rule file or the template was refused or unreadable
+    kExitUsage = 64,
+    kExitLocked = 75,  // another runner holds the rule file
+};
+
+// Parses argv; on a usage error returns false with the reason in `error`.
+bool ParseOptions(const std::vector<std::string>& args, SOptions& options, std::string& error);
+
+extern const char* const kUsage;
+
+}  // namespace kolvane

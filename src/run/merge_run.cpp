@@ -1,0 +1,163 @@
+// The merge run, step by step.
+#include "merge_run.h"
+
+#include <cstdio>
+#include <string>
+
+#include "text_ops.h"
+#include "transfer.h"
+
+namespace kolvane {
+namespace {
+
+std::string Blanks(int n) {
+    return std::string(static_cast<std::size_t>(n), ' ');
+}
+
+std::string Numbered(int n, const CScanFile& f, const char* outcome) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%4d", n);
+    return "    " + std::string(number) + ") ... " + JoinPath(f.m_strPath, f.m_strName) + outcome;
+}
+
+}  // namespace
+
+void StopScheduleTimer(CKolvaneEngine& view) {
+    CKolvaneDocData& doc = view.Doc();
+    if (doc.m_nTimerId != 0) {
+        view.Host().KillScheduleTimer(doc.m_nTimerId);
+        doc.m_nTimerId = 0;
+    }
+}
+
+ERunResult RunMerge(CKolvaneEngine& view) {
+    CKolvaneDocData& doc = view.Doc();
+    CRunHost& host = view.Host();
+    const CCommandSection& cmd = doc.m_cmd;
+
+    if (doc.m_log.AtLimit()) doc.m_log.Clear();
+    view.FormatSysDate();
+    view.FormatSysTime();
+    view.AppendLogLine(Blanks(40) + "****  Kolvane File Data  ****");
+    view.AppendLogLine(" ");
+
+    if (!view.m_bRuleLoaded) {
+        if (!view.ReadRuleFile()) return ERunResult::Refused;
+        if (!view.ParseRuleFile()) {
+            view.ReleaseRuleText();
+            view.AppendLogLine("**** Error in Rule File -> " + doc.m_strRulePath +
+                               " ****     Application Terminated!");
+            return ERunResult::Refused;
+        }
+        view.m_bRuleLoaded = true;
+        view.ReleaseRuleText();
+        if (!view.ReadTemplateFile()) {
+            view.AppendLogLine("**** Error in Template File -> " + doc.m_strRulePath +
+                               " ****     Application Terminated!");
+            return ERunResult::Refused;
+        }
+        doc.m_log.SetLongestLine(90);
+    }
+
+    host.BeginWaitCursor();
+    if (view.m_bRemote && !FetchRemoteScanFiles(doc.m_scanFiles, view)) {
+        view.AppendLogLine(
+            "**** Error getting server resident file - check error log for file name ****");
+        view.AppendLogLine("Application Terminated!");
+        StopScheduleTimer(view);
+        view.ReleaseTemplate();
+        host.EndWaitCursor();
+        return ERunResult::Failed;
+    }
+
+    view.AppendLogLine(Blanks(20) + "Rule File -> " + doc.m_strRulePath);
+    view.AppendLogLine(Blanks(20) + "Template File -> " +
+                       JoinPath(cmd.m_strTemplatePath, cmd.m_strTemplateName));
+    if (!cmd.m_strErrorLogName.empty())
+        view.AppendLogLine(Blanks(20) + "Error Log File -> " +
+                           JoinPath(cmd.m_strErrorLogPath, cmd.m_strErrorLogName));
+    view.AppendLogLine("Files Scanned: " + view.TimeText() + " on " + view.DateText());
+    view.PumpMessages();
+
+    doc.m_bBusy = true;
+    doc.m_bModified = true;
+    const int count = static_cast<int>(doc.m_scanFiles.size());
+    if (count == 0 || doc.m_bAbort) {
+        StopScheduleTimer(view);
+        view.ReleaseTemplate();
+        doc.m_bBusy = false;
+        doc.m_bModified = false;
+        view.AppendLogLine(doc.m_bAbort ? "**** Kolvane Aborted! ****" : "No Files on List!!");
+        host.EndWaitCursor();
+        return ERunResult::Failed;
+    }
+
+    bool failed = false;
+    view.m_nScanCount = count;
+    int n = 0;
+    for (auto& file : doc.m_scanFiles) {
+        ++n;
+        if (doc.m_bAbort || doc.m_log.m_bLineLimit) break;
+        view.m_nScanIndex = n - 1;
+        CScanFile& f = *file;
+        if (!view.ReadScanFile(f.m_strPath, f.m_strName)) {
+            view.AppendLogLine(Numbered(n, f, " see error log"));
+            failed = true;
+            continue;
+        }
+        int scanned = view.ScanFileVars(f, f.m_strName);
+        view.ReleaseScanText();
+        view.AppendLogLine(Numbered(n, f, scanned ? " scanned" : " see error log"));
+        failed = failed || !scanned;
+        if (doc.m_bAbort || doc.m_log.m_bLineLimit) break;
+    }
+
+    if (doc.m_bAbort) {
+        StopScheduleTimer(view);
+        doc.m_log.ReleaseLines();
+        doc.m_scanFiles.RemoveAllScanFiles();
+        doc.m_scanVars.RemoveAllVars();
+        view.AppendLogLine("**** Kolvane Aborted by customer! ****");
+        failed = true;
+    } else if (doc.m_log.m_bLineLimit) {
+        StopScheduleTimer(view);
+        view.AppendLogLine("Process Terminated by Customer during Merge!");
+        view.AppendLogLine(" ");
+        failed = true;
+    } else if (!view.MergeTemplate()) {
+        view.AppendLogLine("Failed to write output file!");
+        view.AppendLogLine(" ");
+        failed = true;
+    } else {
+        view.AppendLogLine("Local Output File: " +
+                           JoinPath(cmd.m_strOutputPath, cmd.m_strOutputName) + " created!");
+        if (view.m_bUpload) {
+            if (!UploadOutputFile(doc.m_scanFiles, view)) {
+                view.AppendLogLine("**** Error Uploading Output File - check error log ****");
+                failed = true;
+            } else {
+                view.ShowScanProgress(cmd.m_strUploadServerFile, -10, false);
+                view.AppendLogLine("Server Output File: " + cmd.m_strUploadServerDir + "/" +
+                                   cmd.m_strUploadServerFile + " created!");
+            }
+        }
+    }
+
+    doc.m_bModified = false;
+    doc.m_bBusy = false;
+    host.EndWaitCursor();
+    view.ShowScanProgress("Ready", 0, false);
+
+    if (cmd.m_nInterval > 0 && !doc.m_bRunOnce) {
+        doc.m_nTimerId = host.ArmScheduleTimer(CKolvaneDocData::kTimerEventId);
+        view.AppendLogLine(" ");
+        view.AppendLogLine(" ");
+        doc.m_scanVars.FreeValues();
+    } else {
+        view.ReleaseTemplate();
+        view.CloseErrorLog();
+    }
+    return failed ? ERunResult::Failed : ERunResult::Ok;
+}
+
+}  // namespace kolvane

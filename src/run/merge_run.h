@@ -1,0 +1,23 @@
+// The merge run: one whole run of a loaded rule in one window (header lines, the first-run
+// reading of rule and template, the fetch pass, scanning every scan file, the merge, the upload,
+// and arming the schedule or releasing what the run held). Shared by the desktop program and the
+// headless runner; everything it says goes to the log lines, the error log and the run host.
+#pragma once
+
+#include "engine.h"
+
+namespace kolvane {
+
+// How a run ended, for the headless runner's exit status (the log window ignores it).
+enum class ERunResult {
+    Ok,       // the output file was written (and uploaded when the rule asks)
+    Failed,   // the run ran, but something failed on the way
+    Refused,  // the rule file or the template was refused or unreadable
+};
+
+ERunResult RunMerge(CKolvaneEngine& view);
+
+// Kills the schedule timer when one is armed.
+void StopScheduleTimer(CKolvaneEngine& view);
+
+}  // namespace kolvane

@@ -1,0 +1,259 @@
+// CFtpConnection over one curl easy handle. libcurl keeps the control connection of the handle
+// between performs and, with the "no CWD" file method and relative names, never changes the
+// directory itself, so the directory set by SetCurrentDirectory holds for later commands. The
+// server's replies come through the header callback; a command prefixed with "*" may be
+// refused without failing the perform, so its reply code is read from those lines.
+#include "ftp_connection.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "file_io.h"
+#include "session.h"
+
+namespace kolvane {
+namespace {
+
+size_t OnReplyLine(char* data, size_t size, size_t count, void* user) {
+    static_cast<std::string*>(user)->append(data, size * count);
+    return size * count;
+}
+
+struct SGetTarget {
+    CAtomicFile file;
+    curl_off_t received = 0;
+    curl_off_t max = 0;
+    bool tooBig = false;
+};
+
+size_t OnFileData(char* data, size_t size, size_t count, void* user) {
+    auto* target = static_cast<SGetTarget*>(user);
+    target->received += static_cast<curl_off_t>(size * count);
+    // The server may not have told the size beforehand: the bound is kept here as well.
+    if (target->received > target->max) {
+        target->tooBig = true;
+        return 0;
+    }
+    return target->file.Write(std::string_view(data, size * count)) ? size * count : 0;
+}
+
+size_t OnReadFile(char* buffer, size_t size, size_t count, void* user) {
+    return std::fread(buffer, size, count, static_cast<std::FILE*>(user));
+}
+
+struct SFileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// The code of the last complete reply ("ddd " line) in `lines`; 0 when there is none.
+int LastReplyCode(std::string_view lines, std::string* text) {
+    int code = 0;
+    std::size_t pos = 0;
+    while (pos < lines.size()) {
+        std::size_t end = lines.find('\n', pos);
+        if (end == std::string_view::npos) end = lines.size();
+        std::string_view line = lines.substr(pos, end - pos);
+        if (line.size() >= 4 && line[3] == ' ' && line[0] >= '1' && line[0] <= '5' &&
+            line[1] >= '0' && line[1] <= '9' && line[2] >= '0' && line[2] <= '9') {
+            code = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+            if (text) *text = std::string(line);
+        }
+        pos = end + 1;
+    }
+    return code;
+}
+
+std::string TempNameFor(const std::string& remote) {
+    auto slash = remote.rfind('/');
+    std::size_t at = slash == std::string::npos ? 0 : slash + 1;
+    return remote.substr(0, at) + "." + remote.substr(at) + ".kolvane-part";
+}
+
+}  // namespace
+
+std::string ParsePwdReply(std::string_view reply) {
+    if (reply.substr(0, 3) != "257") return {};
+    auto open = reply.find('"');
+    if (open == std::string_view::npos) return {};
+    std::string dir;
+    for (std::size_t i = open + 1; i < reply.size(); ++i) {
+        if (reply[i] != '"') {
+            dir += reply[i];
+        } else if (i + 1 < reply.size() && reply[i + 1] == '"') {
+            dir += '"';
+            ++i;
+        } else {
+            return dir;
+        }
+    }
+    return {};
+}
+
+std::string EnterServerDirectory(CFtpConnection& connection, const std::string& serverDir) {
+    std::string initial = connection.CurrentDirectory();
+    if (serverDir.empty()) return {};
+    if (connection.SetCurrentDirectory(serverDir)) return connection.CurrentDirectory();
+    return initial;
+}
+
+bool CFtpConnection::Open(CMyInternetSess& session, const std::string& host, int port,
+                          const std::string& user, const std::string& password) {
+    m_handle = session.NewHandle(false);
+    if (!m_handle) {
+        m_code = CURLE_OUT_OF_MEMORY;
+        m_bBroken = true;
+        return false;
+    }
+    CURL* c = m_handle.get();
+    m_maxBody = session.Limits().maxBodyBytes;
+    m_strBase = "ftp://" + host + ":" + std::to_string(port) + "/";
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, m_errorBuffer);
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, OnReplyLine);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, &m_strReplies);
+    curl_easy_setopt(c, CURLOPT_FTPPORT, "-");
+    curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+    curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, 0L);
+    if (!user.empty()) {
+        curl_easy_setopt(c, CURLOPT_USERNAME, user.c_str());
+        if (!password.empty()) curl_easy_setopt(c, CURLOPT_PASSWORD, password.c_str());
+    }
+    curl_easy_setopt(c, CURLOPT_URL, m_strBase.c_str());
+    curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
+    return Perform();
+}
+
+bool CFtpConnection::Perform() {
+    m_errorBuffer[0] = '\0';
+    m_strReplies.clear();
+    m_code = curl_easy_perform(m_handle.get());
+    if (m_code != CURLE_OK && !RefusedByServer()) m_bBroken = true;
+    return m_code == CURLE_OK;
+}
+
+bool CFtpConnection::RefusedByServer() const {
+    switch (m_code) {
+        case CURLE_REMOTE_FILE_NOT_FOUND:
+        case CURLE_REMOTE_ACCESS_DENIED:
+        case CURLE_FTP_COULDNT_RETR_FILE:
+        case CURLE_UPLOAD_FAILED:
+        case CURLE_QUOTE_ERROR:
+        case CURLE_WRITE_ERROR:
+        case CURLE_READ_ERROR:
+            return true;
+        default:
+            return false;
+    }
+}
+
+int CFtpConnection::Commands(std::initializer_list<std::string> commands) {
+    if (!m_handle || m_bBroken) return 0;
+    CCurlList list;
+    for (const auto& cmd : commands)
+        if (!list.Append(cmd)) return 0;
+    CURL* c = m_handle.get();
+    curl_easy_setopt(c, CURLOPT_URL, m_strBase.c_str());
+    curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(c, CURLOPT_QUOTE, list.get());
+    bool ok = Perform();
+    curl_easy_setopt(c, CURLOPT_QUOTE, nullptr);
+    return ok ? LastReplyCode(m_strReplies, nullptr) : 0;
+}
+
+std::string CFtpConnection::CurrentDirectory() {
+    if (Commands({"PWD"}) != 257) return {};
+    std::string line;
+    LastReplyCode(m_strReplies, &line);
+    return ParsePwdReply(line);
+}
+
+bool CFtpConnection::SetCurrentDirectory(const std::string& dir) {
+    int code = Commands({"*CWD " + dir});
+    return code >= 200 && code < 300;
+}
+
+std::string CFtpConnection::FileUrl(std::string_view remote) const {
+    // With the "no CWD" method the whole decoded path is the name sent to the server.
+    char* escaped = curl_easy_escape(m_handle.get(), remote.data(), static_cast<int>(remote.size()));
+    if (escaped == nullptr) return {};
+    std::string url = m_strBase + escaped;
+    curl_free(escaped);
+    return url;
+}
+
+bool CFtpConnection::GetFile(const std::string& remote, const std::string& local) {
+    if (!m_handle || m_bBroken) return false;
+    SGetTarget target;
+    target.max = m_maxBody;
+    if (!target.file.Open(local)) {
+        m_code = CURLE_WRITE_ERROR;
+        std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "cannot create a file beside %s",
+                      local.c_str());
+        return false;
+    }
+    CURL* c = m_handle.get();
+    std::string url = FileUrl(remote);
+    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(c, CURLOPT_NOBODY, 0L);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnFileData);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &target);
+    bool ok = Perform();
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, nullptr);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, nullptr);
+    if (target.tooBig) {
+        m_code = CURLE_FILESIZE_EXCEEDED;
+        m_bBroken = true;
+        std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "the file is larger than %lld bytes",
+                      static_cast<long long>(m_maxBody));
+        return false;
+    }
+    if (!ok) return false;
+    if (!target.file.Commit()) {
+        m_code = CURLE_WRITE_ERROR;
+        std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "cannot write %s", local.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool CFtpConnection::PutFile(const std::string& local, const std::string& remote) {
+    if (!m_handle || m_bBroken) return false;
+    std::unique_ptr<std::FILE, SFileCloser> in(std::fopen(local.c_str(), "rb"));
+    if (!in) {
+        m_code = CURLE_READ_ERROR;
+        std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "cannot open %s", local.c_str());
+        return false;
+    }
+    const std::string temp = TempNameFor(remote);
+    CCurlList rename;
+    if (!rename.Append("RNFR " + temp) || !rename.Append("*RNTO " + remote)) return false;
+    CURL* c = m_handle.get();
+    std::string url = FileUrl(temp);
+    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(c, CURLOPT_NOBODY, 0L);
+    curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(c, CURLOPT_READFUNCTION, OnReadFile);
+    curl_easy_setopt(c, CURLOPT_READDATA, in.get());
+    curl_easy_setopt(c, CURLOPT_POSTQUOTE, rename.get());
+    bool ok = Perform();
+    curl_easy_setopt(c, CURLOPT_UPLOAD, 0L);
+    curl_easy_setopt(c, CURLOPT_READFUNCTION, nullptr);
+    curl_easy_setopt(c, CURLOPT_READDATA, nullptr);
+    curl_easy_setopt(c, CURLOPT_POSTQUOTE, nullptr);
+    if (ok && LastReplyCode(m_strReplies, nullptr) / 100 == 2) return true;
+    if (ok) {
+        // Stored, but the server would not rename over the old file: delete it, rename again.
+        int code = Commands({"*DELE " + remote, "RNFR " + temp, "*RNTO " + remote});
+        if (code / 100 == 2) return true;
+        m_code = CURLE_QUOTE_ERROR;
+        std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "the server refused to rename %s",
+                      temp.c_str());
+    }
+    CURLcode failure = m_code;
+    std::string text = ErrorText();
+    if (!m_bBroken) Commands({"*DELE " + temp});
+    m_code = failure;
+    std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "%s", text.c_str());
+    return false;
+}
+
+}  // namespace kolvane

@@ -1,0 +1,72 @@
+// One FTP control connection: logged in when opened, then used for directory commands, one
+// retrieval into a file written whole or not at all, and a store under a temporary name that
+// is renamed over the target when complete. Active mode, binary. Commands run relative to the
+// server's current directory, which a change of directory keeps for the later commands.
+//
+// Each operation returns true on success; on a failure of the network or the protocol the
+// library's text is in ErrorText() and the code in LastCode(). The connection borrows the
+// session that made its handle; the session must outlive it.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "curl_handles.h"
+
+namespace kolvane {
+
+class CMyInternetSess;
+
+class CFtpConnection {
+public:
+    CFtpConnection() = default;
+    CFtpConnection(const CFtpConnection&) = delete;
+    CFtpConnection& operator=(const CFtpConnection&) = delete;
+
+    // Connects to host:port and logs in (anonymously when `user` is empty; no password is
+    // sent when `password` is empty).
+    bool Open(CMyInternetSess& session, const std::string& host, int port, const std::string& user,
+              const std::string& password);
+
+    // The server's current directory; empty when the server did not say.
+    std::string CurrentDirectory();
+    // Changes the server's current directory; false when the server refused.
+    bool SetCurrentDirectory(const std::string& dir);
+    // Retrieves `remote` into the local file `local`, replacing it only when complete.
+    bool GetFile(const std::string& remote, const std::string& local);
+    // Stores the local file as `remote`: first under a temporary name beside it, then renamed
+    // (deleting an old `remote` first where the server refuses to rename over it).
+    bool PutFile(const std::string& local, const std::string& remote);
+
+    // True when the last failure was the server refusing a file operation (the connection
+    // itself still works), false for a failure of the network or the login.
+    bool RefusedByServer() const;
+    CURLcode LastCode() const { return m_code; }
+    std::string ErrorText() const { return CurlErrorText(m_code, m_errorBuffer); }
+    bool Broken() const { return m_bBroken; }
+
+private:
+    // Runs raw commands (a leading "*" lets a refused command pass); the code of the last reply.
+    int Commands(std::initializer_list<std::string> commands);
+    bool Perform();
+    std::string FileUrl(std::string_view remote) const;
+
+    CurlEasy m_handle;
+    std::string m_strBase;     // "ftp://host:port/"
+    std::string m_strReplies;  // the server's reply lines of the last command
+    curl_off_t m_maxBody = 0;
+    CURLcode m_code = CURLE_OK;
+    bool m_bBroken = false;
+    char m_errorBuffer[CURL_ERROR_SIZE] = {};
+};
+
+// The directory check of a fetch and an upload: reads the initial directory, then, unless
+// `serverDir` is empty, changes to it and gives the directory the server reports afterwards,
+// or the initial directory when the change failed. Empty for an empty `serverDir`.
+std::string EnterServerDirectory(CFtpConnection& connection, const std::string& serverDir);
+
+// The directory named in a "257" reply to PWD ("" doubled quotes inside); empty if none.
+std::string ParsePwdReply(std::string_view reply);
+
+}  // namespace kolvane

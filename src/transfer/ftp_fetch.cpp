@@ -1,0 +1,50 @@
+// FtpGetScanFile: one scan file fetched by FTP.
+#include "ftp_connection.h"
+#include "text_ops.h"
+#include "transfer.h"
+
+namespace kolvane {
+
+int CScanFileTransfer::FtpGetScanFile(CScanFile& entry, CKolvaneEngine& view) {
+    CRunHost& host = view.Host();
+    host.BeginWaitCursor();
+    if (!EnsureSession(view)) {
+        host.EndWaitCursor();
+        return 0;
+    }
+    std::string server;
+    if (!OpenFtpConnection(entry, view, server)) {
+        m_nLastFtp = 0;
+    } else {
+        host.RestoreWaitCursor();
+        const std::string& dir = entry.m_strServerDir;
+        std::string current = EnterServerDirectory(*m_pFtp, dir);
+        if (m_pFtp->Broken()) {
+            LogNetworkFailure(view, entry, m_pFtp->ErrorText());
+            m_nLastFtp = 0;
+        } else {
+            if (current.find(dir) == std::string::npos) {
+                m_strMessage = "Download Server Directory: '" + dir + "' does not exist!\r\n" +
+                               "Path reset to '" + current + "'";
+                view.LogNote(m_strMessage);
+                m_nLastFtp = 0;
+            }
+            ShowTransferStatus(view, "Getting via ftp:", entry.m_strServerFile);
+            const std::string local = JoinPath(entry.m_strPath, entry.m_strName);
+            if (m_pFtp->GetFile(entry.m_strServerFile, local)) {
+                m_nLastFtp = 1;
+            } else {
+                if (m_pFtp->RefusedByServer())
+                    view.LogNote("Failed to retrieve ftp file: " + entry.m_strServerFile);
+                else
+                    LogNetworkFailure(view, entry, m_pFtp->ErrorText());
+                m_nLastFtp = 0;
+            }
+        }
+    }
+    m_pFtp.reset();
+    host.EndWaitCursor();
+    return m_nLastFtp;
+}
+
+}  // namespace kolvane

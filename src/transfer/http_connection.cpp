@@ -1,0 +1,126 @@
+// CHttpConnection and CHttpRequest over a curl easy handle.
+#include "http_connection.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "session.h"
+
+namespace kolvane {
+
+bool CHttpConnection::Open(CMyInternetSess& session, std::string origin, const std::string& user,
+                           const std::string& password) {
+    m_handle = session.NewHandle(true);
+    if (!m_handle) return false;
+    m_strOrigin = std::move(origin);
+    m_maxBody = session.Limits().maxBodyBytes;
+    SetCredentials(user, password);
+    return true;
+}
+
+void CHttpConnection::SetCredentials(const std::string& user, const std::string& password) {
+    CURL* c = m_handle.get();
+    if (user.empty()) {
+        curl_easy_setopt(c, CURLOPT_USERNAME, nullptr);
+        curl_easy_setopt(c, CURLOPT_PASSWORD, nullptr);
+        curl_easy_setopt(c, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+        return;
+    }
+    curl_easy_setopt(c, CURLOPT_USERNAME, user.c_str());
+    curl_easy_setopt(c, CURLOPT_PASSWORD, password.empty() ? nullptr : password.c_str());
+    // More than one method: libcurl asks first and answers the server's challenge.
+    curl_easy_setopt(c, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST));
+}
+
+CHttpRequest::CHttpRequest(CHttpConnection& connection, std::string verb, std::string path)
+    : m_connection(connection), m_strVerb(std::move(verb)), m_strPath(std::move(path)) {}
+
+size_t CHttpRequest::OnHeader(char* data, size_t size, size_t count, void* self) {
+    auto* r = static_cast<CHttpRequest*>(self);
+    std::string_view line(data, size * count);
+    // Keep the final response's block only (after a "100 Continue" or an auth round).
+    if (line.substr(0, 5) == "HTTP/") r->m_rawHeaders.clear();
+    r->m_rawHeaders.append(line);
+    return size * count;
+}
+
+size_t CHttpRequest::OnBody(char* data, size_t size, size_t count, void* self) {
+    auto* r = static_cast<CHttpRequest*>(self);
+    size_t n = size * count;
+    long status = 0;
+    curl_easy_getinfo(r->m_connection.Handle(), CURLINFO_RESPONSE_CODE, &status);
+    if (status != 200 || !r->m_sink) return n;
+    r->m_received += static_cast<curl_off_t>(n);
+    if (r->m_received > r->m_connection.MaxBody()) {
+        r->m_bTooBig = true;
+        return 0;
+    }
+    if (!r->m_sink(std::string_view(data, n))) {
+        r->m_bSinkFailed = true;
+        return 0;
+    }
+    return n;
+}
+
+size_t CHttpRequest::OnRead(char* buffer, size_t size, size_t count, void* self) {
+    auto* r = static_cast<CHttpRequest*>(self);
+    size_t n = std::min(size * count, r->m_body.size() - r->m_bodySent);
+    std::copy_n(r->m_body.data() + r->m_bodySent, n, buffer);
+    r->m_bodySent += n;
+    return n;
+}
+
+int CHttpRequest::OnSeek(void* self, curl_off_t offset, int origin) {
+    auto* r = static_cast<CHttpRequest*>(self);
+    if (origin != SEEK_SET || offset < 0 || static_cast<std::size_t>(offset) > r->m_body.size())
+        return CURL_SEEKFUNC_CANTSEEK;
+    r->m_bodySent = static_cast<std::size_t>(offset);
+    return CURL_SEEKFUNC_OK;
+}
+
+bool CHttpRequest::Send() {
+    CURL* c = m_connection.Handle();
+    m_status = 0;
+    m_rawHeaders.clear();
+    m_received = 0;
+    m_bTooBig = m_bSinkFailed = false;
+    m_bodySent = 0;
+    m_errorBuffer[0] = '\0';
+
+    std::string url = Url();
+    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, m_errorBuffer);
+    curl_easy_setopt(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, m_headers.get());
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
+    if (m_strVerb == "PUT") {
+        curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(m_body.size()));
+        curl_easy_setopt(c, CURLOPT_READFUNCTION, OnRead);
+        curl_easy_setopt(c, CURLOPT_READDATA, this);
+        curl_easy_setopt(c, CURLOPT_SEEKFUNCTION, OnSeek);
+        curl_easy_setopt(c, CURLOPT_SEEKDATA, this);
+    } else {
+        curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
+    }
+    m_code = curl_easy_perform(c);
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &m_status);
+    return m_code == CURLE_OK;
+}
+
+std::string CHttpRequest::ErrorText() const {
+    if (m_bTooBig) {
+        char text[96];
+        std::snprintf(text, sizeof text, "the response body is larger than %lld bytes",
+                      static_cast<long long>(m_connection.MaxBody()));
+        return text;
+    }
+    return CurlErrorText(m_code, m_errorBuffer);
+}
+
+}  // namespace kolvane

@@ -1,0 +1,183 @@
+// HttpGetScanFile: one scan file fetched by an HTTP GET, with the steps the HTTP upload shares:
+// sending a request, the credentials prompt on a 401 and following one redirect.
+#include "entry_text.h"
+#include "file_io.h"
+#include "http_connection.h"
+#include "line_pieces.h"
+#include "text_ops.h"
+#include "transfer.h"
+#include "url_split.h"
+
+namespace kolvane {
+namespace {
+
+constexpr const char* kFetchHeaders[] = {"Accept: text/*", "User-Agent: Kolvane"};
+
+// The body of a 200 answer, stored piece by piece into a file that replaces the local scan
+// file only when the whole body came.
+class CLocalCopy {
+public:
+    CLocalCopy(CScanFileTransfer& transfer, CKolvaneEngine& view, const CScanFile& entry)
+        : m_transfer(transfer), m_view(view), m_entry(entry),
+          m_strLocal(JoinPath(entry.m_strPath, entry.m_strName)) {}
+
+    // Opens the file when the first piece comes (so a failed open is reported only for 200).
+    bool Write(std::string_view chunk) {
+        if (!Start()) return false;
+        m_buffer.clear();
+        m_pieces.Feed(chunk, m_buffer);
+        return m_file.Write(m_buffer);
+    }
+    bool Start() {
+        if (m_bStarted) return m_file.IsOpen();
+        m_bStarted = true;
+        if (!m_file.Open(m_strLocal)) return false;
+        m_transfer.ShowTransferStatus(m_view, "Getting via http:", m_entry.m_strServerFile);
+        return true;
+    }
+    bool Commit() { return Start() && m_file.Commit(); }
+    const std::string& LocalName() const { return m_strLocal; }
+
+private:
+    CScanFileTransfer& m_transfer;
+    CKolvaneEngine& m_view;
+    const CScanFile& m_entry;
+    std::string m_strLocal;
+    CAtomicFile m_file;
+    CLinePieceWriter m_pieces;
+    std::string m_buffer;
+    bool m_bStarted = false;
+};
+
+}  // namespace
+
+bool CScanFileTransfer::SendRequest(CScanFile& entry, CKolvaneEngine& view) {
+    if (m_pRequest->Send()) return true;
+    if (m_pRequest->SinkFailed()) return false;  // the caller reports the local file
+    LogNetworkFailure(view, entry, m_pRequest->ErrorText());
+    m_nLastHttp = 0;
+    return false;
+}
+
+bool CScanFileTransfer::AskForCredentials(CKolvaneEngine& view) {
+    const std::string url = UrlForDisplay(m_pRequest->Url());
+    int retries = 0;
+    for (int shown = 0; shown < 3; ++shown) {
+        std::string user, password;
+        switch (view.Host().AskCredentials(url, user, password)) {
+            case ECredentialsResult::Success:
+                m_pHttp->SetCredentials(user, password);
+                return true;
+            case ECredentialsResult::Cancelled:
+                return false;
+            case ECredentialsResult::ForceRetry:
+                if (++retries >= 3) return false;
+                break;
+            case ECredentialsResult::Other:
+                break;
+        }
+    }
+    return false;
+}
+
+long CScanFileTransfer::FollowRedirect(CScanFile& entry, CKolvaneEngine& view,
+                                       const std::string& verb, bool upload, std::string_view body) {
+    const std::string headers = m_pRequest->RawHeaders();
+    std::size_t at = FindText(headers, "Location: ");
+    if (at == npos) {
+        m_strMessage = "Error: Site redirects with no new location for: '" + entry.m_strServerDir;
+        view.LogNote(m_strMessage);
+        m_nLastHttp = 0;
+        return -1;
+    }
+    std::size_t endLength = 0;
+    std::size_t end = FindLineEnd(headers, at + 10, &endLength);
+    std::string newUrl = headers.substr(at + 10, end - (at + 10));
+    CloseHttp();
+    ShowTransferStatus(view, "Caution: redirected to ", UrlForDisplay(newUrl));
+    entry.m_strUrl = newUrl;
+    std::string server, path;
+    if (!OpenHttpConnection(entry, view, server, path)) {
+        m_nLastHttp = 0;
+        return -1;
+    }
+    m_pRequest = std::make_unique<CHttpRequest>(*m_pHttp, verb, path);
+    if (upload) {
+        // The redirected PUT goes without the upload's own headers.
+        m_pRequest->AddHeader("Accept:");
+        m_pRequest->AddHeader("Expect:");
+        m_pRequest->SetBody(body);
+    } else {
+        for (const char* h : kFetchHeaders) m_pRequest->AddHeader(h);
+    }
+    return 0;
+}
+
+int CScanFileTransfer::HttpGetScanFile(CScanFile& entry, CKolvaneEngine& view) {
+    CRunHost& host = view.Host();
+    host.BeginWaitCursor();
+    if (!EnsureSession(view)) {
+        host.EndWaitCursor();
+        return 0;
+    }
+    auto failureEnd = [&] {
+        m_nLastHttp = 0;
+        CloseHttp();
+        host.EndWaitCursor();
+        return 0;
+    };
+    std::string server, path;
+    if (!OpenHttpConnection(entry, view, server, path)) return failureEnd();
+    host.RestoreWaitCursor();
+
+    CLocalCopy copy(*this, view, entry);
+    auto sink = [&copy](std::string_view chunk) { return copy.Write(chunk); };
+    m_pRequest = std::make_unique<CHttpRequest>(*m_pHttp, "GET",
+                                                HttpRequestPath(entry.m_strServerDir, entry.m_strServerFile));
+    for (const char* h : kFetchHeaders) m_pRequest->AddHeader(h);
+    m_pRequest->SetBodySink(sink);
+    auto send = [&] {
+        if (SendRequest(entry, view)) return true;
+        if (m_pRequest && m_pRequest->SinkFailed())
+            view.LogNote(WithName("Couldn't Open local file: %s!\r\n", copy.LocalName()));
+        return false;
+    };
+    if (!send()) return failureEnd();
+    long status = m_pRequest->Status();
+
+    if (status == 401) {
+        if (!AskForCredentials(view)) {
+            m_strMessage = "Access denied: '" + entry.m_strServerDir + "' Invalid password!\r\n";
+            view.LogNote(m_strMessage);
+            return failureEnd();
+        }
+        if (!send()) return failureEnd();
+        status = m_pRequest->Status();
+    }
+    if (status >= 402 && status <= 505) {
+        ReportHttpStatus(status, m_pRequest->RawHeaders(), view);
+        return failureEnd();
+    }
+    if (status == 301 || status == 302 || status == 303) {
+        if (FollowRedirect(entry, view, "GET", false, {}) < 0) return failureEnd();
+        m_pRequest->SetBodySink(sink);
+        if (!send()) return failureEnd();
+        status = m_pRequest->Status();
+    }
+    // Also the answer to a redirected request, and the statuses no case above handles.
+    if (status != 200) {
+        view.LogNote(GotStatusText(status, "getting", entry.m_strServerDir));
+        return failureEnd();
+    }
+    if (!copy.Commit()) {
+        view.LogNote(WithName("Couldn't Open local file: %s!\r\n", copy.LocalName()));
+        return failureEnd();
+    }
+    m_pRequest.reset();
+    m_nLastHttp = 1;
+    m_pHttp.reset();
+    host.EndWaitCursor();
+    return m_nLastHttp;
+}
+
+}  // namespace kolvane

@@ -1,0 +1,105 @@
+// The remote transfer: fetching a rule's server-resident scan files by FTP or HTTP(S) before
+// the scan, and uploading the output file by FTP or HTTP(S) PUT after the merge.
+//
+// CScanFileTransfer is the transfer state that a CScanFileList owns (m_pTransfer): one session,
+// at most one open FTP connection, HTTP connection and HTTP request, the outcomes of the last
+// FTP and HTTP transfers, and scratch texts. It lives as long as the list, so the outcomes (and
+// a URL replaced by a redirect, which is stored in the scan file) survive from run to run.
+//
+// Every operation keeps the engine's result convention: 1 for success, 0 for a failure that
+// has already been written to the view's error log. A failure of the network never escapes:
+// it is one plain error-log entry naming the server file and libcurl's text, and the pass or
+// the run goes on. Everything the user sees goes through the view and its run host: status
+// pane texts (with pending events drained), the wait cursor, the credentials prompt on a 401.
+// No URL is ever shown or logged with a password in it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine.h"
+#include "rule_model.h"
+#include "session.h"
+#include "url_split.h"
+
+namespace kolvane {
+
+class CFtpConnection;
+class CHttpConnection;
+class CHttpRequest;
+
+enum class EServiceType { None, Ftp, Http, Other };
+
+class CScanFileTransfer final : public CTransferState {
+public:
+    CScanFileTransfer();
+    ~CScanFileTransfer() override;
+
+    // The transfer state of `list`, made on first use.
+    static CScanFileTransfer& Of(CScanFileList& list);
+
+    // The fetch pass over every scan file with a URL; nonzero when the last FTP fetch or the
+    // last HTTP fetch succeeded. The session is closed afterwards.
+    int FetchRemoteScanFiles(CScanFileList& list, CKolvaneEngine& view);
+    // Uploads the output file named by the view's command section; 0 when no upload URL is set.
+    int UploadOutputFile(CKolvaneEngine& view);
+
+    bool EnsureSession(CKolvaneEngine& view);
+    int OpenFtpConnection(CScanFile& entry, CKolvaneEngine& view, std::string& server);
+    int OpenHttpConnection(CScanFile& entry, CKolvaneEngine& view, std::string& server,
+                           std::string& path);
+    void ShowTransferStatus(CKolvaneEngine& view, std::string_view label, std::string_view text);
+
+    int FtpGetScanFile(CScanFile& entry, CKolvaneEngine& view);
+    int HttpGetScanFile(CScanFile& entry, CKolvaneEngine& view);
+    void ReportHttpStatus(long status, std::string_view headers, CKolvaneEngine& view);
+    int FtpUploadFile(CScanFile& entry, CKolvaneEngine& view);
+    int HttpUploadFile(CScanFile& entry, CKolvaneEngine& view);
+
+    // The bounds of the sessions opened from now on (tests lower the time-outs).
+    void SetLimits(const STransferLimits& limits) { m_limits = limits; }
+    const STransferLimits& Limits() const { return m_limits; }
+
+    int m_nLastFtp = 0;   // 0 or 1: the most recent FTP fetch
+    int m_nLastHttp = 0;  // 0 or 1: the most recent HTTP fetch or upload
+    // Declared so that destruction closes the request, the FTP connection, the HTTP connection
+    // and then the session, which the connections borrow.
+    std::unique_ptr<CMyInternetSess> m_pSession;
+    std::unique_ptr<CHttpConnection> m_pHttp;
+    std::unique_ptr<CFtpConnection> m_pFtp;
+    std::unique_ptr<CHttpRequest> m_pRequest;
+    std::string m_strPrefixedUrl;  // scratch: the URL with the scheme put in front
+    std::string m_strMessage;      // scratch: error-log texts being assembled
+    EServiceType m_serviceType = EServiceType::None;  // of the last URL parsed
+    int m_nPort = 0;                                   // of the last URL parsed
+
+private:
+    // Splits the entry's URL ("ftp://" or "http://" put in front when it has no scheme) and
+    // checks its scheme and server; 0 after the entry when it is not a usable URL.
+    int ParseServerUrl(CScanFile& entry, CKolvaneEngine& view, bool ftp, SUrlParts& out);
+    // Writes the one entry for a failure of the network library.
+    void LogNetworkFailure(CKolvaneEngine& view, const CScanFile& entry, const std::string& text);
+    // Sends the open request; false (after the entry) when the network failed.
+    bool SendRequest(CScanFile& entry, CKolvaneEngine& view);
+    // The credentials prompt on a 401, shown at most 3 times; true when new credentials came.
+    bool AskForCredentials(CKolvaneEngine& view);
+    // Follows the 301/302/303 answer of the open request: stores the new URL in the entry,
+    // reconnects and makes (but does not send) the new request of the same verb for the new
+    // URL's path. -1 after a failure that is reported, else 0.
+    long FollowRedirect(CScanFile& entry, CKolvaneEngine& view, const std::string& verb,
+                        bool upload, std::string_view body);
+    void CloseHttp();
+
+    STransferLimits m_limits;
+};
+
+// Request path of a transfer: the server directory with a "/" in front, a "/" unless it ends
+// with one or the server file is empty, and the server file.
+std::string HttpRequestPath(std::string_view serverDir, std::string_view serverFile);
+
+// The entry points of the merge run.
+int FetchRemoteScanFiles(CScanFileList& list, CKolvaneEngine& view);
+int UploadOutputFile(CScanFileList& list, CKolvaneEngine& view);
+
+}  // namespace kolvane

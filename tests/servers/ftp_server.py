@@ -1,0 +1,48 @@
+"""A throwaway FTP server for the transfer tests: pyftpdlib on 127.0.0.1.
+
+Usage: ftp_server.py PORT ROOT USER PASSWORD USERHOME [--no-rename-over]
+
+The anonymous account reads and writes ROOT; USER with PASSWORD reads and writes USERHOME.
+With --no-rename-over the server refuses RNTO onto an existing file (550), as some servers do.
+Runs in the foreground until it gets SIGTERM.
+"""
+import os
+import signal
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    port, root, user, password, userhome = sys.argv[1:6]
+    no_rename_over = "--no-rename-over" in sys.argv[6:]
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_anonymous(root, perm="elradfmwMT")
+    authorizer.add_user(user, password, userhome, perm="elradfmwMT")
+
+    class Handler(FTPHandler):
+        def ftp_RNTO(self, path):
+            if no_rename_over and os.path.exists(path):
+                self._rnfr = None
+                self.respond("550 Target exists.")
+                return
+            return super().ftp_RNTO(path)
+
+    Handler.authorizer = authorizer
+    Handler.banner = "Kolvane test FTP server ready."
+    Handler.permit_foreign_addresses = False
+    Handler.passive_ports = None
+
+    server = FTPServer(("127.0.0.1", int(port)), Handler)
+    signal.signal(signal.SIGTERM, lambda *_: server.close_all())
+    try:
+        server.serve_forever(handle_exit=False)
+    finally:
+        server.close_all()
+
+
+if __name__ == "__main__":
+    main()

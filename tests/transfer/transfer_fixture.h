@@ -1,0 +1,89 @@
+// What every transfer test needs: a view on a fixed clock whose error log is open in a
+// temporary directory, a recording host, and short bounds so that stalls fail fast.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "engine.h"
+#include "recording_host.h"
+#include "temp_dir.h"
+#include "transfer.h"
+
+namespace kolvane::test {
+
+// Names parameterised cases after their `name` field.
+struct CaseName {
+    template <class P>
+    std::string operator()(const ::testing::TestParamInfo<P>& p) const {
+        return p.param.name;
+    }
+};
+
+class TransferTest : public ::testing::Test {
+protected:
+    TransferTest() {
+        view.FormatSysDate();
+        view.FormatSysTime();
+        view.OpenErrorLog(dir.Path(), "err.log");
+        STransferLimits limits;
+        limits.connectTimeoutSec = 5;
+        limits.stallTimeoutSec = 2;
+        CScanFileTransfer::Of(doc.m_scanFiles).SetLimits(limits);
+    }
+
+    CScanFileTransfer& Transfer() { return CScanFileTransfer::Of(doc.m_scanFiles); }
+
+    CScanFile& AddScanFile(bool ftp, std::string url, std::string serverDir, std::string serverFile,
+                           std::string localName) {
+        CScanFile& f = *doc.m_scanFiles.AddNewScanFile();
+        f.m_bFtp = ftp ? 1 : 0;
+        f.m_bHttp = ftp ? 0 : 1;
+        f.m_strUrl = std::move(url);
+        f.m_strServerDir = std::move(serverDir);
+        f.m_strServerFile = std::move(serverFile);
+        f.m_strPath = dir.Path();
+        f.m_strName = std::move(localName);
+        return f;
+    }
+
+    int Fetch() { return FetchRemoteScanFiles(doc.m_scanFiles, view); }
+
+    void SetUpload(std::string url, std::string serverDir, std::string serverFile,
+                   std::string_view contents) {
+        doc.m_cmd.m_strUploadUrl = std::move(url);
+        doc.m_cmd.m_strUploadUserId = "anonymous";
+        doc.m_cmd.m_strUploadServerDir = std::move(serverDir);
+        doc.m_cmd.m_strUploadServerFile = std::move(serverFile);
+        doc.m_cmd.m_strOutputPath = dir.Path();
+        doc.m_cmd.m_strOutputName = "out.html";
+        dir.Write("out.html", contents);
+    }
+
+    int Upload() { return UploadOutputFile(doc.m_scanFiles, view); }
+
+    std::string Local(std::string_view name) const { return ReadFile(dir / name); }
+    std::string ErrorLog() const { return ReadFile(dir / "err.log"); }
+    // One plain entry as the error log stamps it.
+    std::string Entry(std::string_view text) const {
+        return std::string(text) + "  *** " + view.DateText() + " " + view.TimeText() + " ***\r\n";
+    }
+    // The number of entries in the error log.
+    int EntryCount() const {
+        std::string log = ErrorLog();
+        int n = 0;
+        for (std::size_t at = log.find(" ***\r\n"); at != std::string::npos; at = log.find(" ***\r\n", at + 1))
+            ++n;
+        return n;
+    }
+
+    CTempDir dir;
+    CKolvaneDocData doc;
+    CRecordingHost host;
+    CFixedClock clock{{2005, 1, 5, 0, 15, 9}};
+    CKolvaneEngine view{doc, host, clock};
+};
+
+}  // namespace kolvane::test

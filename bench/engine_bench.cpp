@@ -33,7 +33,6 @@
 #include <string>
 #include <vector>
 
-#include "find_text_simd.h"
 #include "text_ops.h"
 #include "w1_workload.h"
 
@@ -112,41 +111,19 @@ void BM_FindText(benchmark::State& state, const char* key) {
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(text.size()));
 }
 
-// The first-and-last-byte candidate (find_text_simd.cpp) on the same keys.
-void BM_FindTextSimd(benchmark::State& state, const char* key) {
+// FindText restricted to a narrower vector unit, to see what a machine without the widest
+// one would get.
+void BM_FindTextOn(benchmark::State& state, const char* key, EFindPath path) {
     const std::string& text = W1().scanTexts[0];
+    if (!FindPathSupported(path)) {
+        state.SkipWithError("this processor lacks that unit");
+        return;
+    }
     for (auto _ : state) {
-        std::size_t found = FindTextSimd(text, key);
+        std::size_t found = FindTextOn(path, text, key);
         benchmark::DoNotOptimize(found);
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(text.size()));
-}
-
-// FindTextSimd must give FindText's answer: keys cut from the W1 texts at seeded places, with
-// seeded letter-case changes, searched from seeded offsets. False (and a message) on a difference.
-bool CheckFindTextSimd() {
-    SW1& w1 = W1();
-    std::uint64_t seed = 12345;
-    auto next = [&seed] {
-        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-        return unsigned(seed >> 33);
-    };
-    for (int round = 0; round < 3000; ++round) {
-        const std::string& text = w1.scanTexts[next() % w1.scanTexts.size()];
-        std::size_t len = 1 + next() % 40;
-        std::string key = text.substr(next() % (text.size() - len), len);
-        for (char& c : key)
-            if (next() % 3 == 0) c = char(std::toupper(static_cast<unsigned char>(c)));
-        if (round % 5 == 0) key.back() = char('!' + next() % 90);  // often absent
-        std::size_t from = (round % 4 == 0) ? next() % text.size() : 0;
-        std::size_t want = FindText(text, key, from), got = FindTextSimd(text, key, from);
-        if (want != got) {
-            std::fprintf(stderr, "engine_bench: FindTextSimd(\"%s\", from %zu) = %zu, FindText = %zu\n",
-                         key.c_str(), from, got, want);
-            return false;
-        }
-    }
-    return true;
 }
 
 void BM_Memchr(benchmark::State& state) {
@@ -303,8 +280,9 @@ public:
                                : "one run, ask for --benchmark_repetitions=5 on a busy machine");
         for (const char* key : kEndKeys)
             Ratio(std::string("FindText/") + key, "Memchr/absent-byte", 3);
-        for (const char* key : kEndKeys)
-            Ratio(std::string("FindTextSimd/") + key, "Memchr/absent-byte", 3);
+        for (const char* unit : {"FindTextAvx2/", "FindTextSse2/"})
+            for (const char* key : kEndKeys)
+                Ratio(std::string(unit) + key, "Memchr/absent-byte", 3);
         Ratio("Extract/W1", "Read/W1", 3);
         Ratio("Extract/W1", "ReadScanFile/W1", 0);
         Ratio("Merge/W1", "Copy/template", 2);
@@ -366,16 +344,18 @@ int main(int argc, char** argv) {
         }
     }
     std::fprintf(stderr, "engine_bench: W1 from %s\n", g_dir.c_str());
-    if (!CheckFindTextSimd()) return 1;
 
     auto tune = [](benchmark::internal::Benchmark* b) {
         b->Unit(benchmark::kMicrosecond)->UseRealTime()->ComputeStatistics("min", MinOf);
     };
     for (const char* key : kEndKeys)
         tune(benchmark::RegisterBenchmark((std::string("FindText/") + key).c_str(), BM_FindText, key));
-    for (const char* key : kEndKeys)
-        tune(benchmark::RegisterBenchmark((std::string("FindTextSimd/") + key).c_str(),
-                                          BM_FindTextSimd, key));
+    for (const char* key : kEndKeys) {
+        tune(benchmark::RegisterBenchmark((std::string("FindTextAvx2/") + key).c_str(),
+                                          BM_FindTextOn, key, EFindPath::Avx2));
+        tune(benchmark::RegisterBenchmark((std::string("FindTextSse2/") + key).c_str(),
+                                          BM_FindTextOn, key, EFindPath::Sse2));
+    }
     tune(benchmark::RegisterBenchmark("Memchr/absent-byte", BM_Memchr));
     tune(benchmark::RegisterBenchmark("Extract/W1", BM_Extract));
     tune(benchmark::RegisterBenchmark("Read/W1", BM_Read));

@@ -10,39 +10,14 @@ namespace kolvane {
 CKolvaneEngine::CKolvaneEngine(CKolvaneDocData& doc, CRunHost& host, const IClock& clock)
     : m_doc(doc), m_host(host), m_clock(clock) {}
 
-namespace {
-// The text of a buffer that holds bytes followed by two NULs: up to its first NUL.
-std::string_view TextOf(const std::string& buffer) {
-    if (buffer.empty()) return {};
-    std::string_view all(buffer.data(), buffer.size() - 2);
-    auto nul = all.find('\0');
-    return nul == std::string_view::npos ? all : all.substr(0, nul);
-}
-
-void Fill(std::string& buffer, std::string_view bytes) {
-    buffer.assign(bytes);
-    buffer.push_back('\0');
-    buffer.push_back('\0');
-}
-}  // namespace
-
-std::string_view CKolvaneEngine::RuleText() const {
-    return TextOf(m_ruleText);
-}
-std::string_view CKolvaneEngine::ScanText() const {
-    return TextOf(m_scanText);
-}
-std::string_view CKolvaneEngine::TemplateText() const {
-    return TextOf(m_templateText);
-}
 void CKolvaneEngine::SetRuleText(std::string_view bytes) {
-    Fill(m_ruleText, bytes);
+    m_ruleText.Set(bytes);
 }
 void CKolvaneEngine::SetScanText(std::string_view bytes) {
-    Fill(m_scanText, bytes);
+    m_scanText.Set(bytes);
 }
 void CKolvaneEngine::SetTemplateText(std::string_view bytes) {
-    Fill(m_templateText, bytes);
+    m_templateText.Set(bytes);
 }
 
 void CKolvaneEngine::Message(std::string_view text, EMessageIcon icon) {

@@ -50,10 +50,7 @@ class CKolvaneEngine {
     int ParseScanVarLines(CScanFile& entry, std::size_t start, std::size_t end);
     int ParseScanVarRule(std::string_view definition, CScanVar& var, std::string_view name);
     int CheckHttpUrl(CScanFile& entry);
-    void ReleaseRuleText() {
-        m_ruleText.clear();
-        m_ruleText.shrink_to_fit();
-    }
+    void ReleaseRuleText() { m_ruleText.Release(); }
     // Sets the rule text directly (as if read); for the fuzzers and tests.
     void SetRuleText(std::string_view bytes);
 
@@ -80,10 +77,8 @@ class CKolvaneEngine {
     int ExtractScanVars(CScanFile& entry);
     void ExtractLineColumn(CScanVar& var);
     void ExtractWholeFile(CScanVar& var);
-    void ReleaseScanText() {
-        m_scanText.clear();
-        m_scanText.shrink_to_fit();
-    }
+    // The buffer keeps its capacity for the next scan file of the run.
+    void ReleaseScanText() { m_scanText.Release(); }
     // Sets the scan text directly (as if read); for the fuzzers, tests and benchmarks.
     void SetScanText(std::string_view bytes);
 
@@ -91,11 +86,8 @@ class CKolvaneEngine {
     int ReadTemplateFile();
     int OpenOutputFile();
     int MergeTemplate();
-    void ReleaseTemplate() {
-        m_templateText.clear();
-        m_templateText.shrink_to_fit();
-    }
-    bool HasTemplate() const { return !m_templateText.empty(); }
+    void ReleaseTemplate() { m_templateText = CTextBuffer(); }
+    bool HasTemplate() const { return m_templateText.Held(); }
     void SetTemplateText(std::string_view bytes);
 
     // --- Status panes, message pump and log lines -------------------------------------------
@@ -110,9 +102,9 @@ class CKolvaneEngine {
     static std::string FullPath(std::string_view dir, std::string_view name);
 
   private:
-    std::string_view RuleText() const;
-    std::string_view ScanText() const;
-    std::string_view TemplateText() const;
+    std::string_view RuleText() const { return m_ruleText.Text(); }
+    std::string_view ScanText() const { return m_scanText.Text(); }
+    std::string_view TemplateText() const { return m_templateText.Text(); }
     void Message(std::string_view text, EMessageIcon icon = EMessageIcon::Plain);
     int ParseCommandSection(std::size_t start, std::size_t end);
     int ReadRequiredKey(std::string_view key, std::size_t start, std::size_t end,
@@ -125,9 +117,9 @@ class CKolvaneEngine {
     CRunHost& m_host;
     const IClock& m_clock;
 
-    std::string m_ruleText;      // bytes + 2 NULs while the rule is read and parsed
-    std::string m_scanText;      // bytes + 2 NULs of the scan file being scanned
-    std::string m_templateText;  // bytes + 2 NULs, kept across scheduled runs
+    CTextBuffer m_ruleText;      // while the rule is read and parsed
+    CTextBuffer m_scanText;      // the scan file being scanned; reused from file to file
+    CTextBuffer m_templateText;  // kept across scheduled runs
     std::string m_strSection;    // the section text whose variable lines are being read
     bool m_bRefused = false;     // a variable line refused the whole parse (a name too long)
     std::string m_strDate;

@@ -34,9 +34,35 @@ std::string DirectoryOf(const std::string& path) {
 
 }  // namespace
 
-EReadResult ReadWholeFile(const std::string& path, std::size_t maxSize, std::string& data,
+void CTextBuffer::Set(std::string_view bytes) {
+    // An empty view may have a null data(): memcpy from a null pointer is undefined even for
+    // 0 bytes (found by fuzz_extract with an empty scan text).
+    char* to = Prepare(bytes.size());
+    if (!bytes.empty()) std::memcpy(to, bytes.data(), bytes.size());
+    Complete(bytes.size());
+}
+
+char* CTextBuffer::Prepare(std::size_t size) {
+    Release();
+    if (size + 2 > m_nCapacity) {
+        m_data = std::make_unique_for_overwrite<char[]>(size + 2);
+        m_nCapacity = size + 2;
+    }
+    return m_data.get();
+}
+
+void CTextBuffer::Complete(std::size_t size) {
+    m_data[size] = '\0';
+    m_data[size + 1] = '\0';
+    m_nSize = size;
+    const void* nul = std::memchr(m_data.get(), '\0', size);
+    m_nLength = nul ? std::size_t(static_cast<const char*>(nul) - m_data.get()) : size;
+    m_bHeld = true;
+}
+
+EReadResult ReadWholeFile(const std::string& path, std::size_t maxSize, CTextBuffer& buffer,
                           std::size_t* length) {
-    data.clear();
+    buffer.Release();
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return EReadResult::OpenFailed;
     struct stat st {};
@@ -54,22 +80,31 @@ EReadResult ReadWholeFile(const std::string& path, std::size_t maxSize, std::str
         ::close(fd);
         return EReadResult::TooBig;
     }
-    data.resize(size + 2);
+    char* data = buffer.Prepare(size);
     std::size_t got = 0;
     while (got < size) {
-        ssize_t r = ::read(fd, data.data() + got, size - got);
+        ssize_t r = ::read(fd, data + got, size - got);
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) break;  // an error, or the file shrank since it was measured
         got += static_cast<std::size_t>(r);
     }
     ::close(fd);
-    if (got != size) {
-        data.clear();
-        return EReadResult::ReadFailed;
-    }
-    data[size] = '\0';
-    data[size + 1] = '\0';
+    if (got != size) return EReadResult::ReadFailed;
+    buffer.Complete(size);
     return EReadResult::Ok;
+}
+
+EReadResult ReadWholeFile(const std::string& path, std::size_t maxSize, std::string& data,
+                          std::size_t* length) {
+    CTextBuffer buffer;
+    EReadResult result = ReadWholeFile(path, maxSize, buffer, length);
+    data.clear();
+    if (result == EReadResult::Ok) {
+        data.reserve(buffer.Bytes().size() + 2);
+        data.append(buffer.Bytes());
+        data.append(2, '\0');
+    }
+    return result;
 }
 
 CAtomicFile::~CAtomicFile() {

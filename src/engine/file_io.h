@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,34 @@ namespace kolvane {
 inline constexpr std::size_t kMaxFileSize = 480000;
 
 enum class EReadResult { Ok, OpenFailed, Empty, TooBig, ReadFailed };
+
+// A text as the engine holds a rule, scan or template file: the bytes followed by two NULs, in
+// a buffer that is not cleared before it is filled and keeps its capacity when released. The
+// text ends at the first NUL; its length is found once, when the buffer is filled.
+class CTextBuffer {
+  public:
+    std::string_view Text() const { return {m_data.get(), m_nLength}; }
+    // Every byte held, NULs inside included (without the two after them).
+    std::string_view Bytes() const { return {m_data.get(), m_bHeld ? m_nSize : 0}; }
+    bool Held() const { return m_bHeld; }
+    void Set(std::string_view bytes);
+    void Release() { m_bHeld = false, m_nLength = 0; }
+    // The whole buffer, emptied and sized for `size` bytes plus the two NULs.
+    char* Prepare(std::size_t size);
+    // The bytes are in: puts the NULs after `size` bytes and finds the text's end.
+    void Complete(std::size_t size);
+
+  private:
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_nCapacity = 0;
+    std::size_t m_nSize = 0;
+    std::size_t m_nLength = 0;
+    bool m_bHeld = false;
+};
+
+// Reads a regular file whole into `buffer`, as ReadWholeFile does below.
+EReadResult ReadWholeFile(const std::string& path, std::size_t maxSize, CTextBuffer& buffer,
+                          std::size_t* length = nullptr);
 
 // Reads a regular file whole into `data` followed by two NUL bytes (data.size() is the length
 // + 2). Anything but a regular file (a directory, a FIFO, a device) fails to open, so a read

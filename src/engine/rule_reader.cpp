@@ -213,7 +213,12 @@ int CKolvaneEngine::ParseRuleFile() {
     }
     std::size_t firstScan = FindText(text, "&scanfile");
     if (firstScan == npos) {
-        if (m_bEditing) return 1;
+        // The editor keeps the command section of a rule without scan files: the writer writes
+        // one for such a model, and reading it back must not lose it (found by fuzz_round_trip).
+        if (m_bEditing) {
+            ParseCommandSection(command, text.size());
+            return 1;
+        }
         Message("No &scanfile sections specified in Rule File!\n***  Can't continue  ***");
         return 0;
     }

@@ -153,49 +153,33 @@ void CKolvaneEngine::ExtractLineColumn(CScanVar& var) {
     const std::string_view text = ScanText();
     const int startLine = var.m_nStartLine, startCol = var.m_nStartCol;
     const int endLine = var.m_nEndLine, endCol = var.m_nEndCol;
-    if (startLine < 1 || startCol < 1) return;
+    if (startLine < 1 || startCol < 1 || endLine < startLine) return;
 
-    auto nextLineFeed = [&](std::size_t from) -> std::size_t {
-        if (from >= text.size()) return npos;
-        const void* lf = std::memchr(text.data() + from, '\n', text.size() - from);
-        return lf ? std::size_t(static_cast<const char*>(lf) - text.data()) : npos;
-    };
+    // Line k is the text after the (k-1)-th line feed up to and including the k-th; a line
+    // without its line feed cannot be the start line, and an empty line gives nothing.
+    const std::size_t lineStart = AfterLineFeeds(text, 0, std::size_t(startLine - 1));
+    if (lineStart == npos) return;
+    const std::size_t lineEnd = AfterLineFeeds(text, lineStart, 1);
+    if (lineEnd == npos || lineEnd - 1 == lineStart) return;
+    if (std::size_t(startCol - 1) >= lineEnd - 1 - lineStart) return;
+    const std::size_t start = lineStart + std::size_t(startCol - 1);
 
-    std::size_t lineStart = 0;
-    for (int k = 1; k < startLine; ++k) {
-        std::size_t lf = nextLineFeed(lineStart);
-        if (lf == npos) return;
-        lineStart = lf + 1;
-    }
-    const std::size_t lineFeed = nextLineFeed(lineStart);
-    if (lineFeed == npos || lineFeed == lineStart) return;  // no such line, or an empty one
-    if (static_cast<std::size_t>(startCol - 1) >= lineFeed - lineStart) return;
-
-    const std::size_t start = lineStart + static_cast<std::size_t>(startCol - 1);
-    int line = startLine, col = startCol;
+    // The end position: on the start line from the start column, or on a later line from its
+    // first column. A carriage return counts as a column; the line feed ending the end line is
+    // its last possible column.
     std::size_t p = start;
-    while (p < text.size() && line <= endLine) {
-        if (line < endLine) {
-            // The end lies on a later line: jump to this line's line feed.
-            std::size_t lf = nextLineFeed(p);
-            if (lf == npos) return;
-            p = lf + 1;
-            ++line;
-            col = 1;
-            continue;
-        }
-        if (line == endLine && col == endCol) {
+    int col = startCol;
+    if (endLine > startLine) {
+        p = AfterLineFeeds(text, start, std::size_t(endLine - startLine));
+        if (p == npos) return;
+        col = 1;
+    }
+    for (; p < text.size(); ++p, ++col) {
+        if (col == endCol) {
             var.m_pszValue = std::string(text.substr(start, p - start + 1));
             return;
         }
-        if (text[p] == '\n') {
-            if (endLine <= startLine) return;
-            ++line;
-            col = 1;
-        } else {
-            ++col;
-        }
-        ++p;
+        if (text[p] == '\n') return;
     }
 }
 

@@ -54,9 +54,23 @@ int CKolvaneEngine::OpenOutputFile() {
 
 namespace {
 
-void FoldInto(std::string& out, std::string_view text) {
-    out.resize(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) out[i] = FoldAscii(text[i]);
+// Hashing and comparing marker texts with the letters A to Z folded, so that the index needs
+// no folded copies.
+struct SFoldedHash {
+    std::size_t operator()(std::string_view s) const {
+        std::size_t h = 1469598103934665603ull;
+        for (char c : s) h = (h ^ static_cast<unsigned char>(FoldAscii(c))) * 1099511628211ull;
+        return h;
+    }
+};
+struct SFoldedEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return EqualFolded(a, b); }
+};
+
+// True when `marker` is already "%%" + name + "%%".
+bool MarkerOf(const std::string& marker, const std::string& name) {
+    return marker.size() == name.size() + 4 && marker.starts_with("%%") && marker.ends_with("%%") &&
+           marker.compare(2, name.size(), name) == 0;
 }
 
 }  // namespace
@@ -66,7 +80,7 @@ int CKolvaneEngine::MergeTemplate() {
     CScanVarList& vars = m_doc.m_scanVars;
 
     for (auto& var : vars) {
-        if (var->m_nScanFile <= 0) continue;
+        if (var->m_nScanFile <= 0 || MarkerOf(var->m_szMarker, var->m_szName)) continue;
         // A marker that would not fit its field names nothing.
         if (var->m_szName.size() <= kMaxName)
             var->m_szMarker = "%%" + var->m_szName + "%%";
@@ -89,15 +103,11 @@ int CKolvaneEngine::MergeTemplate() {
     date->m_pszValue = m_strDate;
     time->m_pszValue = m_strTime;
 
-    // The first entry in table order for each folded marker text.
-    std::unordered_map<std::string, const CScanVar*> index;
+    // The first entry in table order for each marker text, letter case ignored.
+    std::unordered_map<std::string_view, const CScanVar*, SFoldedHash, SFoldedEqual> index;
     index.reserve(vars.size() * 2);
-    std::string folded;
-    for (const auto& var : vars) {
-        if (var->m_szMarker.empty()) continue;
-        FoldInto(folded, var->m_szMarker);
-        index.emplace(folded, var.get());
-    }
+    for (const auto& var : vars)
+        if (!var->m_szMarker.empty()) index.emplace(var->m_szMarker, var.get());
 
     const std::string_view text = TemplateText();
     const std::string outputName = m_doc.m_cmd.m_strOutputName;
@@ -128,8 +138,7 @@ int CKolvaneEngine::MergeTemplate() {
         std::string_view marker = text.substr(open, after - open);
         const CScanVar* var = nullptr;
         if (marker.size() < kMarkerBuffer) {
-            FoldInto(folded, marker);
-            auto it = index.find(folded);
+            auto it = index.find(marker);
             if (it != index.end()) var = it->second;
         }
         bool ok;

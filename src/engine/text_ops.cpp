@@ -4,76 +4,17 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace kolvane {
-namespace {
-
-// Compares `n` bytes with the letters A to Z folded; `b` is already folded.
-inline bool MatchFoldedTail(const char* a, const char* bFolded, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i)
-        if (FoldAscii(a[i]) != bFolded[i]) return false;
-    return true;
-}
-
-}  // namespace
 
 bool EqualFolded(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
         if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
     return true;
-}
-
-std::size_t FindText(std::string_view text, std::string_view what, std::size_t from) {
-    if (from > text.size()) return npos;
-    if (what.empty()) return from;
-    if (what.size() > text.size() - from) return npos;
-
-    // Fold the key once (keys are short: at most a line). Larger keys fold into a heap string.
-    char small[256];
-    std::string large;
-    char* key = small;
-    if (what.size() > sizeof small) {
-        large.resize(what.size());
-        key = large.data();
-    }
-    for (std::size_t i = 0; i < what.size(); ++i) key[i] = FoldAscii(what[i]);
-
-    const char* base = text.data();
-    const char* last = base + text.size() - what.size();  // last possible start
-    const char lower = key[0];
-    const char upper = (lower >= 'a' && lower <= 'z') ? char(lower - ('a' - 'A')) : lower;
-    const std::size_t rest = what.size() - 1;
-
-    const char* p = base + from;
-    if (lower == upper) {
-        while (p <= last) {
-            p = static_cast<const char*>(std::memchr(p, lower, std::size_t(last - p) + 1));
-            if (!p) return npos;
-            if (MatchFoldedTail(p + 1, key + 1, rest)) return std::size_t(p - base);
-            ++p;
-        }
-        return npos;
-    }
-    // A letter: look for either case within a window, so that a search that finds its first
-    // byte often (and is called again from there, as an instance walk does) never scans the
-    // whole rest of the text for the other case. The window grows while nothing is found and
-    // follows the distance between candidates, so a sparse search still runs at memchr speed.
-    std::size_t window = 64;
-    while (p <= last) {
-        const std::size_t n = std::min(window, std::size_t(last - p) + 1);
-        const char* a = static_cast<const char*>(std::memchr(p, lower, n));
-        const char* b = static_cast<const char*>(std::memchr(p, upper, a ? std::size_t(a - p) : n));
-        const char* cand = b ? b : a;
-        if (!cand) {
-            p += n;
-            window = std::min<std::size_t>(window * 2, 1 << 16);
-            continue;
-        }
-        if (MatchFoldedTail(cand + 1, key + 1, rest)) return std::size_t(cand - base);
-        window = std::clamp<std::size_t>(2 * std::size_t(cand - p + 1), 64, 1 << 16);
-        p = cand + 1;
-    }
-    return npos;
 }
 
 std::size_t FindLineEnd(std::string_view text, std::size_t from, std::size_t* lineEndLength) {
@@ -93,6 +34,38 @@ std::size_t FindLineEnd(std::string_view text, std::size_t from, std::size_t* li
     }
     if (lineEndLength) *lineEndLength = 1;
     return pos;
+}
+
+std::size_t AfterLineFeeds(std::string_view text, std::size_t from, std::size_t count) {
+    if (from > text.size()) return npos;
+    const char* p = text.data() + from;
+    const char* const end = text.data() + text.size();
+#if defined(__x86_64__)
+    // Whole blocks of 64 bytes are skipped while they hold fewer line feeds than are still to
+    // be passed. Each compare gives -1 per line feed; four of them summed per byte lane stay
+    // within a byte, and a sum of absolute differences adds the lanes up.
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i zero = _mm_setzero_si128();
+    while (count > 0 && end - p >= 64) {
+        __m128i sum = zero;
+        for (int k = 0; k < 4; ++k) {
+            __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+            sum = _mm_sub_epi8(sum, _mm_cmpeq_epi8(block, lf));
+        }
+        const __m128i halves = _mm_sad_epu8(sum, zero);
+        const std::size_t found =
+            std::size_t(_mm_cvtsi128_si32(halves)) + std::size_t(_mm_extract_epi16(halves, 4));
+        if (found >= count) break;
+        count -= found;
+        p += 64;
+    }
+#endif
+    for (; count > 0; --count) {
+        const void* at = std::memchr(p, '\n', std::size_t(end - p));
+        if (!at) return npos;
+        p = static_cast<const char*>(at) + 1;
+    }
+    return std::size_t(p - text.data());
 }
 
 std::size_t SkipLines(std::string_view text, std::size_t pos, int count) {

@@ -30,10 +30,21 @@ bool EqualFolded(std::string_view a, std::string_view b);
 // An empty `what` is found at `from`.
 std::size_t FindText(std::string_view text, std::string_view what, std::size_t from = 0);
 
+// The implementations of FindText, for tests and benchmarks that compare them; FindText takes
+// the best the processor supports.
+enum class EFindPath { Best, Scalar, Sse2, Avx2, Avx512 };
+bool FindPathSupported(EFindPath path);
+std::size_t FindTextOn(EFindPath path, std::string_view text, std::string_view what,
+                       std::size_t from = 0);
+
 // The end of the line that starts at `from`: the position of its line end (the CR of a CR LF
 // pair, else the LF) and, in `lineEndLength`, 2, 1, or 0 when no line feed follows (then the
 // position is the end of the text).
 std::size_t FindLineEnd(std::string_view text, std::size_t from, std::size_t* lineEndLength);
+
+// The position just after the `count`-th line feed at or after `from` (`from` itself for a count
+// of 0); npos when the text has fewer.
+std::size_t AfterLineFeeds(std::string_view text, std::size_t from, std::size_t count);
 
 // Moves from `pos` past `count` line ends; at the end of the text it stays there.
 std::size_t SkipLines(std::string_view text, std::size_t pos, int count);

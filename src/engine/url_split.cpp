@@ -45,15 +45,16 @@ bool SplitUrl(std::string_view url, SUrlParts& parts) {
     parts.port = std::atoi(port.c_str());
     if (!GetPart(u.get(), CURLUPART_PATH, parts.path) || parts.path.empty()) parts.path = "/";
     std::string query;
-    if (GetPart(u.get(), CURLUPART_QUERY, query)) parts.path += "?" + query;
+    if (GetPart(u.get(), CURLUPART_QUERY, query)) parts.path.append("?").append(query);
     GetPart(u.get(), CURLUPART_USER, parts.user);
     GetPart(u.get(), CURLUPART_PASSWORD, parts.password);
     return true;
 }
 
 std::string SchemeAndHost(const SUrlParts& parts) {
-    std::string out = parts.scheme + "://" + parts.host;
-    if (parts.portGiven) out += ":" + std::to_string(parts.port);
+    std::string out = parts.scheme;
+    out.append("://").append(parts.host);
+    if (parts.portGiven) out.append(":").append(std::to_string(parts.port));
     return out;
 }
 

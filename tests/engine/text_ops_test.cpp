@@ -113,3 +113,52 @@ TEST(JoinPath, AddsTheSeparatorOnlyWhenNeeded) {
 
 }  // namespace
 }  // namespace kolvane
+
+namespace kolvane {
+namespace {
+
+// Every implementation of the search gives the answer of a plain byte-by-byte search, on texts
+// and keys made to hit vector-block edges, letters of both cases and bytes above ASCII.
+TEST(FindText, EveryPathAgreesWithAPlainSearch) {
+    auto plain = [](std::string_view text, std::string_view what, std::size_t from) {
+        if (from > text.size()) return npos;
+        for (std::size_t i = from; i + what.size() <= text.size(); ++i) {
+            bool ok = true;
+            for (std::size_t k = 0; k < what.size() && ok; ++k)
+                ok = FoldAscii(text[i + k]) == FoldAscii(what[k]);
+            if (ok) return i;
+        }
+        return npos;
+    };
+    const char alphabet[] = "aAbB@`[{ \n\xE1\xC1";
+    unsigned seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    for (EFindPath path :
+         {EFindPath::Scalar, EFindPath::Sse2, EFindPath::Avx2, EFindPath::Avx512}) {
+        if (!FindPathSupported(path)) continue;
+        for (int round = 0; round < 3000; ++round) {
+            std::string text(next() % 300, ' ');
+            for (char& c : text) c = alphabet[next() % (sizeof alphabet - 1)];
+            std::string what(1 + next() % 5, ' ');
+            for (char& c : what) c = alphabet[next() % (sizeof alphabet - 1)];
+            std::size_t from = text.empty() ? 0 : next() % (text.size() + 1);
+            ASSERT_EQ(FindTextOn(path, text, what, from), plain(text, what, from))
+                << "path " << int(path) << " round " << round;
+        }
+    }
+}
+
+TEST(AfterLineFeeds, CountsAcrossBlocks) {
+    std::string text;
+    for (int i = 0; i < 500; ++i) text += std::string(std::size_t(i % 7), 'x') + "\n";
+    std::size_t pos = 0;
+    for (std::size_t k = 0; k <= 500; ++k) {
+        EXPECT_EQ(AfterLineFeeds(text, 0, k), pos) << k;
+        if (k < 500) pos = text.find('\n', pos) + 1;
+    }
+    EXPECT_EQ(AfterLineFeeds(text, 0, 501), npos);
+    EXPECT_EQ(AfterLineFeeds(text, 3, 0), 3u);
+}
+
+}  // namespace
+}  // namespace kolvane

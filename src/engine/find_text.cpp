@@ -1,19 +1,21 @@
-// First-and-last-byte filter search with letter folding. A key byte k that is a lower-case
-// letter matches a text byte b exactly when (b | 0x20) == k (b is k or its upper-case form);
-// any other key byte matches only itself (or-mask 0). So one OR and one compare per byte test
-// both cases, and the AND of the tests for the first and the last key byte leaves few
-// candidates even when the first byte is a common letter.
-#include "find_text_simd.h"
-
-#include <immintrin.h>
-
-#include <cstdlib>
+// FindText: the engine's case-folding search, at close to memory speed.
+//
+// A key byte k that is a lower-case letter matches a text byte b exactly when (b | 0x20) == k
+// (b is k or its upper-case form); any other key byte matches only itself. So one OR and one
+// compare test both cases of a byte, and the AND of the tests for the key's first and last byte
+// leaves few candidates even when the first byte is a common letter. The widest vector unit the
+// processor has (AVX-512, AVX2, else SSE2) tests 64, 32 or 16 starting positions at once; only
+// where both bytes agree is the rest of the key compared.
 #include <cstring>
 #include <string>
 
 #include "text_ops.h"
 
-namespace kolvane::bench {
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+namespace kolvane {
 namespace {
 
 inline unsigned char OrMask(unsigned char folded) {
@@ -31,11 +33,13 @@ std::size_t Scalar(const char* base, std::size_t i, std::size_t lastStart, const
                    std::size_t n) {
     const unsigned char k0 = static_cast<unsigned char>(key[0]), m0 = OrMask(k0);
     for (; i <= lastStart; ++i)
-        if ((static_cast<unsigned char>(base[i]) | m0) == k0 && Matches(base + i + 1, key + 1, n - 1))
+        if ((static_cast<unsigned char>(base[i]) | m0) == k0 &&
+            Matches(base + i + 1, key + 1, n - 1))
             return i;
     return npos;
 }
 
+#if defined(__x86_64__)
 #define KOLVANE_AVX2 __attribute__((target("avx2")))
 
 struct SAvx2Key {
@@ -43,7 +47,8 @@ struct SAvx2Key {
 };
 
 // Starts at..at+31 whose first and last bytes agree with the key's.
-KOLVANE_AVX2 inline __m256i Test(const char* base, std::size_t at, std::size_t n, const SAvx2Key& k) {
+KOLVANE_AVX2 inline __m256i Test(const char* base, std::size_t at, std::size_t n,
+                                 const SAvx2Key& k) {
     __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + at));
     __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + at + n - 1));
     return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(a, k.m0), k.v0),
@@ -79,7 +84,8 @@ KOLVANE_AVX2 std::size_t Avx2(const char* base, std::size_t i, std::size_t lastS
         i += 64;
     }
     while (i + 32 <= lastStart + 1) {
-        std::size_t at = Verify(base, i, unsigned(_mm256_movemask_epi8(Test(base, i, n, k))), key, n);
+        std::size_t at =
+            Verify(base, i, unsigned(_mm256_movemask_epi8(Test(base, i, n, k))), key, n);
         if (at != npos) return at;
         i += 32;
     }
@@ -148,19 +154,44 @@ std::size_t Sse2(const char* base, std::size_t i, std::size_t lastStart, const c
     return Scalar(base, i, lastStart, key, n);
 }
 
-// KOLVANE_NO_AVX512 and KOLVANE_NO_AVX2 in the environment select the narrower paths (to check
-// and time each of them on one machine).
-const bool g_avx2 = __builtin_cpu_supports("avx2") && std::getenv("KOLVANE_NO_AVX2") == nullptr;
-const bool g_avx512 = g_avx2 && __builtin_cpu_supports("avx512bw") &&
-                      std::getenv("KOLVANE_NO_AVX512") == nullptr;
+#endif  // __x86_64__
+
+#if defined(__x86_64__)
+const bool g_avx2 = __builtin_cpu_supports("avx2");
+const bool g_avx512 = g_avx2 && __builtin_cpu_supports("avx512bw");
+#else
+const bool g_avx2 = false;
+const bool g_avx512 = false;
+#endif
 
 }  // namespace
 
-std::size_t FindTextSimd(std::string_view text, std::string_view what, std::size_t from) {
+bool FindPathSupported(EFindPath path) {
+    switch (path) {
+        case EFindPath::Best:
+        case EFindPath::Scalar:
+            return true;
+        case EFindPath::Sse2:
+#if defined(__x86_64__)
+            return true;
+#else
+            return false;
+#endif
+        case EFindPath::Avx2:
+            return g_avx2;
+        case EFindPath::Avx512:
+            return g_avx512;
+    }
+    return false;
+}
+
+std::size_t FindTextOn(EFindPath path, std::string_view text, std::string_view what,
+                       std::size_t from) {
     if (from > text.size()) return npos;
     if (what.empty()) return from;
     if (what.size() > text.size() - from) return npos;
 
+    // Fold the key once; keys are short (at most a line), larger ones fold into a heap string.
     char small[256];
     std::string large;
     char* key = small;
@@ -170,10 +201,30 @@ std::size_t FindTextSimd(std::string_view text, std::string_view what, std::size
     }
     for (std::size_t i = 0; i < what.size(); ++i) key[i] = FoldAscii(what[i]);
 
-    const std::size_t lastStart = text.size() - what.size();
-    if (g_avx512) return Avx512(text.data(), from, lastStart, key, what.size());
-    return g_avx2 ? Avx2(text.data(), from, lastStart, key, what.size())
-                  : Sse2(text.data(), from, lastStart, key, what.size());
+    const char* base = text.data();
+    const std::size_t n = what.size();
+    const std::size_t lastStart = text.size() - n;
+    if (path == EFindPath::Best)
+        path = g_avx512 ? EFindPath::Avx512 : g_avx2 ? EFindPath::Avx2 : EFindPath::Sse2;
+    switch (path) {
+#if defined(__x86_64__)
+        case EFindPath::Avx512:
+            if (g_avx512) return Avx512(base, from, lastStart, key, n);
+            break;
+        case EFindPath::Avx2:
+            if (g_avx2) return Avx2(base, from, lastStart, key, n);
+            break;
+        case EFindPath::Sse2:
+            return Sse2(base, from, lastStart, key, n);
+#endif
+        default:
+            break;
+    }
+    return Scalar(base, from, lastStart, key, n);
 }
 
-}  // namespace kolvane::bench
+std::size_t FindText(std::string_view text, std::string_view what, std::size_t from) {
+    return FindTextOn(EFindPath::Best, text, what, from);
+}
+
+}  // namespace kolvane

@@ -37,6 +37,9 @@ void InstallSignals() {
     sa.sa_flags = 0;  // no restart: the countdown's sleep wakes at once
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    // A file-size limit makes a write fail (and the failure is reported) instead of killing
+    // the runner.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 // Thrown from the message pump on a second interrupt during a run: unwinding closes the

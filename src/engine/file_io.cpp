@@ -153,7 +153,7 @@ bool CAtomicFile::Write(std::string_view bytes) {
     return true;
 }
 
-bool CAtomicFile::Commit() {
+bool CAtomicFile::Commit(bool durable) {
     if (m_fd < 0) return false;
     if (!Flush()) {
         Abandon();
@@ -168,7 +168,7 @@ bool CAtomicFile::Commit() {
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    bool ok = ::fchmod(m_fd, mode) == 0 && ::fsync(m_fd) == 0;
+    bool ok = ::fchmod(m_fd, mode) == 0 && (!durable || ::fsync(m_fd) == 0);
     ok = (::close(m_fd) == 0) && ok;
     m_fd = -1;
     if (ok && ::rename(m_strTemp.c_str(), m_strTarget.c_str()) == 0) {

@@ -60,7 +60,9 @@ class CAtomicFile {
 
     bool Open(const std::string& target);
     bool Write(std::string_view bytes);
-    bool Commit();
+    // `durable`: flushed to the disk before the rename, so that the new file survives a power
+    // cut. A file that is fetched anew every run (a remote scan file) needs only the rename.
+    bool Commit(bool durable = true);
     void Abandon();
     bool IsOpen() const { return m_fd >= 0; }
     const std::string& TempPath() const { return m_strTemp; }

@@ -1,7 +1,9 @@
 // The rule-file writer: the model written back as a rule file, line for line, CR LF, whole or
 // not at all.
 #include <cstdio>
+#include <map>
 #include <string>
+#include <utility>
 
 #include "engine.h"
 
@@ -41,6 +43,12 @@ int CKolvaneEngine::WriteRuleFile() {
     if (cmd.m_nInterval > 0) line("ReSchedule Interval= ", std::to_string(cmd.m_nInterval));
     out += "\r\n";
 
+    // The first variable of each scan file and number, in list order, found in one pass (a list
+    // lookup per written line took quadratic time: seconds for a rule of the largest size).
+    std::map<std::pair<int, int>, const CScanVar*> varsByNumber;
+    for (const auto& v : m_doc.m_scanVars)
+        varsByNumber.emplace(std::pair(v->m_nScanFile, v->m_nVarNo), v.get());
+
     for (int a = 1;; ++a) {
         const CScanFile* f = m_doc.m_scanFiles.FindScanFile(a);
         if (!f) break;
@@ -57,8 +65,9 @@ int CKolvaneEngine::WriteRuleFile() {
         line("ScanFile Name = ", f->m_strName);
         line("ScanFile Path = ", f->m_strPath);
         for (int b = 1;; ++b) {
-            const CScanVar* v = m_doc.m_scanVars.FindVar(a, b);
-            if (!v) break;
+            auto found = varsByNumber.find({a, b});
+            if (found == varsByNumber.end()) break;
+            const CScanVar* v = found->second;
             const std::string& name = v->m_szName;
             switch (v->m_nRule) {
                 case kRuleExtract:

@@ -103,21 +103,41 @@ void CKolvaneEngine::ExtractPattern(CScanVar& var, bool crlf) {
     };
 
     int count = 0;
+    // The digit test's stop (the first digit, `last` or line feed at or after an occurrence),
+    // the end of the digit run there and whether `last` follows it. Occurrences only move
+    // forward, so a stop serves every occurrence up to it: found once, not once per occurrence
+    // (a long line of occurrences without a stop took quadratic time, found with a scan text of
+    // the largest size).
+    std::size_t stop = npos, run = npos;
+    bool runFollowed = false;
+    std::size_t nextLast = npos;
+    bool nextLastKnown = false;
     std::size_t at = FindText(text, key);
     while (at != npos) {
         const std::size_t after = at + key.size();
         bool qualifies = true;
         if (digits > 0) {
-            std::size_t p = after;
-            while (p < text.size() && !IsDigit(text[p]) && text[p] != last && text[p] != '\n') ++p;
-            std::size_t run = p;
-            while (run < text.size() && IsDigit(text[run])) ++run;
+            if (stop == npos || after > stop) {
+                stop = after;
+                while (stop < text.size() && !IsDigit(text[stop]) && text[stop] != last &&
+                       text[stop] != '\n')
+                    ++stop;
+                run = stop;
+                while (run < text.size() && IsDigit(text[run])) ++run;
+                runFollowed = skipping && lastFollows(run);
+            }
+            const std::size_t p = stop;
             // An empty key searches every position; it never starts inside a run of digits.
             const bool insideRun = key.empty() && at > 0 && IsDigit(text[at - 1]);
             qualifies = !insideRun && p < text.size() && IsDigit(text[p]) && run - p == digits &&
-                        (!skipping || lastFollows(run));
+                        (!skipping || runFollowed);
         } else if (skipping) {
-            qualifies = lastFollows(after);
+            // Likewise the next `last`: looked for again only once an occurrence has passed it.
+            if (!nextLastKnown || (nextLast != npos && after > nextLast)) {
+                nextLast = text.find(last, after);
+                nextLastKnown = true;
+            }
+            qualifies = nextLast != npos && nextLast - after >= 2;
         }
         if (qualifies) ++count;
         if (count >= var.m_nInstance) break;

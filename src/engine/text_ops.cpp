@@ -94,8 +94,11 @@ int GetKeyValue(std::string_view text, std::string_view key, std::size_t rangeSt
                 std::size_t rangeEnd, std::string& value) {
     if (rangeEnd > text.size()) rangeEnd = text.size();
     std::size_t from = rangeStart;
+    // An occurrence counts when it starts at or before the range's end: the search need not go
+    // further (it went on to the end of the text for every key of every section).
+    const std::string_view searched = text.substr(0, rangeEnd + key.size());
     for (;;) {
-        std::size_t at = FindText(text, key, from);
+        std::size_t at = FindText(searched, key, from);
         if (at == npos || at > rangeEnd) return 0;
         // Commented out when "&&" stands between the line's beginning (or the range's start)
         // and the occurrence.
@@ -103,7 +106,12 @@ int GetKeyValue(std::string_view text, std::string_view key, std::size_t rangeSt
         while (lineStart > rangeStart && text[lineStart - 1] != '\n') --lineStart;
         std::string_view before = text.substr(lineStart, at - lineStart);
         if (before.find("&&") != std::string_view::npos) {
-            from = at + 1;
+            // The rest of the line is commented out as well: go on at the next line (stepping on
+            // one byte took quadratic time on a long commented line, found with a rule file of the
+            // largest size).
+            std::size_t lineFeed = text.find('\n', at);
+            if (lineFeed == npos) return 0;
+            from = lineFeed + 1;
             continue;
         }
         std::size_t eq = text.find('=', at + key.size());

@@ -1,6 +1,9 @@
 // Scan extraction: reading scan files and every rule kind with the pattern notation.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <optional>
 #include <string>
 
@@ -171,6 +174,22 @@ TEST_F(EngineTest, ScanFileOfExactlyTheLimitIsReadAndProgressShown) {
     EXPECT_EQ(host.panes[0], "Sanning -> scan.txt");
     EXPECT_EQ(host.panes[1], "File 100 %processed");
     EXPECT_EQ(host.panes[2], "2 out of 5 searched");
+}
+
+}  // namespace
+}  // namespace kolvane::test
+
+namespace kolvane::test {
+namespace {
+
+TEST_F(EngineTest, UnreadableScanFileIsExcluded) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads files of any mode";
+    ASSERT_EQ(view.OpenErrorLog(dir.Path(), "err.log"), 1);
+    std::string path = dir.Write("scan.txt", "a\n");
+    ::chmod(path.c_str(), 0);
+    EXPECT_EQ(view.ReadScanFile(dir.Path(), "scan.txt"), 0);
+    EXPECT_EQ(ErrorLog(), "Couldn't Open Scan File: " + path + "!  *** Excluding this file! " +
+                              std::string(kStamp));
 }
 
 }  // namespace

@@ -27,23 +27,6 @@ inline constexpr std::string_view kW1Output = "w1.htm";
 // Variable name -> the value its rule must give.
 using CExpected = std::map<std::string, std::string>;
 
-// A run host that shows nothing and answers nothing.
-class CNullHost final : public CRunHost {
-public:
-    void ShowLogLine(std::string_view) override {}
-    void SetPaneText(int, std::string_view) override {}
-    void PumpMessages() override {}
-    void MessageBox(std::string_view, EMessageIcon) override {}
-    void BeginWaitCursor() override {}
-    void RestoreWaitCursor() override {}
-    void EndWaitCursor() override {}
-    int ArmScheduleTimer(int) override { return 1; }
-    void KillScheduleTimer(int) override {}
-    ECredentialsResult AskCredentials(std::string_view, std::string&, std::string&) override {
-        return ECredentialsResult::Cancelled;
-    }
-};
-
 // Paths of a W1 tree rooted at `dir` (an absolute path).
 std::string W1ScanDir(const std::string& dir);
 std::string W1OutDir(const std::string& dir);

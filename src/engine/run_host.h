@@ -40,4 +40,23 @@ class CRunHost {
                                               std::string& password) = 0;
 };
 
+// A host that shows nothing and answers nothing, for benchmarks and fuzzing; it counts the
+// message boxes it was asked to show.
+class CNullHost : public CRunHost {
+  public:
+    void ShowLogLine(std::string_view) override {}
+    void SetPaneText(int, std::string_view) override {}
+    void PumpMessages() override {}
+    void MessageBox(std::string_view, EMessageIcon) override { ++m_nMessages; }
+    void BeginWaitCursor() override {}
+    void RestoreWaitCursor() override {}
+    void EndWaitCursor() override {}
+    int ArmScheduleTimer(int) override { return 1; }
+    void KillScheduleTimer(int) override {}
+    ECredentialsResult AskCredentials(std::string_view, std::string&, std::string&) override {
+        return ECredentialsResult::Cancelled;
+    }
+    int m_nMessages = 0;
+};
+
 }  // namespace kolvane

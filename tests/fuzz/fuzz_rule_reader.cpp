@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         e.engine.ReleaseRuleText();
         if (editing) {
             FUZZ_CHECK(result == 1, "the editor's parse never fails");
-            FUZZ_CHECK(e.host.messages == 0, "the editor's parse shows no message box");
+            FUZZ_CHECK(e.host.m_nMessages == 0, "the editor's parse shows no message box");
         }
         if (result == 1 || editing) CheckModel(e.doc);
         if (result == 1 && !editing) {

@@ -18,23 +18,6 @@
 
 namespace kolvane::fuzz {
 
-class CNullHost final : public CRunHost {
-  public:
-    void ShowLogLine(std::string_view) override {}
-    void SetPaneText(int, std::string_view) override {}
-    void PumpMessages() override {}
-    void MessageBox(std::string_view, EMessageIcon) override { ++messages; }
-    void BeginWaitCursor() override {}
-    void RestoreWaitCursor() override {}
-    void EndWaitCursor() override {}
-    int ArmScheduleTimer(int) override { return 1; }
-    void KillScheduleTimer(int) override {}
-    ECredentialsResult AskCredentials(std::string_view, std::string&, std::string&) override {
-        return ECredentialsResult::Cancelled;
-    }
-    int messages = 0;
-};
-
 inline const CFixedClock& FixedClock() {
     static const CFixedClock clock({2005, 1, 5, 13, 15, 9});
     return clock;

@@ -1,9 +1,22 @@
 // The runner's commands; each returns the process's exit status.
 #pragma once
 
+#include "clock.h"
+#include "console_host.h"
+#include "engine.h"
 #include "options.h"
 
 namespace kolvane {
+
+// A rule as the runner holds it: its document (with the rule's path and the date style of the
+// options), the console host, the system clock and the engine over them.
+struct SConsoleRule {
+    explicit SConsoleRule(const SOptions& options);
+    CKolvaneDocData doc;
+    CConsoleHost host;
+    CSystemClock clock;
+    CKolvaneEngine engine{doc, host, clock};
+};
 
 int RunCheck(const SOptions& options);
 int RunWriteRule(const SOptions& options);

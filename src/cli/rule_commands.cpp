@@ -25,13 +25,14 @@ int DateStyleFor(const SOptions& options) {
     return ReadDateDisplaySetting(UserSettingsPath()).value_or(1);
 }
 
-int RunCheck(const SOptions& options) {
-    CKolvaneDocData doc;
-    CConsoleHost host;
-    CSystemClock clock;
-    CKolvaneEngine engine(doc, host, clock);
+SConsoleRule::SConsoleRule(const SOptions& options) {
     doc.m_strRulePath = options.rulePath;
     doc.m_nDateDisplay = DateStyleFor(options);
+}
+
+int RunCheck(const SOptions& options) {
+    SConsoleRule rule(options);
+    CKolvaneEngine& engine = rule.engine;
     engine.FormatSysDate();
     engine.FormatSysTime();
     engine.m_bOpenErrorLog = false;
@@ -40,6 +41,7 @@ int RunCheck(const SOptions& options) {
     int parsed = engine.ParseRuleFile();
     engine.ReleaseRuleText();
     if (!parsed) return kExitRefused;
+    const CKolvaneDocData& doc = rule.doc;
     std::string report = options.json ? ModelJson(doc, engine.m_bUpload, engine.m_bRemote) + "\n"
                                       : ModelSummary(doc, engine.m_bUpload, engine.m_bRemote);
     std::fwrite(report.data(), 1, report.size(), stdout);
@@ -47,17 +49,14 @@ int RunCheck(const SOptions& options) {
 }
 
 int RunWriteRule(const SOptions& options) {
-    CKolvaneDocData doc;
-    CConsoleHost host;
-    CSystemClock clock;
-    CKolvaneEngine engine(doc, host, clock);
-    doc.m_strRulePath = options.rulePath;
+    SConsoleRule rule(options);
+    CKolvaneEngine& engine = rule.engine;
     engine.m_bEditing = true;
     engine.SetEntrySink(EntryToStderr);
     if (!engine.ReadRuleFile()) return kExitRefused;
     engine.ParseRuleFile();
     engine.ReleaseRuleText();
-    doc.m_strRulePath = options.writeTarget;
+    rule.doc.m_strRulePath = options.writeTarget;
     return engine.WriteRuleFile() ? kExitOk : kExitRefused;
 }
 

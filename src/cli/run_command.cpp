@@ -82,12 +82,10 @@ int RunRule(const SOptions& options) {
         return kExitLocked;
     }
 
-    CKolvaneDocData doc;
-    CConsoleHost host;
-    CSystemClock clock;
-    CKolvaneEngine view(doc, host, clock);
-    doc.m_strRulePath = options.rulePath;
-    doc.m_nDateDisplay = DateStyleFor(options);
+    SConsoleRule rule(options);
+    CKolvaneDocData& doc = rule.doc;
+    CConsoleHost& host = rule.host;
+    CKolvaneEngine& view = rule.engine;
     doc.m_bRunOnce = options.once;
 
     InstallSignals();

@@ -21,7 +21,7 @@ using CurlShare = std::unique_ptr<CURLSH, SCurlShareDeleter>;
 
 // A curl_slist that frees itself; the list must outlive every transfer that uses it.
 class CCurlList {
-public:
+  public:
     CCurlList() = default;
     ~CCurlList() { curl_slist_free_all(m_list); }
     CCurlList(const CCurlList&) = delete;
@@ -32,7 +32,7 @@ public:
     curl_slist* get() const { return m_list; }
     bool empty() const { return m_list == nullptr; }
 
-private:
+  private:
     curl_slist* m_list = nullptr;
 };
 

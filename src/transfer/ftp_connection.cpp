@@ -98,6 +98,7 @@ std::string EnterServerDirectory(CFtpConnection& connection, const std::string& 
 
 bool CFtpConnection::Open(CMyInternetSess& session, const std::string& host, int port,
                           const std::string& user, const std::string& password) {
+    m_pSession = &session;
     m_handle = session.NewHandle(false);
     if (!m_handle) {
         m_code = CURLE_OUT_OF_MEMORY;
@@ -119,15 +120,29 @@ bool CFtpConnection::Open(CMyInternetSess& session, const std::string& host, int
     }
     curl_easy_setopt(c, CURLOPT_URL, m_strBase.c_str());
     curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
-    return Perform();
+    bool ok = Perform();
+    m_pSession->RethrowKept();
+    return ok;
 }
 
+// What a callback kept during the perform (the run host's pump may throw) is thrown by the
+// caller once the handle holds no pointer to its locals any more.
 bool CFtpConnection::Perform() {
     m_errorBuffer[0] = '\0';
     m_strReplies.clear();
     m_code = curl_easy_perform(m_handle.get());
     if (m_code != CURLE_OK && !RefusedByServer()) m_bBroken = true;
     return m_code == CURLE_OK;
+}
+
+std::string CFtpConnection::ErrorText() const {
+    // libcurl (7.88) writes the note "sa_addr inet_ntop() failed ..." into the error buffer
+    // while it sets up every active-mode data connection, harmlessly, and keeps only the first
+    // text of a transfer: any later failure (a file over the bound, a stall, a reset) would be
+    // named by that note. The code's own text names the real failure then.
+    if (std::strncmp(m_errorBuffer, "sa_addr inet_ntop() failed", 26) == 0)
+        return curl_easy_strerror(m_code);
+    return CurlErrorText(m_code, m_errorBuffer);
 }
 
 bool CFtpConnection::RefusedByServer() const {
@@ -156,6 +171,7 @@ int CFtpConnection::Commands(std::initializer_list<std::string> commands) {
     curl_easy_setopt(c, CURLOPT_QUOTE, list.get());
     bool ok = Perform();
     curl_easy_setopt(c, CURLOPT_QUOTE, nullptr);
+    m_pSession->RethrowKept();  // after the handle lets go of the list
     return ok ? LastReplyCode(m_strReplies, nullptr) : 0;
 }
 
@@ -173,7 +189,8 @@ bool CFtpConnection::SetCurrentDirectory(const std::string& dir) {
 
 std::string CFtpConnection::FileUrl(std::string_view remote) const {
     // With the "no CWD" method the whole decoded path is the name sent to the server.
-    char* escaped = curl_easy_escape(m_handle.get(), remote.data(), static_cast<int>(remote.size()));
+    char* escaped =
+        curl_easy_escape(m_handle.get(), remote.data(), static_cast<int>(remote.size()));
     if (escaped == nullptr) return {};
     std::string url = m_strBase + escaped;
     curl_free(escaped);
@@ -199,6 +216,7 @@ bool CFtpConnection::GetFile(const std::string& remote, const std::string& local
     bool ok = Perform();
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, nullptr);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, nullptr);
+    m_pSession->RethrowKept();
     if (target.tooBig) {
         m_code = CURLE_FILESIZE_EXCEEDED;
         m_bBroken = true;
@@ -207,7 +225,7 @@ bool CFtpConnection::GetFile(const std::string& remote, const std::string& local
         return false;
     }
     if (!ok) return false;
-    if (!target.file.Commit()) {
+    if (!target.file.Commit(/*durable=*/false)) {
         m_code = CURLE_WRITE_ERROR;
         std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "cannot write %s", local.c_str());
         return false;
@@ -225,7 +243,10 @@ bool CFtpConnection::PutFile(const std::string& local, const std::string& remote
     }
     const std::string temp = TempNameFor(remote);
     CCurlList rename;
-    if (!rename.Append("RNFR " + temp) || !rename.Append("*RNTO " + remote)) return false;
+    if (!rename.Append("RNFR " + temp) || !rename.Append("*RNTO " + remote)) {
+        m_code = CURLE_OUT_OF_MEMORY;
+        return false;
+    }
     CURL* c = m_handle.get();
     std::string url = FileUrl(temp);
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
@@ -239,6 +260,7 @@ bool CFtpConnection::PutFile(const std::string& local, const std::string& remote
     curl_easy_setopt(c, CURLOPT_READFUNCTION, nullptr);
     curl_easy_setopt(c, CURLOPT_READDATA, nullptr);
     curl_easy_setopt(c, CURLOPT_POSTQUOTE, nullptr);
+    m_pSession->RethrowKept();
     if (ok && LastReplyCode(m_strReplies, nullptr) / 100 == 2) return true;
     if (ok) {
         // Stored, but the server would not rename over the old file: delete it, rename again.

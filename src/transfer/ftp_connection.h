@@ -19,7 +19,7 @@ namespace kolvane {
 class CMyInternetSess;
 
 class CFtpConnection {
-public:
+  public:
     CFtpConnection() = default;
     CFtpConnection(const CFtpConnection&) = delete;
     CFtpConnection& operator=(const CFtpConnection&) = delete;
@@ -43,15 +43,16 @@ public:
     // itself still works), false for a failure of the network or the login.
     bool RefusedByServer() const;
     CURLcode LastCode() const { return m_code; }
-    std::string ErrorText() const { return CurlErrorText(m_code, m_errorBuffer); }
+    std::string ErrorText() const;
     bool Broken() const { return m_bBroken; }
 
-private:
+  private:
     // Runs raw commands (a leading "*" lets a refused command pass); the code of the last reply.
     int Commands(std::initializer_list<std::string> commands);
     bool Perform();
     std::string FileUrl(std::string_view remote) const;
 
+    CMyInternetSess* m_pSession = nullptr;
     CurlEasy m_handle;
     std::string m_strBase;     // "ftp://host:port/"
     std::string m_strReplies;  // the server's reply lines of the last command

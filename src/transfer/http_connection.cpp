@@ -8,8 +8,38 @@
 
 namespace kolvane {
 
+namespace {
+
+// The request path as a URL may carry it: bytes that may not appear in a URL (blanks, controls,
+// quotes, angle brackets and the like, and bytes above 127) are percent-encoded; everything
+// else, "%", "?" and "/" included, goes as the rule wrote it.
+std::string UrlPath(std::string_view path) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(path.size());
+    for (char ch : path) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c <= 0x20 || c >= 0x7F ||
+            std::string_view("\"<>\\^`{|}").find(ch) != std::string_view::npos) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string CHttpRequest::Url() const {
+    return m_connection.Origin() + UrlPath(m_strPath);
+}
+
 bool CHttpConnection::Open(CMyInternetSess& session, std::string origin, const std::string& user,
                            const std::string& password) {
+    m_pSession = &session;
     m_handle = session.NewHandle(true);
     if (!m_handle) return false;
     m_strOrigin = std::move(origin);
@@ -40,6 +70,10 @@ size_t CHttpRequest::OnHeader(char* data, size_t size, size_t count, void* self)
     std::string_view line(data, size * count);
     // Keep the final response's block only (after a "100 Continue" or an auth round).
     if (line.substr(0, 5) == "HTTP/") r->m_rawHeaders.clear();
+    if (r->m_rawHeaders.size() + line.size() > kMaxHeaderBytes) {
+        r->m_bHeadersTooBig = true;
+        return 0;
+    }
     r->m_rawHeaders.append(line);
     return size * count;
 }
@@ -55,7 +89,8 @@ size_t CHttpRequest::OnBody(char* data, size_t size, size_t count, void* self) {
         r->m_bTooBig = true;
         return 0;
     }
-    if (!r->m_sink(std::string_view(data, n))) {
+    // The sink shows a status, and so pumps the run host, which may throw.
+    if (!r->m_connection.Session().Guarded([&] { return r->m_sink(std::string_view(data, n)); })) {
         r->m_bSinkFailed = true;
         return 0;
     }
@@ -83,7 +118,7 @@ bool CHttpRequest::Send() {
     m_status = 0;
     m_rawHeaders.clear();
     m_received = 0;
-    m_bTooBig = m_bSinkFailed = false;
+    m_bTooBig = m_bHeadersTooBig = m_bSinkFailed = false;
     m_bodySent = 0;
     m_errorBuffer[0] = '\0';
 
@@ -110,6 +145,7 @@ bool CHttpRequest::Send() {
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &m_status);
+    m_connection.Session().RethrowKept();
     return m_code == CURLE_OK;
 }
 
@@ -118,6 +154,12 @@ std::string CHttpRequest::ErrorText() const {
         char text[96];
         std::snprintf(text, sizeof text, "the response body is larger than %lld bytes",
                       static_cast<long long>(m_connection.MaxBody()));
+        return text;
+    }
+    if (m_bHeadersTooBig) {
+        char text[96];
+        std::snprintf(text, sizeof text, "the response headers are larger than %zu bytes",
+                      kMaxHeaderBytes);
         return text;
     }
     return CurlErrorText(m_code, m_errorBuffer);

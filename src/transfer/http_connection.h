@@ -4,7 +4,9 @@
 // A request is sent whole by Send: the status and the raw headers of the final response are
 // kept; the body of a 200 answer goes to the body sink, the body of any other status is
 // dropped. Send returns false only for a failure of the network, of the size bound or of the
-// sink (the library's text is in ErrorText()); an HTTP error status is a successful send. The
+// sink (the library's text is in ErrorText()); an HTTP error status is a successful send. What
+// the run host's pump throws during the send (see CMyInternetSess::Guarded) comes out of Send
+// after libcurl has returned. The
 // request borrows its connection, the connection borrows the session that made its handle;
 // each must outlive what borrows it.
 #pragma once
@@ -20,7 +22,7 @@ namespace kolvane {
 class CMyInternetSess;
 
 class CHttpConnection {
-public:
+  public:
     CHttpConnection() = default;
     CHttpConnection(const CHttpConnection&) = delete;
     CHttpConnection& operator=(const CHttpConnection&) = delete;
@@ -33,17 +35,23 @@ public:
     void SetCredentials(const std::string& user, const std::string& password);
 
     CURL* Handle() const { return m_handle.get(); }
+    CMyInternetSess& Session() const { return *m_pSession; }
     const std::string& Origin() const { return m_strOrigin; }
     curl_off_t MaxBody() const { return m_maxBody; }
 
-private:
+  private:
+    CMyInternetSess* m_pSession = nullptr;
     CurlEasy m_handle;
     std::string m_strOrigin;
     curl_off_t m_maxBody = 0;
 };
 
 class CHttpRequest {
-public:
+  public:
+    // The most bytes of response headers taken (libcurl bounds one header line, not the
+    // block): a server sending header lines without end would otherwise grow memory forever.
+    static constexpr std::size_t kMaxHeaderBytes = 100 * 1024;
+
     // Called with each piece of a 200 answer's body; false stops the transfer.
     using BodySink = std::function<bool(std::string_view piece)>;
 
@@ -63,9 +71,11 @@ public:
     const std::string& RawHeaders() const { return m_rawHeaders; }
     std::string ErrorText() const;
     bool SinkFailed() const { return m_bSinkFailed; }
-    std::string Url() const { return m_connection.Origin() + m_strPath; }
+    // The URL requested: the connection's origin and the path, percent-encoded where a URL
+    // needs it.
+    std::string Url() const;
 
-private:
+  private:
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
     static size_t OnBody(char* data, size_t size, size_t count, void* self);
     static size_t OnRead(char* buffer, size_t size, size_t count, void* self);
@@ -83,6 +93,7 @@ private:
     std::string m_rawHeaders;
     curl_off_t m_received = 0;
     bool m_bTooBig = false;
+    bool m_bHeadersTooBig = false;
     bool m_bSinkFailed = false;
     CURLcode m_code = CURLE_OK;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};

@@ -16,9 +16,11 @@ constexpr const char* kFetchHeaders[] = {"Accept: text/*", "User-Agent: Kolvane"
 // The body of a 200 answer, stored piece by piece into a file that replaces the local scan
 // file only when the whole body came.
 class CLocalCopy {
-public:
+  public:
     CLocalCopy(CScanFileTransfer& transfer, CKolvaneEngine& view, const CScanFile& entry)
-        : m_transfer(transfer), m_view(view), m_entry(entry),
+        : m_transfer(transfer),
+          m_view(view),
+          m_entry(entry),
           m_strLocal(JoinPath(entry.m_strPath, entry.m_strName)) {}
 
     // Opens the file when the first piece comes (so a failed open is reported only for 200).
@@ -35,10 +37,10 @@ public:
         m_transfer.ShowTransferStatus(m_view, "Getting via http:", m_entry.m_strServerFile);
         return true;
     }
-    bool Commit() { return Start() && m_file.Commit(); }
+    bool Commit() { return Start() && m_file.Commit(/*durable=*/false); }
     const std::string& LocalName() const { return m_strLocal; }
 
-private:
+  private:
     CScanFileTransfer& m_transfer;
     CKolvaneEngine& m_view;
     const CScanFile& m_entry;
@@ -80,15 +82,16 @@ bool CScanFileTransfer::AskForCredentials(CKolvaneEngine& view) {
     return false;
 }
 
-long CScanFileTransfer::FollowRedirect(CScanFile& entry, CKolvaneEngine& view,
-                                       const std::string& verb, bool upload, std::string_view body) {
+bool CScanFileTransfer::FollowRedirect(CScanFile& entry, CKolvaneEngine& view,
+                                       const std::string& verb, bool upload,
+                                       std::string_view body) {
     const std::string headers = m_pRequest->RawHeaders();
     std::size_t at = FindText(headers, "Location: ");
     if (at == npos) {
         m_strMessage = "Error: Site redirects with no new location for: '" + entry.m_strServerDir;
         view.LogNote(m_strMessage);
         m_nLastHttp = 0;
-        return -1;
+        return false;
     }
     std::size_t endLength = 0;
     std::size_t end = FindLineEnd(headers, at + 10, &endLength);
@@ -99,7 +102,7 @@ long CScanFileTransfer::FollowRedirect(CScanFile& entry, CKolvaneEngine& view,
     std::string server, path;
     if (!OpenHttpConnection(entry, view, server, path)) {
         m_nLastHttp = 0;
-        return -1;
+        return false;
     }
     m_pRequest = std::make_unique<CHttpRequest>(*m_pHttp, verb, path);
     if (upload) {
@@ -110,7 +113,7 @@ long CScanFileTransfer::FollowRedirect(CScanFile& entry, CKolvaneEngine& view,
     } else {
         for (const char* h : kFetchHeaders) m_pRequest->AddHeader(h);
     }
-    return 0;
+    return true;
 }
 
 int CScanFileTransfer::HttpGetScanFile(CScanFile& entry, CKolvaneEngine& view) {
@@ -132,8 +135,8 @@ int CScanFileTransfer::HttpGetScanFile(CScanFile& entry, CKolvaneEngine& view) {
 
     CLocalCopy copy(*this, view, entry);
     auto sink = [&copy](std::string_view chunk) { return copy.Write(chunk); };
-    m_pRequest = std::make_unique<CHttpRequest>(*m_pHttp, "GET",
-                                                HttpRequestPath(entry.m_strServerDir, entry.m_strServerFile));
+    m_pRequest = std::make_unique<CHttpRequest>(
+        *m_pHttp, "GET", HttpRequestPath(entry.m_strServerDir, entry.m_strServerFile));
     for (const char* h : kFetchHeaders) m_pRequest->AddHeader(h);
     m_pRequest->SetBodySink(sink);
     auto send = [&] {
@@ -159,7 +162,7 @@ int CScanFileTransfer::HttpGetScanFile(CScanFile& entry, CKolvaneEngine& view) {
         return failureEnd();
     }
     if (status == 301 || status == 302 || status == 303) {
-        if (FollowRedirect(entry, view, "GET", false, {}) < 0) return failureEnd();
+        if (!FollowRedirect(entry, view, "GET", false, {})) return failureEnd();
         m_pRequest->SetBodySink(sink);
         if (!send()) return failureEnd();
         status = m_pRequest->Status();

@@ -11,7 +11,9 @@
 namespace kolvane {
 namespace {
 
-bool Uploaded(long status) { return status == 200 || status == 201 || status == 204; }
+bool Uploaded(long status) {
+    return status == 200 || status == 201 || status == 204;
+}
 
 }  // namespace
 
@@ -63,8 +65,8 @@ int CScanFileTransfer::HttpUploadFile(CScanFile& entry, CKolvaneEngine& view) {
     }
     const std::string_view body(data.data(), length);
 
-    m_pRequest = std::make_unique<CHttpRequest>(*m_pHttp, "PUT",
-                                                HttpRequestPath(entry.m_strServerDir, entry.m_strServerFile));
+    m_pRequest = std::make_unique<CHttpRequest>(
+        *m_pHttp, "PUT", HttpRequestPath(entry.m_strServerDir, entry.m_strServerFile));
     m_pRequest->AddHeader("Accept: */*");
     m_pRequest->AddHeader("User-Agent: Kolvane");
     m_pRequest->AddHeader("Expect:");
@@ -86,7 +88,7 @@ int CScanFileTransfer::HttpUploadFile(CScanFile& entry, CKolvaneEngine& view) {
         return end(0);
     }
     if (status == 301 || status == 302 || status == 303) {
-        if (FollowRedirect(entry, view, "PUT", true, body) < 0) return end(0);
+        if (!FollowRedirect(entry, view, "PUT", true, body)) return end(0);
         if (!SendRequest(entry, view)) return end(0);
         status = m_pRequest->Status();
         if (!Uploaded(status)) {

@@ -14,11 +14,11 @@ namespace kolvane {
 inline constexpr std::size_t kMaxPiece = 1022;
 
 class CLinePieceWriter {
-public:
+  public:
     // Appends to `out` what the pieces of `chunk` store.
     void Feed(std::string_view chunk, std::string& out);
 
-private:
+  private:
     std::size_t m_nStored = 0;  // characters in the current piece
     bool m_bCut = false;        // the current piece met a NUL
 };

@@ -2,7 +2,11 @@
 #include "session.h"
 
 #include <cstdlib>
+#include <new>
 #include <stdexcept>
+#include <utility>
+
+#include "engine.h"
 
 namespace kolvane {
 
@@ -17,6 +21,20 @@ CMyInternetSess::CMyInternetSess(CKolvaneEngine& view, std::string agent,
 }
 
 CMyInternetSess::~CMyInternetSess() = default;
+
+int CMyInternetSess::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* session = static_cast<CMyInternetSess*>(self);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - session->m_lastPump < std::chrono::milliseconds(100)) return 0;
+    session->m_lastPump = now;
+    // Nonzero aborts the transfer; the kept exception is thrown after the perform.
+    return session->Guarded([session] {
+        session->m_view.PumpMessages();
+        return true;
+    })
+               ? 0
+               : 1;
+}
 
 CurlEasy CMyInternetSess::NewHandle(bool shareConnections) {
     CurlEasy h(curl_easy_init());
@@ -40,6 +58,9 @@ CurlEasy CMyInternetSess::NewHandle(bool shareConnections) {
         curl_easy_setopt(c, CURLOPT_CAINFO, file);
     if (const char* dir = std::getenv("SSL_CERT_DIR"); dir != nullptr && *dir != '\0')
         curl_easy_setopt(c, CURLOPT_CAPATH, dir);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
     if (shareConnections) curl_easy_setopt(c, CURLOPT_SHARE, m_share.get());
     return h;
 }

@@ -8,7 +8,10 @@
 // must therefore outlive every connection made from it.
 #pragma once
 
+#include <chrono>
+#include <exception>
 #include <string>
+#include <utility>
 
 #include "curl_handles.h"
 
@@ -17,13 +20,13 @@ namespace kolvane {
 class CKolvaneEngine;
 
 struct STransferLimits {
-    long connectTimeoutSec = 30;                // connecting gives up after this
-    long stallTimeoutSec = 60;                  // a transfer that moves no data this long fails
+    long connectTimeoutSec = 30;                   // connecting gives up after this
+    long stallTimeoutSec = 60;                     // a transfer that moves no data this long fails
     curl_off_t maxBodyBytes = 64LL * 1024 * 1024;  // a larger response body fails
 };
 
 class CMyInternetSess {
-public:
+  public:
     // Throws std::runtime_error when libcurl cannot be set up, std::bad_alloc without memory.
     CMyInternetSess(CKolvaneEngine& view, std::string agent, const STransferLimits& limits);
     ~CMyInternetSess();
@@ -37,11 +40,35 @@ public:
     // A new easy handle with the session's settings; null when libcurl has no memory.
     CurlEasy NewHandle(bool shareConnections);
 
-private:
+    // Runs `work` (code called back from inside libcurl); an exception it throws is kept for
+    // RethrowKept() and counts as false. No exception may cross libcurl's C frames: the run
+    // host's pump throws to end the program at once on a second interrupt.
+    template <class F>
+    bool Guarded(F&& work) noexcept {
+        try {
+            return work();
+        } catch (...) {
+            if (!m_kept) m_kept = std::current_exception();
+            return false;
+        }
+    }
+    // Called after each curl_easy_perform: throws what a callback kept during it.
+    void RethrowKept() {
+        if (m_kept) std::rethrow_exception(std::exchange(m_kept, nullptr));
+    }
+
+  private:
+    // libcurl's progress callback: drains the run host's pending events about ten times a
+    // second, so that the window (and the console's interrupt) is served during a long or
+    // stalled transfer as between transfers, not only after up to 60 s of silence.
+    static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+
     CKolvaneEngine& m_view;  // the log window the session was opened for
     std::string m_strAgent;
     STransferLimits m_limits;
     CurlShare m_share;
+    std::exception_ptr m_kept;
+    std::chrono::steady_clock::time_point m_lastPump;
 };
 
 }  // namespace kolvane

@@ -32,7 +32,7 @@ class CHttpRequest;
 enum class EServiceType { None, Ftp, Http, Other };
 
 class CScanFileTransfer final : public CTransferState {
-public:
+  public:
     CScanFileTransfer();
     ~CScanFileTransfer() override;
 
@@ -72,9 +72,9 @@ public:
     std::string m_strPrefixedUrl;  // scratch: the URL with the scheme put in front
     std::string m_strMessage;      // scratch: error-log texts being assembled
     EServiceType m_serviceType = EServiceType::None;  // of the last URL parsed
-    int m_nPort = 0;                                   // of the last URL parsed
+    int m_nPort = 0;                                  // of the last URL parsed
 
-private:
+  private:
     // Splits the entry's URL ("ftp://" or "http://" put in front when it has no scheme) and
     // checks its scheme and server; 0 after the entry when it is not a usable URL.
     int ParseServerUrl(CScanFile& entry, CKolvaneEngine& view, bool ftp, SUrlParts& out);
@@ -86,8 +86,8 @@ private:
     bool AskForCredentials(CKolvaneEngine& view);
     // Follows the 301/302/303 answer of the open request: stores the new URL in the entry,
     // reconnects and makes (but does not send) the new request of the same verb for the new
-    // URL's path. -1 after a failure that is reported, else 0.
-    long FollowRedirect(CScanFile& entry, CKolvaneEngine& view, const std::string& verb,
+    // URL's path. False after a failure that is reported.
+    bool FollowRedirect(CScanFile& entry, CKolvaneEngine& view, const std::string& verb,
                         bool upload, std::string_view body);
     void CloseHttp();
 

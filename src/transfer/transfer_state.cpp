@@ -54,18 +54,20 @@ int CScanFileTransfer::ParseServerUrl(CScanFile& entry, CKolvaneEngine& view, bo
     if (!SplitUrl(entry.m_strUrl, out)) {
         m_strPrefixedUrl = scheme + entry.m_strUrl;
         if (!SplitUrl(m_strPrefixedUrl, out)) {
-            m_strMessage = std::string("Invalid ") + protocol + " URL for: " + entry.m_strServerFile;
+            m_strMessage =
+                std::string("Invalid ") + protocol + " URL for: " + entry.m_strServerFile;
             view.LogNote(m_strMessage);
             return 0;
         }
     }
     const std::string& s = out.scheme;
-    m_serviceType = s == "ftp" ? EServiceType::Ftp
+    m_serviceType = s == "ftp"                      ? EServiceType::Ftp
                     : (s == "http" || s == "https") ? EServiceType::Http
                                                     : EServiceType::Other;
     m_nPort = out.port;
     if (m_serviceType != (ftp ? EServiceType::Ftp : EServiceType::Http) || out.host.empty()) {
-        m_strMessage = std::string("Invalid ") + protocol + " URL for file: " + entry.m_strServerFile;
+        m_strMessage =
+            std::string("Invalid ") + protocol + " URL for file: " + entry.m_strServerFile;
         view.LogNote(m_strMessage);
         return 0;
     }
@@ -74,8 +76,9 @@ int CScanFileTransfer::ParseServerUrl(CScanFile& entry, CKolvaneEngine& view, bo
 
 namespace {
 
-const char* const kNoLibraryText = "\r\nCheck your internet configuration and make sure your "
-                                   "environment\r\n is set up with libcurl in the path.";
+const char* const kNoLibraryText =
+    "\r\nCheck your internet configuration and make sure your "
+    "environment\r\n is set up with libcurl in the path.";
 
 }  // namespace
 
@@ -93,8 +96,9 @@ int CScanFileTransfer::OpenFtpConnection(CScanFile& entry, CKolvaneEngine& view,
     m_pFtp = std::make_unique<CFtpConnection>();
     if (m_pFtp->Open(*m_pSession, url.host, url.port, user, password)) return 1;
     if (m_pFtp->LastCode() == CURLE_OUT_OF_MEMORY) {
-        m_strMessage = "An exception occurred when attempting to create an FTP connection for:\r\n" +
-                       entry.m_strServerFile + kNoLibraryText;
+        m_strMessage =
+            "An exception occurred when attempting to create an FTP connection for:\r\n" +
+            entry.m_strServerFile + kNoLibraryText;
         view.LogNote(m_strMessage);
     } else {
         LogNetworkFailure(view, entry, m_pFtp->ErrorText());

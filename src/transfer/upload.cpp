@@ -18,7 +18,8 @@ int CScanFileTransfer::UploadOutputFile(CKolvaneEngine& view) {
     entry.m_strName = cmd.m_strOutputName;
 
     view.Host().BeginWaitCursor();
-    const bool http = FindText(entry.m_strUrl, "http:") != npos || FindText(entry.m_strUrl, "https:") != npos;
+    const bool http =
+        FindText(entry.m_strUrl, "http:") != npos || FindText(entry.m_strUrl, "https:") != npos;
     int result = http ? HttpUploadFile(entry, view) : FtpUploadFile(entry, view);
     view.Host().EndWaitCursor();
     return result;

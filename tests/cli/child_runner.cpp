@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +14,8 @@
 
 namespace kolvane::test {
 
-CRunner::CRunner(const std::vector<std::string>& args, const std::string& cwd) {
+CRunner::CRunner(const std::vector<std::string>& args, const std::string& cwd,
+                 long long fileSizeLimit) {
     int out[2], err[2];
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
@@ -24,6 +26,10 @@ CRunner::CRunner(const std::vector<std::string>& args, const std::string& cwd) {
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
         if (::chdir(cwd.c_str()) != 0) ::_exit(126);
+        if (fileSizeLimit >= 0) {
+            rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
+        }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(KOLVANE_RUN_PATH));
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -13,7 +13,10 @@ namespace kolvane::test {
 class CRunner {
   public:
     // Starts the program with `args` in the directory `cwd`; standard input is /dev/null.
-    CRunner(const std::vector<std::string>& args, const std::string& cwd);
+    // `fileSizeLimit` (bytes), when not negative, is the child's RLIMIT_FSIZE: a write beyond
+    // it fails as on a full disk.
+    CRunner(const std::vector<std::string>& args, const std::string& cwd,
+            long long fileSizeLimit = -1);
     ~CRunner();
     CRunner(const CRunner&) = delete;
     CRunner& operator=(const CRunner&) = delete;

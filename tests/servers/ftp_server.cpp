@@ -12,7 +12,7 @@
 
 namespace kolvane::test {
 
-CFtpServer::CFtpServer(bool renameOverExisting) : m_dir("ftp") {
+CFtpServer::CFtpServer(bool renameOverExisting, const std::string& refuse) : m_dir("ftp") {
     KeepProxiesAway();
     m_root = m_dir / "root";
     m_userRoot = m_dir / "user";
@@ -20,9 +20,15 @@ CFtpServer::CFtpServer(bool renameOverExisting) : m_dir("ftp") {
     std::filesystem::create_directories(m_userRoot);
     for (int attempt = 0; attempt < 5; ++attempt) {
         m_port = FreePort();
-        std::vector<std::string> argv{"/usr/bin/python3", KOLVANE_FTP_SERVER_SCRIPT,
-                                      std::to_string(m_port), m_root, kUser, kPassword, m_userRoot};
+        std::vector<std::string> argv{"/usr/bin/python3",
+                                      KOLVANE_FTP_SERVER_SCRIPT,
+                                      std::to_string(m_port),
+                                      m_root,
+                                      kUser,
+                                      kPassword,
+                                      m_userRoot};
         if (!renameOverExisting) argv.emplace_back("--no-rename-over");
+        if (!refuse.empty()) argv.emplace_back("--refuse=" + refuse);
         m_process = std::make_unique<CChildProcess>(argv, m_dir / "ftp.log");
         if (WaitForPort(m_port, 10000) && m_process->Running()) return;
         m_process.reset();
@@ -33,6 +39,8 @@ CFtpServer::CFtpServer(bool renameOverExisting) : m_dir("ftp") {
     throw std::runtime_error("pyftpdlib did not start: " + ss.str());
 }
 
-CFtpServer::~CFtpServer() { m_process.reset(); }
+CFtpServer::~CFtpServer() {
+    m_process.reset();
+}
 
 }  // namespace kolvane::test

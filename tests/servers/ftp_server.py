@@ -1,9 +1,11 @@
 """A throwaway FTP server for the transfer tests: pyftpdlib on 127.0.0.1.
 
-Usage: ftp_server.py PORT ROOT USER PASSWORD USERHOME [--no-rename-over]
+Usage: ftp_server.py PORT ROOT USER PASSWORD USERHOME [--no-rename-over] [--refuse=CMD,...]
 
 The anonymous account reads and writes ROOT; USER with PASSWORD reads and writes USERHOME.
 With --no-rename-over the server refuses RNTO onto an existing file (550), as some servers do.
+With --refuse=RETR,STOR,RNFR (any of them) it accepts the login and directory commands but
+refuses those commands (550), as a server with a full disk or wrong permissions does.
 Runs in the foreground until it gets SIGTERM.
 """
 import os
@@ -18,6 +20,8 @@ from pyftpdlib.servers import FTPServer
 def main():
     port, root, user, password, userhome = sys.argv[1:6]
     no_rename_over = "--no-rename-over" in sys.argv[6:]
+    refused = [a[len("--refuse="):].split(",") for a in sys.argv[6:] if a.startswith("--refuse=")]
+    refused = refused[0] if refused else []
 
     authorizer = DummyAuthorizer()
     authorizer.add_anonymous(root, perm="elradfmwMT")
@@ -30,6 +34,12 @@ def main():
                 self.respond("550 Target exists.")
                 return
             return super().ftp_RNTO(path)
+
+    def refuse(self, *_):
+        self.respond("550 Not allowed here.")
+
+    for command in refused:
+        setattr(Handler, "ftp_" + command, refuse)
 
     Handler.authorizer = authorizer
     Handler.banner = "Kolvane test FTP server ready."

@@ -23,10 +23,25 @@ void MakeCertificates(const CServerDir& dir, const std::string& log) {
                    "subjectAltName=IP:127.0.0.1,DNS:localhost\n"
                    "basicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\n"
                    "extendedKeyUsage=serverAuth\n");
-    bool ok = RunTool({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
-                       "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", ca + ".key", "-out",
-                       ca + ".crt", "-days", "2", "-subj", "/CN=Kolvane Test CA", "-addext",
-                       "basicConstraints=critical,CA:TRUE", "-addext",
+    bool ok = RunTool({"/usr/bin/openssl",
+                       "req",
+                       "-x509",
+                       "-newkey",
+                       "ec",
+                       "-pkeyopt",
+                       "ec_paramgen_curve:prime256v1",
+                       "-nodes",
+                       "-keyout",
+                       ca + ".key",
+                       "-out",
+                       ca + ".crt",
+                       "-days",
+                       "2",
+                       "-subj",
+                       "/CN=Kolvane Test CA",
+                       "-addext",
+                       "basicConstraints=critical,CA:TRUE",
+                       "-addext",
                        "keyUsage=critical,keyCertSign,cRLSign"},
                       log) &&
               RunTool({"/usr/bin/openssl", "req", "-newkey", "ec", "-pkeyopt",
@@ -37,7 +52,8 @@ void MakeCertificates(const CServerDir& dir, const std::string& log) {
                        "-CAkey", ca + ".key", "-CAcreateserial", "-out", srv + ".crt", "-days", "2",
                        "-extfile", dir / "server.ext"},
                       log);
-    if (!ok) throw std::runtime_error("openssl could not make the test certificates: " + ReadAll(log));
+    if (!ok)
+        throw std::runtime_error("openssl could not make the test certificates: " + ReadAll(log));
 }
 
 void WriteHtpasswd(const CServerDir& dir, const std::string& log) {
@@ -55,19 +71,24 @@ std::string Config(const CServerDir& dir, const std::string& root, const std::st
     const std::string p = std::to_string(port), p2 = std::to_string(secondPort);
     std::ostringstream c;
     c << "daemon off;\nmaster_process off;\nworker_processes 1;\n"
-      << "pid " << dir / "nginx.pid" << ";\nerror_log " << dir / "error.log" << " warn;\n"
+      << "pid " << dir / "nginx.pid"
+      << ";\nerror_log " << dir / "error.log"
+      << " warn;\n"
       << "events { worker_connections 256; }\n"
-      << "http {\n  access_log off;\n  server_tokens off;\n  default_type application/octet-stream;\n"
+      << "http {\n  access_log off;\n  server_tokens off;\n  default_type "
+         "application/octet-stream;\n"
       << "  client_max_body_size 100m;\n  keepalive_timeout 30;\n";
     for (const char* t : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
         c << "  " << t << "_temp_path " << dir / (std::string("tmp_") + t) << ";\n";
     c << "  server {\n    listen 127.0.0.1:" << p << ";\n    listen 127.0.0.1:" << httpsPort
-      << " ssl;\n    ssl_certificate " << dir / "server.crt" << ";\n    ssl_certificate_key "
-      << dir / "server.key" << ";\n    root " << root << ";\n"
+      << " ssl;\n    ssl_certificate " << dir / "server.crt"
+      << ";\n    ssl_certificate_key " << dir / "server.key"
+      << ";\n    root " << root << ";\n"
       << "    location / { dav_methods PUT DELETE MKCOL MOVE; create_full_put_path on;"
          " dav_access user:rw group:rw all:r; }\n"
       << "    location /auth/ { auth_basic \"Kolvane test\"; auth_basic_user_file "
-      << dir / "htpasswd" << "; dav_methods PUT DELETE; create_full_put_path on; }\n"
+      << dir / "htpasswd"
+      << "; dav_methods PUT DELETE; create_full_put_path on; }\n"
       << "    location /readonly/ { }\n";
     for (int code : {301, 302, 303})
         c << "    location ~ ^/r" << code << "(/.*)$ { return " << code << " http://127.0.0.1:" << p
@@ -100,13 +121,16 @@ CHttpServer::CHttpServer() : m_dir("nginx") {
     // A port taken by someone else between FreePort and nginx's bind makes nginx exit: retry.
     for (int attempt = 0; attempt < 5; ++attempt) {
         m_port = FreePort();
-        do m_secondPort = FreePort(); while (m_secondPort == m_port);
-        do m_httpsPort = FreePort(); while (m_httpsPort == m_port || m_httpsPort == m_secondPort);
+        do m_secondPort = FreePort();
+        while (m_secondPort == m_port);
+        do m_httpsPort = FreePort();
+        while (m_httpsPort == m_port || m_httpsPort == m_secondPort);
         const std::string conf = m_dir / "nginx.conf";
-        WriteFileBytes(conf, Config(m_dir, m_root, m_secondRoot, m_port, m_secondPort, m_httpsPort));
+        WriteFileBytes(conf,
+                       Config(m_dir, m_root, m_secondRoot, m_port, m_secondPort, m_httpsPort));
         m_process = std::make_unique<CChildProcess>(
-            std::vector<std::string>{"/usr/sbin/nginx", "-p", m_dir.Path(), "-e", m_dir / "error.log",
-                                     "-c", conf},
+            std::vector<std::string>{"/usr/sbin/nginx", "-p", m_dir.Path(), "-e",
+                                     m_dir / "error.log", "-c", conf},
             m_dir / "nginx.out");
         if (WaitForPort(m_port, 10000) && WaitForPort(m_secondPort, 2000) &&
             WaitForPort(m_httpsPort, 2000) && m_process->Running())
@@ -117,9 +141,13 @@ CHttpServer::CHttpServer() : m_dir("nginx") {
                              ReadAll(m_dir / "nginx.out"));
 }
 
-CHttpServer::~CHttpServer() { m_process.reset(); }
+CHttpServer::~CHttpServer() {
+    m_process.reset();
+}
 
-std::string CHttpServer::BaseUrl() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+std::string CHttpServer::BaseUrl() const {
+    return "http://127.0.0.1:" + std::to_string(m_port);
+}
 std::string CHttpServer::SecondBaseUrl() const {
     return "http://127.0.0.1:" + std::to_string(m_secondPort);
 }

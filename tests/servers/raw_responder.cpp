@@ -53,7 +53,8 @@ void SendAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-CRawResponder::CRawResponder(Answer answer) : m_answer(std::move(answer)) {
+CRawResponder::CRawResponder(Answer answer, bool speakFirst)
+    : m_answer(std::move(answer)), m_bSpeakFirst(speakFirst) {
     KeepProxiesAway();
     m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
@@ -89,7 +90,7 @@ void CRawResponder::Serve() {
         if (::poll(&p, 1, 50) <= 0) continue;
         int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) continue;
-        std::string head = ReadRequest(fd);
+        std::string head = m_bSpeakFirst ? std::string() : ReadRequest(fd);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_requests.push_back(head);

@@ -24,7 +24,8 @@ namespace kolvane::test {
 
 CServerDir::CServerDir(std::string_view tag) {
     std::string pattern =
-        (std::filesystem::temp_directory_path() / ("kolvane-" + std::string(tag) + "-XXXXXX")).string();
+        (std::filesystem::temp_directory_path() / ("kolvane-" + std::string(tag) + "-XXXXXX"))
+            .string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     m_path = pattern;
 }

@@ -28,7 +28,7 @@ namespace kolvane::test {
 
 // A directory under the system's temporary directory, removed with its contents.
 class CServerDir {
-public:
+  public:
     explicit CServerDir(std::string_view tag);
     ~CServerDir();
     CServerDir(const CServerDir&) = delete;
@@ -36,7 +36,7 @@ public:
     const std::string& Path() const { return m_path; }
     std::string operator/(std::string_view name) const { return m_path + "/" + std::string(name); }
 
-private:
+  private:
     std::string m_path;
 };
 
@@ -44,7 +44,7 @@ private:
 // when destroyed. It is also killed when the thread that started it ends, so a crashed test
 // leaves no server behind: start servers from a thread that outlives them.
 class CChildProcess {
-public:
+  public:
     CChildProcess(const std::vector<std::string>& argv, const std::string& logPath);
     ~CChildProcess();
     CChildProcess(const CChildProcess&) = delete;
@@ -54,7 +54,7 @@ public:
     int Wait();
     pid_t Pid() const { return m_pid; }
 
-private:
+  private:
     pid_t m_pid = -1;
 };
 
@@ -70,7 +70,7 @@ void KeepProxiesAway();
 void WriteFileBytes(const std::string& path, std::string_view bytes);
 
 class CHttpServer {
-public:
+  public:
     static constexpr const char* kUser = "webuser";
     static constexpr const char* kPassword = "web secret";
 
@@ -102,7 +102,7 @@ public:
     static constexpr const char* kSecondRedirect = "/r302second";
     static std::string StatusPath(int code) { return "/status/" + std::to_string(code); }
 
-private:
+  private:
     CServerDir m_dir;
     std::string m_root, m_secondRoot, m_caFile;
     int m_port = 0, m_secondPort = 0, m_httpsPort = 0;
@@ -110,12 +110,14 @@ private:
 };
 
 class CFtpServer {
-public:
+  public:
     static constexpr const char* kUser = "ftpuser";
     static constexpr const char* kPassword = "ftp secret";
 
-    // With `renameOverExisting` false the server refuses RNTO onto an existing file.
-    explicit CFtpServer(bool renameOverExisting = true);
+    // With `renameOverExisting` false the server refuses RNTO onto an existing file. `refuse`
+    // names commands it answers with 550 ("RETR,STOR,RNFR", any of them), while the login and
+    // the directory commands work.
+    explicit CFtpServer(bool renameOverExisting = true, const std::string& refuse = "");
     ~CFtpServer();
     CFtpServer(const CFtpServer&) = delete;
     CFtpServer& operator=(const CFtpServer&) = delete;
@@ -127,7 +129,7 @@ public:
     std::string BaseUrl() const { return "ftp://127.0.0.1:" + std::to_string(m_port); }
     std::string Url(std::string_view path) const { return BaseUrl() + std::string(path); }
 
-private:
+  private:
     CServerDir m_dir;
     std::string m_root, m_userRoot;
     int m_port = 0;
@@ -143,25 +145,28 @@ struct SRawReply {
 };
 
 class CRawResponder {
-public:
+  public:
     // `answer` gets the request (head and the body its Content-Length announces) and the
     // number of the connection (0, 1, ...), and returns what to send. One request is answered
-    // per connection.
+    // per connection. With `speakFirst` (a server that greets, as FTP does) nothing is read:
+    // `answer` gets an empty request and its bytes are sent as soon as the client connects.
     using Answer = std::function<SRawReply(const std::string& request, int connection)>;
 
-    explicit CRawResponder(Answer answer);
+    explicit CRawResponder(Answer answer, bool speakFirst = false);
     ~CRawResponder();
     CRawResponder(const CRawResponder&) = delete;
     CRawResponder& operator=(const CRawResponder&) = delete;
 
     int Port() const { return m_port; }
     std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+    std::string FtpBaseUrl() const { return "ftp://127.0.0.1:" + std::to_string(m_port); }
     std::vector<std::string> Requests();
 
-private:
+  private:
     void Serve();
 
     Answer m_answer;
+    bool m_bSpeakFirst = false;
     int m_listen = -1;
     int m_port = 0;
     std::atomic<bool> m_stop{false};

@@ -1,5 +1,6 @@
 // HTTP(S) fetches against nginx on 127.0.0.1, and the faults no real server makes against a raw
 // responder.
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -14,7 +15,7 @@ namespace {
 using namespace std::string_literals;
 
 class HttpTest : public TransferTest {
-protected:
+  protected:
     static void SetUpTestSuite() { s_server = std::make_unique<CHttpServer>(); }
     static void TearDownTestSuite() { s_server.reset(); }
     static CHttpServer& Server() { return *s_server; }
@@ -30,7 +31,8 @@ protected:
         std::vector<std::string> out;
         std::string log = ErrorLog();
         std::string stamp = "  *** " + view.DateText() + " " + view.TimeText() + " ***\r\n";
-        for (std::size_t at = 0, next; (next = log.find(stamp, at)) != std::string::npos; at = next + stamp.size())
+        for (std::size_t at = 0, next; (next = log.find(stamp, at)) != std::string::npos;
+             at = next + stamp.size())
             out.push_back(log.substr(at, next - at));
         return out;
     }
@@ -40,11 +42,11 @@ struct SGetCase {
     const char* name;
     const char* serverDir;
     const char* serverFile;
-    const char* user;      // the rule's credentials
+    const char* user;  // the rule's credentials
     const char* password;
     std::vector<ECredentialsResult> answers;  // the host's answers to the credentials prompt
     int outcome;
-    std::string stored;    // expected local contents ("old copy" when the fetch failed)
+    std::string stored;                // expected local contents ("old copy" when the fetch failed)
     std::vector<std::string> entries;  // expected entries; "HTTP/1.1 ..." matches a prefix
     friend void PrintTo(const SGetCase& c, std::ostream* os) { *os << c.name; }
 };
@@ -58,6 +60,7 @@ TEST_P(HttpGet, FetchesOrReports) {
     WriteFileBytes(Server().Root() + "/crlf.txt", "one\r\ntwo\r\n");
     WriteFileBytes(Server().Root() + "/long.txt", kLong + "\r\n" + kLong);
     WriteFileBytes(Server().Root() + "/x.txt", "same server\n");
+    WriteFileBytes(Server().Root() + "/my dir/a b.txt", "blanks\n");
     WriteFileBytes(Server().Root() + "/auth/secret.txt", "secret\n");
     WriteFileBytes(Server().SecondRoot() + "/x.txt", "second server\n");
     CScanFile& f = AddScanFile(false, Server().BaseUrl(), c.serverDir, c.serverFile, "local.txt");
@@ -91,30 +94,100 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, HttpGet,
     ::testing::Values(
         SGetCase{"CrLfStoredWithLf", "", "crlf.txt", "", "", {}, 1, "one\ntwo\n", {}},
+        SGetCase{"BlanksInPath", "my dir", "a b.txt", "", "", {}, 1, "blanks\n", {}},
         SGetCase{"LongLinesCopiedWhole", "/", "long.txt", "", "", {}, 1, kLong + "\n" + kLong, {}},
-        SGetCase{"RuleCredentials", "auth", "secret.txt", CHttpServer::kUser, CHttpServer::kPassword, {}, 1,
-                 "secret\n", {}},
-        SGetCase{"PromptedCredentials", "auth", "secret.txt", "", "", {R::Success}, 1, "secret\n", {}},
-        SGetCase{"PromptCancelled", "auth", "secret.txt", "", "", {R::Cancelled}, 0, "old copy", {kDenied}},
-        SGetCase{"WrongRuleCredentialsPromptDenied", "auth", "secret.txt", CHttpServer::kUser, "wrong", {}, 0,
-                 "old copy", {kDenied}},
-        SGetCase{"PromptBoundedToThree", "auth", "secret.txt", "", "",
-                 {R::Other, R::ForceRetry, R::Other, R::Success}, 0, "old copy", {kDenied}},
+        SGetCase{"RuleCredentials",
+                 "auth",
+                 "secret.txt",
+                 CHttpServer::kUser,
+                 CHttpServer::kPassword,
+                 {},
+                 1,
+                 "secret\n",
+                 {}},
+        SGetCase{
+            "PromptedCredentials", "auth", "secret.txt", "", "", {R::Success}, 1, "secret\n", {}},
+        SGetCase{"PromptCancelled",
+                 "auth",
+                 "secret.txt",
+                 "",
+                 "",
+                 {R::Cancelled},
+                 0,
+                 "old copy",
+                 {kDenied}},
+        SGetCase{"WrongRuleCredentialsPromptDenied",
+                 "auth",
+                 "secret.txt",
+                 CHttpServer::kUser,
+                 "wrong",
+                 {},
+                 0,
+                 "old copy",
+                 {kDenied}},
+        SGetCase{"PromptBoundedToThree",
+                 "auth",
+                 "secret.txt",
+                 "",
+                 "",
+                 {R::Other, R::ForceRetry, R::Other, R::Success},
+                 0,
+                 "old copy",
+                 {kDenied}},
         SGetCase{"Redirect303SameServer", "r303", "x.txt", "", "", {}, 1, "same server\n", {}},
-        SGetCase{"RedirectToRedirect", "r302/r301", "x.txt", "", "", {}, 0, "old copy",
+        SGetCase{"RedirectToRedirect",
+                 "r302/r301",
+                 "x.txt",
+                 "",
+                 "",
+                 {},
+                 0,
+                 "old copy",
                  {"Error: Got status code 301: getting'r302/r301'!\r\n"}},
-        SGetCase{"Forbidden", "status", "403", "", "", {}, 0, "old copy",
-                 {"Access is Forbidden!\r\nServer response was:\r\n", "HTTP/1.1 403 Forbidden\r\n"}},
-        SGetCase{"NotFound", "pub", "nothere.txt", "", "", {}, 0, "old copy",
-                 {"The server has not found anything matching the URI, check your path!\r\nServer response "
+        SGetCase{
+            "Forbidden",
+            "status",
+            "403",
+            "",
+            "",
+            {},
+            0,
+            "old copy",
+            {"Access is Forbidden!\r\nServer response was:\r\n", "HTTP/1.1 403 Forbidden\r\n"}},
+        SGetCase{"NotFound",
+                 "pub",
+                 "nothere.txt",
+                 "",
+                 "",
+                 {},
+                 0,
+                 "old copy",
+                 {"The server has not found anything matching the URI, check your path!\r\nServer "
+                  "response "
                   "was:\r\n",
                   "HTTP/1.1 404 Not Found\r\n"}},
-        SGetCase{"ServerError", "status", "500", "", "", {}, 0, "old copy",
-                 {"Internal Server Error!\r\nServer response was:\r\n", "HTTP/1.1 500 Internal Server Error\r\n"}},
-        SGetCase{"Unavailable", "status", "503", "", "", {}, 0, "old copy",
-                 {"Server is currently unable to handle the request due to a temporary overloading or "
-                  "maintenance of the server!\r\nServer response was:\r\n",
-                  "HTTP/1.1 503 Service Temporarily Unavailable\r\n"}}),
+        SGetCase{"ServerError",
+                 "status",
+                 "500",
+                 "",
+                 "",
+                 {},
+                 0,
+                 "old copy",
+                 {"Internal Server Error!\r\nServer response was:\r\n",
+                  "HTTP/1.1 500 Internal Server Error\r\n"}},
+        SGetCase{
+            "Unavailable",
+            "status",
+            "503",
+            "",
+            "",
+            {},
+            0,
+            "old copy",
+            {"Server is currently unable to handle the request due to a temporary overloading or "
+             "maintenance of the server!\r\nServer response was:\r\n",
+             "HTTP/1.1 503 Service Temporarily Unavailable\r\n"}}),
     CaseName());
 
 TEST_F(HttpTest, PromptCountsAndHidesNoPassword) {
@@ -126,7 +199,8 @@ TEST_F(HttpTest, PromptCountsAndHidesNoPassword) {
     EXPECT_EQ(Fetch(), 1);
     ASSERT_EQ(host.credentialPrompts.size(), 2u);
     EXPECT_EQ(host.credentialPrompts[0].find("pw@"), std::string::npos);
-    for (const auto& [pane, text] : host.paneHistory) EXPECT_EQ(text.find("pw@"), std::string::npos) << text;
+    for (const auto& [pane, text] : host.paneHistory)
+        EXPECT_EQ(text.find("pw@"), std::string::npos) << text;
 }
 
 TEST_F(HttpTest, RedirectToSecondServerReplacesTheUrlForLaterRuns) {
@@ -188,72 +262,198 @@ TEST_F(HttpTest, InvalidAndSchemelessUrls) {
     EXPECT_EQ(ErrorLog(), Entry("Invalid HTTP URL for file: a.txt"));
 }
 
-// Faults no real server makes. After each, the next scan file of the pass is still fetched.
+// The fault matrix of a fetch: a refused connection, a name that does not resolve, and what
+// no real server sends (from the raw responder). After each, the next scan file of the pass is
+// still fetched, the old local copy stays as it was, and the run host is pumped throughout.
 struct SFaultCase {
     const char* name;
-    std::string reply;
+    std::string reply;  // "{port}" stands for the responder's own port
     ERawThen then;
-    const char* entry;  // the one entry's start (without its stamp when it ends with "'")
+    const char* entry;          // the one entry's start (without its stamp when it ends with "'")
+    const char* url = nullptr;  // instead of the responder's; "{free}": a port nobody listens on
+    std::size_t prompts = 0;    // credentials prompts (the host answers force-retry every time)
     friend void PrintTo(const SFaultCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class HttpFault : public HttpTest, public ::testing::WithParamInterface<SFaultCase> {};
 
+std::string Replaced(std::string text, const std::string& what, const std::string& with) {
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at))
+        text.replace(at, what.size(), with);
+    return text;
+}
+
 TEST_P(HttpFault, IsOneEntryAndThePassGoesOn) {
     const SFaultCase& c = GetParam();
-    CRawResponder raw([&c](const std::string&, int) { return SRawReply{c.reply, c.then}; });
+    CurlGlobalInit();  // its descriptors, if any, are not the fetch's
+    const int fds = OpenFds();
+    std::atomic<int> port{0};
+    auto responder = std::make_unique<CRawResponder>([&c, &port](const std::string&, int) {
+        return SRawReply{Replaced(c.reply, "{port}", std::to_string(port.load())), c.then};
+    });
+    CRawResponder& raw = *responder;
+    port = raw.Port();
     WriteFileBytes(Server().Root() + "/crlf.txt", "one\r\ntwo\r\n");
     STransferLimits limits = Transfer().Limits();
     limits.maxBodyBytes = 1000;
     Transfer().SetLimits(limits);
-    AddScanFile(false, raw.BaseUrl(), "dir", "first.txt", "first.txt");
+    std::string url = c.url ? Replaced(c.url, "{free}", std::to_string(FreePort())) : raw.BaseUrl();
+    CScanFile& first = AddScanFile(false, url, "dir", "first.txt", "first.txt");
+    first.m_strUserId = "u";  // the rule's credentials, sent when the server asks for them
+    first.m_strUserPw = "p";
     AddScanFile(false, Server().BaseUrl(), "", "crlf.txt", "second.txt");
     dir.Write("first.txt", "old first");
+    host.credentialAnswers.push_back({R::ForceRetry, "", ""});
+    host.repeatLastAnswer = true;
+    // Status texts and pumps while the first file is worked on.
+    int statuses = 0, pumps = 0;
+    bool second = false;
+    host.onPump = [&] {
+        second = second || host.panes[0] == "Connecting to " + Server().BaseUrl();
+        if (!second) ++pumps;
+    };
 
     EXPECT_EQ(Fetch(), 1);
     EXPECT_EQ(Local("first.txt"), "old first");
     EXPECT_EQ(Local("second.txt"), "one\ntwo\n");
     EXPECT_EQ(EntryCount(), 1) << ErrorLog();
     EXPECT_EQ(ErrorLog().rfind(c.entry, 0), 0u) << ErrorLog();
+    EXPECT_EQ(host.credentialPrompts.size(), c.prompts);
     EXPECT_EQ(host.cursorDepth, 0);
+    EXPECT_FALSE(Transfer().m_pRequest || Transfer().m_pHttp || Transfer().m_pSession);
     EXPECT_EQ(FilesInTempDir(), 3) << "a temporary file was left";
+    for (const auto& [pane, text] : host.paneHistory) {
+        if (text == "Connecting to " + Server().BaseUrl()) break;
+        statuses += pane == 0;
+    }
+    // Every status is drained; a stall is pumped through as well, not only after it.
+    if (c.then == ERawThen::Stall)
+        EXPECT_GT(pumps, statuses);
+    else
+        EXPECT_GE(pumps, statuses);
+    responder.reset();  // with the connections it stalls
+    EXPECT_EQ(OpenFds(), fds) << "a socket or file was left open";
 }
 
 const std::string kHead200 = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n";
+const std::string kLoopTo = "Location: http://127.0.0.1:{port}/dir/first.txt\r\n";
+
+std::string ManyHeaderLines() {
+    std::string lines;
+    for (int i = 0; i < 1100; ++i)
+        lines += "X-Filler-" + std::to_string(i) + ": " + std::string(180, 'y') + "\r\n";
+    return lines;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HttpFault,
     ::testing::Values(
-        SFaultCase{"RedirectWithoutLocation", "HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n", ERawThen::Close,
-                   "Error: Site redirects with no new location for: 'dir  ***"},
+        SFaultCase{"ConnectionRefused", "", ERawThen::Close,
+                   "Network failure for: first.txt: Failed to connect to 127.0.0.1 port ",
+                   "http://127.0.0.1:{free}"},
+        SFaultCase{"NameNotFound", "", ERawThen::Close,
+                   "Network failure for: first.txt: Could not resolve host: "
+                   "no-such-host..invalid  ***",
+                   "http://no-such-host..invalid"},
+        SFaultCase{"RedirectWithoutLocation", "HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n",
+                   ERawThen::Close, "Error: Site redirects with no new location for: 'dir  ***"},
+        // One redirect is followed; the second 302 is the fetch's failure.
+        SFaultCase{"RedirectLoop", "HTTP/1.1 302 Found\r\n" + kLoopTo + "Content-Length: 0\r\n\r\n",
+                   ERawThen::Close, "Error: Got status code 302: getting'dir'!\r\n  ***"},
         SFaultCase{"NoContent", "HTTP/1.1 204 No Content\r\n\r\n", ERawThen::Close,
                    "Error: Got status code 204: getting'dir'!\r\n  ***"},
-        SFaultCase{"Unauthorized", "HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n\r\n", ERawThen::Close,
-                   "Access denied: 'dir' Invalid password!\r\n  ***"},
-        SFaultCase{"StallInBody", kHead200 + "partial\n", ERawThen::Stall, "Network failure for: first.txt: "},
-        SFaultCase{"StallBeforeAnswer", "", ERawThen::Stall, "Network failure for: first.txt: "},
-        SFaultCase{"ResetInBody", kHead200 + "partial\n", ERawThen::Reset, "Network failure for: first.txt: "},
-        SFaultCase{"TruncatedBody", kHead200 + "partial\n", ERawThen::Close, "Network failure for: first.txt: "},
-        SFaultCase{"DeclaredBodyTooBig", "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + std::string(5000, 'x'),
-                   ERawThen::Close, "Network failure for: first.txt: "},
-        SFaultCase{"UndeclaredBodyTooBig", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + std::string(5000, 'x'),
-                   ERawThen::Close, "Network failure for: first.txt: the response body is larger than 1000 bytes"}),
+        SFaultCase{"Unauthorized", "HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n\r\n",
+                   ERawThen::Close, "Access denied: 'dir' Invalid password!\r\n  ***", nullptr, 3},
+        // The rule's credentials are refused too: the prompt is shown 3 times, no more.
+        SFaultCase{"UnauthorizedLoop",
+                   "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"k\"\r\n"
+                   "Content-Length: 0\r\n\r\n",
+                   ERawThen::Close, "Access denied: 'dir' Invalid password!\r\n  ***", nullptr, 3},
+        SFaultCase{"StallInBody", kHead200 + "partial\n", ERawThen::Stall,
+                   "Network failure for: first.txt: Operation too slow. "},
+        SFaultCase{"StallBeforeAnswer", "", ERawThen::Stall,
+                   "Network failure for: first.txt: Operation too slow. "},
+        SFaultCase{"ResetInBody", kHead200 + "partial\n", ERawThen::Reset,
+                   "Network failure for: first.txt: Recv failure: Connection reset by peer  ***"},
+        SFaultCase{"TruncatedBody", kHead200 + "partial\n", ERawThen::Close,
+                   "Network failure for: first.txt: transfer closed with 92 bytes remaining to "
+                   "read  ***"},
+        SFaultCase{"OneHeaderLineTooLong",
+                   "HTTP/1.1 200 OK\r\nX-Big: " + std::string(200000, 'y') + "\r\n\r\nok",
+                   // libcurl's text for a header line over its own 100 KiB bound
+                   ERawThen::Close, "Network failure for: first.txt: Out of memory  ***"},
+        SFaultCase{"HeaderBlockTooLong",
+                   "HTTP/1.1 200 OK\r\n" + ManyHeaderLines() + "Content-Length: 2\r\n\r\nok",
+                   ERawThen::Close,
+                   "Network failure for: first.txt: the response headers are larger than 102400 "
+                   "bytes  ***"},
+        SFaultCase{"DeclaredBodyTooBig",
+                   "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + std::string(5000, 'x'),
+                   ERawThen::Close,
+                   "Network failure for: first.txt: Maximum file size exceeded  ***"},
+        SFaultCase{"UndeclaredBodyTooBig",
+                   "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + std::string(5000, 'x'),
+                   ERawThen::Close,
+                   "Network failure for: first.txt: the response body is larger than 1000 bytes"}),
     CaseName());
 
-TEST_F(HttpTest, RefusedConnectionIsOneEntry) {
-    AddScanFile(false, "http://127.0.0.1:" + std::to_string(FreePort()), "", "first.txt", "first.txt");
-    EXPECT_EQ(Fetch(), 0);
+// The console's second interrupt is thrown from the run host's pump. Thrown inside a transfer
+// (from the status shown with the first body piece, or from a pump during a stall) it must
+// leave libcurl whole and come out of the fetch, with the old copy kept and no temporary file.
+TEST_F(HttpTest, StopThrownFromThePumpEndsTheFetchCleanly) {
+    struct SStop {};
+    const std::pair<std::string, std::string> cases[] = {
+        {kHead200 + "partial\n", "Getting via http: first.txt"},  // inside the body callback
+        {"", "Connecting to "},                                   // a pump during the stall
+    };
+    for (const auto& [reply, pane] : cases) {
+        SCOPED_TRACE(pane);
+        CRawResponder raw([&](const std::string&, int) {
+            return SRawReply{reply, ERawThen::Stall};
+        });
+        STransferLimits limits = Transfer().Limits();
+        limits.stallTimeoutSec = 60;  // the stop, not the bound, ends the transfer
+        CKolvaneDocData otherDoc;     // a list of its own: a stopped fetch leaves its state behind
+        CScanFileList& list = otherDoc.m_scanFiles;
+        CScanFileTransfer::Of(list).SetLimits(limits);
+        CScanFile& f = *list.AddNewScanFile();
+        f.m_bHttp = 1;
+        f.m_strUrl = raw.BaseUrl();
+        f.m_strServerDir = "dir";
+        f.m_strServerFile = "first.txt";
+        f.m_strPath = dir.Path();
+        f.m_strName = "first.txt";
+        dir.Write("first.txt", "old first");
+        int seen = 0;
+        host.onPump = [&] {
+            // During the stall: the pump after the status's own one.
+            if (host.panes[0].rfind(pane, 0) == 0 && ++seen == (reply.empty() ? 2 : 1))
+                throw SStop{};
+        };
+        EXPECT_THROW(FetchRemoteScanFiles(list, view), SStop);
+        host.onPump = nullptr;
+        EXPECT_EQ(Local("first.txt"), "old first");
+        EXPECT_EQ(FilesInTempDir(), 2) << "a temporary file was left";  // first.txt, err.log
+        EXPECT_EQ(ErrorLog(), "");
+    }
+}
+
+TEST_F(HttpTest, PassSucceedsWhenTheLastHttpFetchDidAfterAFailedFtpFetch) {
+    WriteFileBytes(Server().Root() + "/crlf.txt", "one\r\ntwo\r\n");
+    AddScanFile(true, "ftp://127.0.0.1:" + std::to_string(FreePort()), "", "a.txt", "a.txt");
+    AddScanFile(false, Server().BaseUrl(), "", "crlf.txt", "b.txt");
+    EXPECT_EQ(Fetch(), 1);
+    EXPECT_EQ(Transfer().m_nLastFtp, 0);
+    EXPECT_EQ(Transfer().m_nLastHttp, 1);
     EXPECT_EQ(EntryCount(), 1);
-    EXPECT_NE(ErrorLog().find("Network failure for: first.txt: "), std::string::npos) << ErrorLog();
-    EXPECT_FALSE(std::filesystem::exists(dir / "first.txt"));
-    EXPECT_EQ(host.cursorDepth, 0);
 }
 
 TEST_F(HttpTest, RetriesOnceAfterPromptThenReportsTheStatus) {
     // A server that keeps answering 401 gets one more request after the prompt, no more.
     CRawResponder raw([](const std::string&, int) {
-        return SRawReply{"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"k\"\r\n"
-                         "Content-Length: 0\r\n\r\n"};
+        return SRawReply{
+            "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"k\"\r\n"
+            "Content-Length: 0\r\n\r\n"};
     });
     AddScanFile(false, raw.BaseUrl(), "dir", "first.txt", "first.txt");
     host.credentialAnswers.push_back({R::Success, "u", "p"});

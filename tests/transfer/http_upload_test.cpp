@@ -12,7 +12,7 @@ namespace kolvane::test {
 namespace {
 
 class HttpUploadTest : public TransferTest {
-protected:
+  protected:
     static void SetUpTestSuite() { s_server = std::make_unique<CHttpServer>(); }
     static void TearDownTestSuite() { s_server.reset(); }
     static CHttpServer& Server() { return *s_server; }
@@ -44,7 +44,8 @@ TEST_P(HttpPut, UploadsOrReports) {
         doc.m_cmd.m_strUploadUserId = c.user;
         doc.m_cmd.m_strUploadPassword = CHttpServer::kPassword;
     }
-    for (auto a : c.answers) host.credentialAnswers.push_back({a, CHttpServer::kUser, CHttpServer::kPassword});
+    for (auto a : c.answers)
+        host.credentialAnswers.push_back({a, CHttpServer::kUser, CHttpServer::kPassword});
 
     EXPECT_EQ(Upload(), c.result);
     EXPECT_EQ(Transfer().m_nLastHttp, c.result);
@@ -68,15 +69,40 @@ INSTANTIATE_TEST_SUITE_P(
         SPutCase{"Https", true, "tls", "", {}, 1, "tls/page.html", {}},
         SPutCase{"RuleCredentials", false, "auth", CHttpServer::kUser, {}, 1, "auth/page.html", {}},
         SPutCase{"PromptedCredentials", false, "auth", "", {R::Success}, 1, "auth/page.html", {}},
-        SPutCase{"Denied", false, "auth", "", {R::Cancelled}, 0, nullptr,
+        SPutCase{"Denied",
+                 false,
+                 "auth",
+                 "",
+                 {R::Cancelled},
+                 0,
+                 nullptr,
                  {"Access denied: 'auth' Invalid password!\r\n  ***"}},
         SPutCase{"RedirectedPut", false, "r302/moved", "", {}, 1, "moved/page.html", {}},
-        SPutCase{"RedirectedPutRefused", false, "r301/readonly", "", {}, 0, nullptr,
+        SPutCase{"RedirectedPutRefused",
+                 false,
+                 "r301/readonly",
+                 "",
+                 {},
+                 0,
+                 nullptr,
                  {"Error: Got status code 405: putting'r301/readonly'!\r\n  ***"}},
-        SPutCase{"NotAllowed", false, "readonly", "", {}, 0, nullptr,
-                 {"Server does NOT support Http PUT, use FTP to upload file!\r\nServer response was:\r\n  ***",
+        SPutCase{"NotAllowed",
+                 false,
+                 "readonly",
+                 "",
+                 {},
+                 0,
+                 nullptr,
+                 {"Server does NOT support Http PUT, use FTP to upload file!\r\nServer response "
+                  "was:\r\n  ***",
                   "HTTP/1.1 405 Not Allowed\r\n"}},
-        SPutCase{"NotFound", false, "status/404", "", {}, 0, nullptr,
+        SPutCase{"NotFound",
+                 false,
+                 "status/404",
+                 "",
+                 {},
+                 0,
+                 nullptr,
                  {"The server has not found anything matching the URI, check your path!\r\n",
                   "HTTP/1.1 404 Not Found\r\n"}}),
     CaseName());
@@ -106,7 +132,8 @@ class HttpPutLocal : public HttpUploadTest, public ::testing::WithParamInterface
 TEST_P(HttpPutLocal, ChecksTheLocalFileBeforeSending) {
     const SLocalCase& c = GetParam();
     WriteFileBytes(Server().Root() + "/local/page.html", "old");
-    SetUpload(Server().BaseUrl(), "local", "page.html", std::string(c.size == SIZE_MAX ? 0 : c.size, 'x'));
+    SetUpload(Server().BaseUrl(), "local", "page.html",
+              std::string(c.size == SIZE_MAX ? 0 : c.size, 'x'));
     if (c.size == SIZE_MAX) std::filesystem::remove(dir / "out.html");
     EXPECT_EQ(Upload(), c.result);
     if (c.entry) {
@@ -121,18 +148,20 @@ TEST_P(HttpPutLocal, ChecksTheLocalFileBeforeSending) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HttpPutLocal,
-    ::testing::Values(SLocalCase{"LargestAllowed", 480000, 1, nullptr, ELogKind::Plain},
-                      SLocalCase{"TooBig", 480001, 0, "Source File %s is tooooooo big!", ELogKind::Plain},
-                      SLocalCase{"Empty", 0, 0, "Source File %s is Empty!", ELogKind::Plain},
-                      SLocalCase{"Missing", SIZE_MAX, 0, "Couldn't Open local file: %s!\r\n", ELogKind::Plain}),
+    ::testing::Values(
+        SLocalCase{"LargestAllowed", 480000, 1, nullptr, ELogKind::Plain},
+        SLocalCase{"TooBig", 480001, 0, "Source File %s is tooooooo big!", ELogKind::Plain},
+        SLocalCase{"Empty", 0, 0, "Source File %s is Empty!", ELogKind::Plain},
+        SLocalCase{"Missing", SIZE_MAX, 0, "Couldn't Open local file: %s!\r\n", ELogKind::Plain}),
     CaseName());
 
 TEST_F(HttpUploadTest, SendsOnePutWithTheBodyAndRedirectsWithoutItsHeaders) {
     std::atomic<int> port{0};
     CRawResponder raw([&port](const std::string&, int connection) {
         if (connection == 0)
-            return SRawReply{"HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:" + std::to_string(port.load()) +
-                             "/moved/page.html\r\nContent-Length: 0\r\n\r\n"};
+            return SRawReply{
+                "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:" + std::to_string(port.load()) +
+                "/moved/page.html\r\nContent-Length: 0\r\n\r\n"};
         return SRawReply{"HTTP/1.1 201 Created\r\nContent-Length: 0\r\n\r\n"};
     });
     port = raw.Port();
@@ -153,14 +182,104 @@ TEST_F(HttpUploadTest, SendsOnePutWithTheBodyAndRedirectsWithoutItsHeaders) {
     EXPECT_EQ(doc.m_cmd.m_strUploadUrl, raw.BaseUrl()) << "a redirect changes only this upload";
 }
 
-TEST_F(HttpUploadTest, StalledAnswerIsOneEntry) {
-    CRawResponder raw([](const std::string&, int) { return SRawReply{"", ERawThen::Stall}; });
-    SetUpload(raw.BaseUrl(), "www", "page.html", kPage);
-    EXPECT_EQ(Upload(), 0);
-    EXPECT_EQ(EntryCount(), 1);
-    EXPECT_EQ(ErrorLog().rfind("Network failure for: page.html: ", 0), 0u) << ErrorLog();
-    EXPECT_EQ(host.cursorDepth, 0);
+// The fault matrix of an HTTP upload: one entry each, the connection and request closed, and
+// the next upload goes through.
+struct SPutFaultCase {
+    const char* name;
+    std::string reply;  // "{port}" stands for the responder's own port
+    ERawThen then;
+    const char* entry;          // the one entry's start
+    const char* url = nullptr;  // instead of the responder's; "{free}": a port nobody listens on
+    std::size_t prompts = 0;    // credentials prompts (the host answers force-retry every time)
+    friend void PrintTo(const SPutFaultCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class HttpPutFault : public HttpUploadTest, public ::testing::WithParamInterface<SPutFaultCase> {};
+
+std::string Replaced(std::string text, const std::string& what, const std::string& with) {
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at))
+        text.replace(at, what.size(), with);
+    return text;
 }
+
+TEST_P(HttpPutFault, IsOneEntryAndTheNextUploadGoesThrough) {
+    const SPutFaultCase& c = GetParam();
+    CurlGlobalInit();  // its descriptors, if any, are not the upload's
+    const int fds = OpenFds();
+    std::atomic<int> port{0};
+    auto responder = std::make_unique<CRawResponder>([&c, &port](const std::string&, int) {
+        return SRawReply{Replaced(c.reply, "{port}", std::to_string(port.load())), c.then};
+    });
+    CRawResponder& raw = *responder;
+    port = raw.Port();
+    std::string url = c.url ? Replaced(c.url, "{free}", std::to_string(FreePort())) : raw.BaseUrl();
+    SetUpload(url, "www", "page.html", kPage);
+    doc.m_cmd.m_strUploadUserId = "u";
+    doc.m_cmd.m_strUploadPassword = "p";
+    host.credentialAnswers.push_back({R::ForceRetry, "", ""});
+    host.repeatLastAnswer = true;
+
+    EXPECT_EQ(Upload(), 0);
+    EXPECT_EQ(EntryCount(), 1) << ErrorLog();
+    EXPECT_EQ(ErrorLog().rfind(c.entry, 0), 0u) << ErrorLog();
+    EXPECT_EQ(host.credentialPrompts.size(), c.prompts);
+    EXPECT_EQ(host.cursorDepth, 0);
+    EXPECT_FALSE(Transfer().m_pRequest || Transfer().m_pHttp);
+    // The session stays open for the next operation (and may keep a connection to reuse);
+    // closing it must leave nothing open.
+    Transfer().m_pSession.reset();
+    responder.reset();
+    EXPECT_EQ(OpenFds(), fds) << "a socket or file was left open";
+
+    SetUpload(Server().BaseUrl(), "fault", std::string("page-") + c.name + ".html", kPage);
+    EXPECT_EQ(Upload(), 1);
+    EXPECT_EQ(ReadFile(Server().Root() + "/fault/page-" + c.name + ".html"), kPage);
+    EXPECT_EQ(EntryCount(), 1);
+}
+
+const std::string kLoopTo = "Location: http://127.0.0.1:{port}/www/page.html\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HttpPutFault,
+    ::testing::Values(
+        SPutFaultCase{"ConnectionRefused", "", ERawThen::Close,
+                      "Network failure for: page.html: Failed to connect to 127.0.0.1 port ",
+                      "http://127.0.0.1:{free}"},
+        SPutFaultCase{"NameNotFound", "", ERawThen::Close,
+                      "Network failure for: page.html: Could not resolve host: "
+                      "no-such-host..invalid  ***",
+                      "http://no-such-host..invalid"},
+        SPutFaultCase{"StallBeforeAnswer", "", ERawThen::Stall,
+                      "Network failure for: page.html: Operation too slow. "},
+        SPutFaultCase{
+            "ResetBeforeAnswer", "", ERawThen::Reset,
+            "Network failure for: page.html: Recv failure: Connection reset by peer  ***"},
+        SPutFaultCase{
+            "ResetInAnswer", "HTTP/1.1 201 Created\r\nContent-Le", ERawThen::Reset,
+            "Network failure for: page.html: Recv failure: Connection reset by peer  ***"},
+        // One redirect is followed; the second 302 is the upload's failure.
+        SPutFaultCase{"RedirectLoop",
+                      "HTTP/1.1 302 Found\r\n" + kLoopTo + "Content-Length: 0\r\n\r\n",
+                      ERawThen::Close, "Error: Got status code 302: putting'www'!\r\n  ***"},
+        SPutFaultCase{"UnauthorizedLoop",
+                      "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"k\"\r\n"
+                      "Content-Length: 0\r\n\r\n",
+                      ERawThen::Close, "Access denied: 'www' Invalid password!\r\n  ***", nullptr,
+                      3},
+        SPutFaultCase{"HeaderBlockTooLong",
+                      "HTTP/1.1 201 Created\r\n" +
+                          [] {
+                              std::string lines;
+                              for (int i = 0; i < 1100; ++i)
+                                  lines += "X-F" + std::to_string(i) + ": " +
+                                           std::string(180, 'y') + "\r\n";
+                              return lines;
+                          }() +
+                          "Content-Length: 0\r\n\r\n",
+                      ERawThen::Close,
+                      "Network failure for: page.html: the response headers are larger than "
+                      "102400 bytes  ***"}),
+    CaseName());
 
 }  // namespace
 }  // namespace kolvane::test

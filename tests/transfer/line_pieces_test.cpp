@@ -1,13 +1,13 @@
 // How an HTTP body is stored, the request path and the PWD reply: tables of inputs.
+#include "line_pieces.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
-
 #include <random>
 #include <string>
 
 #include "ftp_connection.h"
-#include "line_pieces.h"
 #include "transfer.h"
 
 namespace kolvane {
@@ -23,7 +23,8 @@ struct SPieceCase {
 std::string Stored(const std::string& body, std::size_t chunk) {
     CLinePieceWriter writer;
     std::string out;
-    for (std::size_t at = 0; at < body.size(); at += chunk) writer.Feed(std::string_view(body).substr(at, chunk), out);
+    for (std::size_t at = 0; at < body.size(); at += chunk)
+        writer.Feed(std::string_view(body).substr(at, chunk), out);
     return out;
 }
 
@@ -31,7 +32,8 @@ class LinePieces : public ::testing::TestWithParam<SPieceCase> {};
 
 TEST_P(LinePieces, StoresTheSameBytesWhateverTheChunks) {
     const SPieceCase& c = GetParam();
-    for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{1022}, std::size_t{1 << 20}})
+    for (std::size_t chunk :
+         {std::size_t{1}, std::size_t{7}, std::size_t{1022}, std::size_t{1 << 20}})
         EXPECT_EQ(Stored(c.body, chunk), c.stored) << "chunk " << chunk;
 }
 
@@ -41,14 +43,15 @@ const std::string k1022(1022, 'a');
 INSTANTIATE_TEST_SUITE_P(
     Bodies, LinePieces,
     ::testing::Values(
-        SPieceCase{"CrLf", "one\r\ntwo\r\n", "one\ntwo\n"},
-        SPieceCase{"LoneCr", "a\rb\n", "ab\n"},
+        SPieceCase{"CrLf", "one\r\ntwo\r\n", "one\ntwo\n"}, SPieceCase{"LoneCr", "a\rb\n", "ab\n"},
         SPieceCase{"NoFinalLineEnd", "last", "last"},
         SPieceCase{"NulLosesRestOfLine", "ab\0cd\nef\n"s, "abef\n"},
-        SPieceCase{"LongLineCopiedWhole", std::string(3000, 'x') + "\n", std::string(3000, 'x') + "\n"},
+        SPieceCase{"LongLineCopiedWhole", std::string(3000, 'x') + "\n",
+                   std::string(3000, 'x') + "\n"},
         // A NUL cuts only its own piece of 1022 characters; carriage returns do not count.
         SPieceCase{"NulInFirstPiece", "\0"s + k1022.substr(1) + "tail\n", "tail\n"},
-        SPieceCase{"CrNotCounted", std::string(1021, 'a') + "\r\r" + "b\0c\n"s, std::string(1021, 'a') + "b"},
+        SPieceCase{"CrNotCounted", std::string(1021, 'a') + "\r\r" + "b\0c\n"s,
+                   std::string(1021, 'a') + "b"},
         SPieceCase{"Empty", "", ""}),
     [](const ::testing::TestParamInfo<SPieceCase>& p) { return std::string(p.param.name); });
 
@@ -93,10 +96,14 @@ TEST(HttpRequestPath, JoinsDirectoryAndFile) {
         const char* dir;
         const char* file;
         const char* path;
-    } cases[] = {{"pub", "data.txt", "/pub/data.txt"}, {"/pub/", "data.txt", "/pub/data.txt"},
-                 {"", "data.txt", "/data.txt"},        {"/a/b", "c.txt", "/a/b/c.txt"},
-                 {"pub", "", "/pub"},                  {"", "", "/"}};
-    for (const auto& c : cases) EXPECT_EQ(HttpRequestPath(c.dir, c.file), c.path) << c.dir << "|" << c.file;
+    } cases[] = {{"pub", "data.txt", "/pub/data.txt"},
+                 {"/pub/", "data.txt", "/pub/data.txt"},
+                 {"", "data.txt", "/data.txt"},
+                 {"/a/b", "c.txt", "/a/b/c.txt"},
+                 {"pub", "", "/pub"},
+                 {"", "", "/"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(HttpRequestPath(c.dir, c.file), c.path) << c.dir << "|" << c.file;
 }
 
 TEST(ParsePwdReply, TakesTheQuotedDirectory) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -23,7 +24,7 @@ struct CaseName {
 };
 
 class TransferTest : public ::testing::Test {
-protected:
+  protected:
     TransferTest() {
         view.FormatSysDate();
         view.FormatSysTime();
@@ -74,8 +75,16 @@ protected:
     int EntryCount() const {
         std::string log = ErrorLog();
         int n = 0;
-        for (std::size_t at = log.find(" ***\r\n"); at != std::string::npos; at = log.find(" ***\r\n", at + 1))
+        for (std::size_t at = log.find(" ***\r\n"); at != std::string::npos;
+             at = log.find(" ***\r\n", at + 1))
             ++n;
+        return n;
+    }
+
+    // The number of file descriptors the test process holds (a leaked socket or file shows).
+    static int OpenFds() {
+        int n = 0;
+        for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
         return n;
     }
 

@@ -91,23 +91,6 @@ double CurlFetch(const std::string& baseUrl, bool ftp, const std::string& outDir
     return Seconds(std::chrono::steady_clock::now() - start);
 }
 
-// What writing the 20 files durably costs alone: the fetched files are synced to disk before
-// they replace the old copies, which the curl tool does not do.
-double SyncCost(const std::string& outDir, const std::string& body) {
-    auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < kFiles; ++i) {
-        std::string path = outDir + "/sync-" + Name(i);
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0 || ::write(fd, body.data(), body.size()) != static_cast<ssize_t>(body.size()) ||
-            ::fsync(fd) != 0) {
-            std::fprintf(stderr, "cannot write %s\n", path.c_str());
-            std::exit(1);
-        }
-        ::close(fd);
-    }
-    return Seconds(std::chrono::steady_clock::now() - start);
-}
-
 void Compare(const char* label, const std::string& baseUrl, bool ftp, const std::string& outDir,
              int rounds) {
     double ours = 1e9, theirs = 1e9;
@@ -133,8 +116,5 @@ int main(int argc, char** argv) {
     }
     Compare("HTTP", http.BaseUrl(), false, out.Path(), rounds);
     Compare("FTP", ftp.BaseUrl(), true, out.Path(), rounds);
-    double sync = 1e9;
-    for (int r = 0; r < rounds; ++r) sync = std::min(sync, SyncCost(out.Path(), body));
-    std::printf("write + fsync of the same 20 files alone: %.1f ms\n", sync * 1000);
     return 0;
 }

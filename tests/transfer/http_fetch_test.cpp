@@ -265,39 +265,20 @@ TEST_F(HttpTest, InvalidAndSchemelessUrls) {
 // The fault matrix of a fetch: a refused connection, a name that does not resolve, and what
 // no real server sends (from the raw responder). After each, the next scan file of the pass is
 // still fetched, the old local copy stays as it was, and the run host is pumped throughout.
-struct SFaultCase {
-    const char* name;
-    std::string reply;  // "{port}" stands for the responder's own port
-    ERawThen then;
-    const char* entry;          // the one entry's start (without its stamp when it ends with "'")
-    const char* url = nullptr;  // instead of the responder's; "{free}": a port nobody listens on
-    std::size_t prompts = 0;    // credentials prompts (the host answers force-retry every time)
-    friend void PrintTo(const SFaultCase& c, std::ostream* os) { *os << c.name; }
-};
 
 class HttpFault : public HttpTest, public ::testing::WithParamInterface<SFaultCase> {};
-
-std::string Replaced(std::string text, const std::string& what, const std::string& with) {
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at))
-        text.replace(at, what.size(), with);
-    return text;
-}
 
 TEST_P(HttpFault, IsOneEntryAndThePassGoesOn) {
     const SFaultCase& c = GetParam();
     CurlGlobalInit();  // its descriptors, if any, are not the fetch's
     const int fds = OpenFds();
-    std::atomic<int> port{0};
-    auto responder = std::make_unique<CRawResponder>([&c, &port](const std::string&, int) {
-        return SRawReply{Replaced(c.reply, "{port}", std::to_string(port.load())), c.then};
-    });
+    auto responder = FaultResponder(c);
     CRawResponder& raw = *responder;
-    port = raw.Port();
     WriteFileBytes(Server().Root() + "/crlf.txt", "one\r\ntwo\r\n");
     STransferLimits limits = Transfer().Limits();
     limits.maxBodyBytes = 1000;
     Transfer().SetLimits(limits);
-    std::string url = c.url ? Replaced(c.url, "{free}", std::to_string(FreePort())) : raw.BaseUrl();
+    std::string url = FaultUrl(c, raw);
     CScanFile& first = AddScanFile(false, url, "dir", "first.txt", "first.txt");
     first.m_strUserId = "u";  // the rule's credentials, sent when the server asks for them
     first.m_strUserPw = "p";

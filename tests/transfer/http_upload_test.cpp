@@ -184,35 +184,16 @@ TEST_F(HttpUploadTest, SendsOnePutWithTheBodyAndRedirectsWithoutItsHeaders) {
 
 // The fault matrix of an HTTP upload: one entry each, the connection and request closed, and
 // the next upload goes through.
-struct SPutFaultCase {
-    const char* name;
-    std::string reply;  // "{port}" stands for the responder's own port
-    ERawThen then;
-    const char* entry;          // the one entry's start
-    const char* url = nullptr;  // instead of the responder's; "{free}": a port nobody listens on
-    std::size_t prompts = 0;    // credentials prompts (the host answers force-retry every time)
-    friend void PrintTo(const SPutFaultCase& c, std::ostream* os) { *os << c.name; }
-};
 
-class HttpPutFault : public HttpUploadTest, public ::testing::WithParamInterface<SPutFaultCase> {};
-
-std::string Replaced(std::string text, const std::string& what, const std::string& with) {
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at))
-        text.replace(at, what.size(), with);
-    return text;
-}
+class HttpPutFault : public HttpUploadTest, public ::testing::WithParamInterface<SFaultCase> {};
 
 TEST_P(HttpPutFault, IsOneEntryAndTheNextUploadGoesThrough) {
-    const SPutFaultCase& c = GetParam();
+    const SFaultCase& c = GetParam();
     CurlGlobalInit();  // its descriptors, if any, are not the upload's
     const int fds = OpenFds();
-    std::atomic<int> port{0};
-    auto responder = std::make_unique<CRawResponder>([&c, &port](const std::string&, int) {
-        return SRawReply{Replaced(c.reply, "{port}", std::to_string(port.load())), c.then};
-    });
+    auto responder = FaultResponder(c);
     CRawResponder& raw = *responder;
-    port = raw.Port();
-    std::string url = c.url ? Replaced(c.url, "{free}", std::to_string(FreePort())) : raw.BaseUrl();
+    std::string url = FaultUrl(c, raw);
     SetUpload(url, "www", "page.html", kPage);
     doc.m_cmd.m_strUploadUserId = "u";
     doc.m_cmd.m_strUploadPassword = "p";
@@ -242,43 +223,39 @@ const std::string kLoopTo = "Location: http://127.0.0.1:{port}/www/page.html\r\n
 INSTANTIATE_TEST_SUITE_P(
     Cases, HttpPutFault,
     ::testing::Values(
-        SPutFaultCase{"ConnectionRefused", "", ERawThen::Close,
-                      "Network failure for: page.html: Failed to connect to 127.0.0.1 port ",
-                      "http://127.0.0.1:{free}"},
-        SPutFaultCase{"NameNotFound", "", ERawThen::Close,
-                      "Network failure for: page.html: Could not resolve host: "
-                      "no-such-host..invalid  ***",
-                      "http://no-such-host..invalid"},
-        SPutFaultCase{"StallBeforeAnswer", "", ERawThen::Stall,
-                      "Network failure for: page.html: Operation too slow. "},
-        SPutFaultCase{
-            "ResetBeforeAnswer", "", ERawThen::Reset,
-            "Network failure for: page.html: Recv failure: Connection reset by peer  ***"},
-        SPutFaultCase{
-            "ResetInAnswer", "HTTP/1.1 201 Created\r\nContent-Le", ERawThen::Reset,
-            "Network failure for: page.html: Recv failure: Connection reset by peer  ***"},
+        SFaultCase{"ConnectionRefused", "", ERawThen::Close,
+                   "Network failure for: page.html: Failed to connect to 127.0.0.1 port ",
+                   "http://127.0.0.1:{free}"},
+        SFaultCase{"NameNotFound", "", ERawThen::Close,
+                   "Network failure for: page.html: Could not resolve host: "
+                   "no-such-host..invalid  ***",
+                   "http://no-such-host..invalid"},
+        SFaultCase{"StallBeforeAnswer", "", ERawThen::Stall,
+                   "Network failure for: page.html: Operation too slow. "},
+        SFaultCase{"ResetBeforeAnswer", "", ERawThen::Reset,
+                   "Network failure for: page.html: Recv failure: Connection reset by peer  ***"},
+        SFaultCase{"ResetInAnswer", "HTTP/1.1 201 Created\r\nContent-Le", ERawThen::Reset,
+                   "Network failure for: page.html: Recv failure: Connection reset by peer  ***"},
         // One redirect is followed; the second 302 is the upload's failure.
-        SPutFaultCase{"RedirectLoop",
-                      "HTTP/1.1 302 Found\r\n" + kLoopTo + "Content-Length: 0\r\n\r\n",
-                      ERawThen::Close, "Error: Got status code 302: putting'www'!\r\n  ***"},
-        SPutFaultCase{"UnauthorizedLoop",
-                      "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"k\"\r\n"
-                      "Content-Length: 0\r\n\r\n",
-                      ERawThen::Close, "Access denied: 'www' Invalid password!\r\n  ***", nullptr,
-                      3},
-        SPutFaultCase{"HeaderBlockTooLong",
-                      "HTTP/1.1 201 Created\r\n" +
-                          [] {
-                              std::string lines;
-                              for (int i = 0; i < 1100; ++i)
-                                  lines += "X-F" + std::to_string(i) + ": " +
-                                           std::string(180, 'y') + "\r\n";
-                              return lines;
-                          }() +
-                          "Content-Length: 0\r\n\r\n",
-                      ERawThen::Close,
-                      "Network failure for: page.html: the response headers are larger than "
-                      "102400 bytes  ***"}),
+        SFaultCase{"RedirectLoop", "HTTP/1.1 302 Found\r\n" + kLoopTo + "Content-Length: 0\r\n\r\n",
+                   ERawThen::Close, "Error: Got status code 302: putting'www'!\r\n  ***"},
+        SFaultCase{"UnauthorizedLoop",
+                   "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"k\"\r\n"
+                   "Content-Length: 0\r\n\r\n",
+                   ERawThen::Close, "Access denied: 'www' Invalid password!\r\n  ***", nullptr, 3},
+        SFaultCase{"HeaderBlockTooLong",
+                   "HTTP/1.1 201 Created\r\n" +
+                       [] {
+                           std::string lines;
+                           for (int i = 0; i < 1100; ++i)
+                               lines += "X-F" + std::to_string(i) + ": " + std::string(180, 'y') +
+                                        "\r\n";
+                           return lines;
+                       }() +
+                       "Content-Length: 0\r\n\r\n",
+                   ERawThen::Close,
+                   "Network failure for: page.html: the response headers are larger than "
+                   "102400 bytes  ***"}),
     CaseName());
 
 }  // namespace

@@ -4,13 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 
 #include "engine.h"
 #include "recording_host.h"
 #include "temp_dir.h"
+#include "test_servers.h"
 #include "transfer.h"
 
 namespace kolvane::test {
@@ -22,6 +26,38 @@ struct CaseName {
         return p.param.name;
     }
 };
+
+// One case of a fault matrix: what the raw responder sends, or another URL to reach instead.
+struct SFaultCase {
+    const char* name;
+    std::string reply;  // "{port}" stands for the responder's own port
+    ERawThen then;
+    const char* entry;          // the one entry's start
+    const char* url = nullptr;  // instead of the responder's; "{free}": a port nobody listens on
+    std::size_t prompts = 0;    // credentials prompts (the host answers force-retry every time)
+    friend void PrintTo(const SFaultCase& c, std::ostream* os) { *os << c.name; }
+};
+
+inline std::string Replaced(std::string text, const std::string& what, const std::string& with) {
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at))
+        text.replace(at, what.size(), with);
+    return text;
+}
+
+// The responder that answers every request with the case's reply.
+inline std::unique_ptr<CRawResponder> FaultResponder(const SFaultCase& c) {
+    auto port = std::make_shared<std::atomic<int>>(0);
+    auto responder = std::make_unique<CRawResponder>([&c, port](const std::string&, int) {
+        return SRawReply{Replaced(c.reply, "{port}", std::to_string(port->load())), c.then};
+    });
+    *port = responder->Port();
+    return responder;
+}
+
+// The URL the case's transfer goes to.
+inline std::string FaultUrl(const SFaultCase& c, const CRawResponder& raw) {
+    return c.url ? Replaced(c.url, "{free}", std::to_string(FreePort())) : raw.BaseUrl();
+}
 
 class TransferTest : public ::testing::Test {
   protected:

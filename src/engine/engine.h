@@ -10,11 +10,13 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "clock.h"
 #include "doc_data.h"
 #include "file_io.h"
 #include "run_host.h"
+#include "text_ops.h"
 
 namespace kolvane {
 
@@ -126,6 +128,10 @@ class CKolvaneEngine {
     std::string m_strTime;
     CAppendFile m_errorLog;
     CAtomicFile m_output;
+    // The merge's marker index, kept while neither the markers nor the table change.
+    std::unordered_map<std::string_view, const CScanVar*, SFoldedHash, SFoldedEqual> m_markerIndex;
+    unsigned m_nMarkerIndexGeneration = 0;
+    bool m_bMarkerIndexValid = false;
     void (*m_entrySink)(std::string_view) = nullptr;
 };
 

@@ -6,6 +6,7 @@
 namespace kolvane {
 
 CScanVar* CScanVarList::AddNewVar() {
+    ++m_nGeneration;
     m_list.push_back(std::make_unique<CScanVar>());
     return m_list.back().get();
 }
@@ -47,6 +48,7 @@ void CScanVarList::RemoveVar(int scanFile, int varNo) {
     for (auto it = m_list.begin(); it != m_list.end(); ++it) {
         if ((*it)->m_nScanFile == scanFile && (*it)->m_nVarNo == varNo) {
             m_list.erase(it);
+            ++m_nGeneration;
             return;
         }
     }
@@ -54,6 +56,7 @@ void CScanVarList::RemoveVar(int scanFile, int varNo) {
 
 void CScanVarList::RemoveScanFileVars(int scanFile) {
     m_list.remove_if([scanFile](const auto& v) { return v->m_nScanFile == scanFile; });
+    ++m_nGeneration;
 }
 
 void CScanVarList::RenumberVars(int scanFile, int removedVarNo) {
@@ -72,6 +75,7 @@ void CScanVarList::FreeValues() {
 
 void CScanVarList::RemoveAllVars() {
     m_list.clear();
+    ++m_nGeneration;
 }
 
 CScanFileList::~CScanFileList() {

@@ -74,8 +74,13 @@ class CScanVarList {
     Container::const_iterator begin() const { return m_list.begin(); }
     Container::const_iterator end() const { return m_list.end(); }
 
+    // Changes whenever an entry is added or removed, so that an index over the entries knows
+    // when it must be built again.
+    unsigned Generation() const { return m_nGeneration; }
+
   private:
     Container m_list;
+    unsigned m_nGeneration = 0;
 };
 
 class CScanFile {

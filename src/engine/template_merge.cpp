@@ -2,7 +2,6 @@
 // value (and the two system markers by the run's date and time), and writing the output file
 // whole or not at all.
 #include <string>
-#include <unordered_map>
 
 #include "engine.h"
 #include "text_ops.h"
@@ -54,19 +53,6 @@ int CKolvaneEngine::OpenOutputFile() {
 
 namespace {
 
-// Hashing and comparing marker texts with the letters A to Z folded, so that the index needs
-// no folded copies.
-struct SFoldedHash {
-    std::size_t operator()(std::string_view s) const {
-        std::size_t h = 1469598103934665603ull;
-        for (char c : s) h = (h ^ static_cast<unsigned char>(FoldAscii(c))) * 1099511628211ull;
-        return h;
-    }
-};
-struct SFoldedEqual {
-    bool operator()(std::string_view a, std::string_view b) const { return EqualFolded(a, b); }
-};
-
 // True when `marker` is already "%%" + name + "%%".
 bool MarkerOf(const std::string& marker, const std::string& name) {
     return marker.size() == name.size() + 4 && marker.starts_with("%%") && marker.ends_with("%%") &&
@@ -79,8 +65,10 @@ int CKolvaneEngine::MergeTemplate() {
     if (!OpenOutputFile()) return 0;
     CScanVarList& vars = m_doc.m_scanVars;
 
+    bool rebuilt = false;
     for (auto& var : vars) {
         if (var->m_nScanFile <= 0 || MarkerOf(var->m_szMarker, var->m_szName)) continue;
+        rebuilt = true;
         // A marker that would not fit its field names nothing.
         if (var->m_szName.size() <= kMaxName)
             var->m_szMarker = "%%" + var->m_szName + "%%";
@@ -103,11 +91,18 @@ int CKolvaneEngine::MergeTemplate() {
     date->m_pszValue = m_strDate;
     time->m_pszValue = m_strTime;
 
-    // The first entry in table order for each marker text, letter case ignored.
-    std::unordered_map<std::string_view, const CScanVar*, SFoldedHash, SFoldedEqual> index;
-    index.reserve(vars.size() * 2);
-    for (const auto& var : vars)
-        if (!var->m_szMarker.empty()) index.emplace(var->m_szMarker, var.get());
+    // The first entry in table order for each marker text, letter case ignored. It is built
+    // again only when a marker or the list changed since the last merge (a scheduled run merges
+    // the same table again).
+    auto& index = m_markerIndex;
+    if (rebuilt || !m_bMarkerIndexValid || m_nMarkerIndexGeneration != vars.Generation()) {
+        index.clear();
+        index.reserve(vars.size() * 2);
+        for (const auto& var : vars)
+            if (!var->m_szMarker.empty()) index.emplace(var->m_szMarker, var.get());
+        m_nMarkerIndexGeneration = vars.Generation();
+        m_bMarkerIndexValid = true;
+    }
 
     const std::string_view text = TemplateText();
     const std::string outputName = m_doc.m_cmd.m_strOutputName;

@@ -26,6 +26,18 @@ inline constexpr bool IsBlank(char c) {
 // True when `a` and `b` are equal with the letters A to Z folded.
 bool EqualFolded(std::string_view a, std::string_view b);
 
+// Hashing and comparing with the letters A to Z folded, for indexes keyed by such texts.
+struct SFoldedHash {
+    std::size_t operator()(std::string_view s) const {
+        std::size_t h = 1469598103934665603ull;
+        for (char c : s) h = (h ^ static_cast<unsigned char>(FoldAscii(c))) * 1099511628211ull;
+        return h;
+    }
+};
+struct SFoldedEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return EqualFolded(a, b); }
+};
+
 // First occurrence of `what` in `text` at or after `from`, letters A to Z folded; npos if none.
 // An empty `what` is found at `from`.
 std::size_t FindText(std::string_view text, std::string_view what, std::size_t from = 0);

@@ -147,3 +147,21 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace kolvane::test
+
+namespace kolvane::test {
+namespace {
+
+// A scheduled run merges the same table again; a table the editor changed in between (a name
+// changed, a variable removed and another added) is merged by its new markers.
+TEST_F(MergeTest, LaterMergesFollowRenamesAndRemovals) {
+    Var("OLD", "1");
+    Var("GONE", "2");
+    EXPECT_EQ(Merge("%%old%% %%gone%% %%new%%\n"), "1 2 %%new%%\n");
+    doc.m_scanVars.FindVar(1, 1)->m_szName = "NEW";
+    doc.m_scanVars.RemoveVar(1, 2);
+    Var("ADDED", "3");
+    EXPECT_EQ(Merge("%%old%% %%gone%% %%new%% %%added%%\n"), "%%old%% %%gone%% 1 3\n");
+}
+
+}  // namespace
+}  // namespace kolvane::test

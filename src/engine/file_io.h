@@ -65,7 +65,6 @@ class CAtomicFile {
     bool Commit(bool durable = true);
     void Abandon();
     bool IsOpen() const { return m_fd >= 0; }
-    const std::string& TempPath() const { return m_strTemp; }
 
   private:
     bool Flush();

@@ -16,6 +16,10 @@ const std::string kPaths =
     "                    Template File -> data/t.htm\n"
     "                    Error Log File -> out/err.log\n"
     "Files Scanned: <time> on <date>\n";
+const std::string kThreeScanned =
+    "       1) ... data/s1.txt scanned\n"
+    "       2) ... data/s2.txt scanned\n"
+    "       3) ... data/s3.txt scanned\n";
 
 class RunTest : public CliTest {
   protected:
@@ -38,11 +42,8 @@ class RunTest : public CliTest {
 TEST_F(RunTest, ThreeLocalScanFiles) {
     ThreeFiles();
     EXPECT_EQ(Run({"--once", "rule.rul"}), 0) << err;
-    EXPECT_EQ(MaskStamps(out), kHeader + kPaths +
-                                   "       1) ... data/s1.txt scanned\n"
-                                   "       2) ... data/s2.txt scanned\n"
-                                   "       3) ... data/s3.txt scanned\n"
-                                   "Local Output File: out/page.htm created!\n");
+    EXPECT_EQ(MaskStamps(out),
+              kHeader + kPaths + kThreeScanned + "Local Output File: out/page.htm created!\n");
     EXPECT_EQ(Page(), "<p> 11   22   33  %%missing%%</p>\n");
     EXPECT_EQ(ErrorLog(), "");
     EXPECT_EQ(err, "");
@@ -88,11 +89,8 @@ TEST_F(RunTest, ScheduledRuleRunsAgainWithTheTemplateItRead) {
     ASSERT_TRUE(runner.WaitForOutput("created!\n \n \n", 2, 40000)) << runner.Out();
     runner.Signal(SIGTERM);  // stops the countdown
     EXPECT_EQ(runner.Wait(), 0);
-    std::string block = kHeader + kPaths +
-                        "       1) ... data/s1.txt scanned\n"
-                        "       2) ... data/s2.txt scanned\n"
-                        "       3) ... data/s3.txt scanned\n"
-                        "Local Output File: out/page.htm created!\n \n \n";
+    std::string block =
+        kHeader + kPaths + kThreeScanned + "Local Output File: out/page.htm created!\n \n \n";
     EXPECT_EQ(MaskStamps(runner.Out()), block + block);
     std::string second = Page();
     EXPECT_EQ(MaskStamps(second), " 11  at <time>\n");
@@ -131,11 +129,7 @@ TEST_F(RunTest, TemplateWithoutClosingMarkerUnderASchedule) {
     dir.Write("data/t.htm", "%%V1%% and %%broken\n");
     dir.Write("out/page.htm", "the page of yesterday\n");
     EXPECT_EQ(Run({"rule.rul"}), 1);
-    std::string files =
-        "       1) ... data/s1.txt scanned\n"
-        "       2) ... data/s2.txt scanned\n"
-        "       3) ... data/s3.txt scanned\n";
-    EXPECT_EQ(MaskStamps(out), kHeader + kPaths + files +
+    EXPECT_EQ(MaskStamps(out), kHeader + kPaths + kThreeScanned +
                                    "Failed to write output file!\n \n \n \n" + kHeader + kPaths +
                                    "**** Kolvane Aborted! ****\n");
     EXPECT_EQ(Page(), "the page of yesterday\n");

@@ -179,7 +179,9 @@ std::string CFtpConnection::CurrentDirectory() {
     if (Commands({"PWD"}) != 257) return {};
     std::string line;
     LastReplyCode(m_strReplies, &line);
-    return ParsePwdReply(line);
+    std::string dir = ParsePwdReply(line);
+    if (!dir.empty()) m_strWorkDir = dir;
+    return dir;
 }
 
 bool CFtpConnection::SetCurrentDirectory(const std::string& dir) {
@@ -197,6 +199,26 @@ std::string CFtpConnection::FileUrl(std::string_view remote) const {
     return url;
 }
 
+bool CFtpConnection::RetryPassive() {
+    if (m_bPassive || (m_code != CURLE_FTP_PORT_FAILED && m_code != CURLE_FTP_ACCEPT_FAILED &&
+                       m_code != CURLE_FTP_ACCEPT_TIMEOUT))
+        return false;
+    m_bPassive = true;
+    m_bBroken = false;
+    curl_easy_setopt(m_handle.get(), CURLOPT_FTPPORT, nullptr);
+    // Should libcurl have dropped the control connection, the next command logs in anew, in
+    // the login directory.
+    if (m_strWorkDir.empty()) return true;
+    const CURLcode failure = m_code;
+    const std::string text = ErrorText();
+    if (Commands({"*CWD " + m_strWorkDir}) / 100 == 2) return true;
+    if (!m_bBroken) {  // report the failed transfer, not the refused change of directory
+        m_code = failure;
+        std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "%s", text.c_str());
+    }
+    return false;
+}
+
 bool CFtpConnection::GetFile(const std::string& remote, const std::string& local) {
     if (!m_handle || m_bBroken) return false;
     SGetTarget target;
@@ -208,15 +230,20 @@ bool CFtpConnection::GetFile(const std::string& remote, const std::string& local
         return false;
     }
     CURL* c = m_handle.get();
-    std::string url = FileUrl(remote);
-    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(c, CURLOPT_NOBODY, 0L);
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnFileData);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &target);
-    bool ok = Perform();
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, nullptr);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, nullptr);
-    m_pSession->RethrowKept();
+    const std::string url = FileUrl(remote);
+    auto attempt = [&] {
+        curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(c, CURLOPT_NOBODY, 0L);
+        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnFileData);
+        curl_easy_setopt(c, CURLOPT_WRITEDATA, &target);
+        bool done = Perform();
+        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, nullptr);
+        curl_easy_setopt(c, CURLOPT_WRITEDATA, nullptr);
+        m_pSession->RethrowKept();
+        return done;
+    };
+    // No data came before the data connection failed, so the file is still empty.
+    bool ok = attempt() || (RetryPassive() && attempt());
     if (target.tooBig) {
         m_code = CURLE_FILESIZE_EXCEEDED;
         m_bBroken = true;
@@ -248,19 +275,24 @@ bool CFtpConnection::PutFile(const std::string& local, const std::string& remote
         return false;
     }
     CURL* c = m_handle.get();
-    std::string url = FileUrl(temp);
-    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(c, CURLOPT_NOBODY, 0L);
-    curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(c, CURLOPT_READFUNCTION, OnReadFile);
-    curl_easy_setopt(c, CURLOPT_READDATA, in.get());
-    curl_easy_setopt(c, CURLOPT_POSTQUOTE, rename.get());
-    bool ok = Perform();
-    curl_easy_setopt(c, CURLOPT_UPLOAD, 0L);
-    curl_easy_setopt(c, CURLOPT_READFUNCTION, nullptr);
-    curl_easy_setopt(c, CURLOPT_READDATA, nullptr);
-    curl_easy_setopt(c, CURLOPT_POSTQUOTE, nullptr);
-    m_pSession->RethrowKept();
+    const std::string url = FileUrl(temp);
+    auto attempt = [&] {
+        std::rewind(in.get());
+        curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(c, CURLOPT_NOBODY, 0L);
+        curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(c, CURLOPT_READFUNCTION, OnReadFile);
+        curl_easy_setopt(c, CURLOPT_READDATA, in.get());
+        curl_easy_setopt(c, CURLOPT_POSTQUOTE, rename.get());
+        bool done = Perform();
+        curl_easy_setopt(c, CURLOPT_UPLOAD, 0L);
+        curl_easy_setopt(c, CURLOPT_READFUNCTION, nullptr);
+        curl_easy_setopt(c, CURLOPT_READDATA, nullptr);
+        curl_easy_setopt(c, CURLOPT_POSTQUOTE, nullptr);
+        m_pSession->RethrowKept();
+        return done;
+    };
+    bool ok = attempt() || (RetryPassive() && attempt());
     if (ok && LastReplyCode(m_strReplies, nullptr) / 100 == 2) return true;
     if (ok) {
         // Stored, but the server would not rename over the old file: delete it, rename again.

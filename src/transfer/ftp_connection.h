@@ -1,7 +1,10 @@
 // One FTP control connection: logged in when opened, then used for directory commands, one
 // retrieval into a file written whole or not at all, and a store under a temporary name that
-// is renamed over the target when complete. Active mode, binary. Commands run relative to the
-// server's current directory, which a change of directory keeps for the later commands.
+// is renamed over the target when complete. Binary, in active mode; when the active data
+// connection cannot be made (PORT and EPRT refused, or the server cannot connect back in time)
+// the transfer is tried once more in passive mode, which the connection keeps from then on.
+// Commands run relative to the server's current directory, which a change of directory keeps
+// for the later commands.
 //
 // Each operation returns true on success; on a failure of the network or the protocol the
 // library's text is in ErrorText() and the code in LastCode(). The connection borrows the
@@ -45,20 +48,28 @@ class CFtpConnection {
     CURLcode LastCode() const { return m_code; }
     std::string ErrorText() const;
     bool Broken() const { return m_bBroken; }
+    // True once a transfer was retried in passive mode.
+    bool WentPassive() const { return m_bPassive; }
 
   private:
     // Runs raw commands (a leading "*" lets a refused command pass); the code of the last reply.
     int Commands(std::initializer_list<std::string> commands);
     bool Perform();
     std::string FileUrl(std::string_view remote) const;
+    // After a failed perform: when the active data connection could not be made, switches to
+    // passive mode (once) and puts the server back in the directory it was in; true when the
+    // transfer may be tried again.
+    bool RetryPassive();
 
     CMyInternetSess* m_pSession = nullptr;
     CurlEasy m_handle;
     std::string m_strBase;     // "ftp://host:port/"
     std::string m_strReplies;  // the server's reply lines of the last command
+    std::string m_strWorkDir;  // the directory the server last reported (PWD)
     curl_off_t m_maxBody = 0;
     CURLcode m_code = CURLE_OK;
     bool m_bBroken = false;
+    bool m_bPassive = false;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
 };
 

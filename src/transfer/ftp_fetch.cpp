@@ -31,7 +31,9 @@ int CScanFileTransfer::FtpGetScanFile(CScanFile& entry, CKolvaneEngine& view) {
             }
             ShowTransferStatus(view, "Getting via ftp:", entry.m_strServerFile);
             const std::string local = JoinPath(entry.m_strPath, entry.m_strName);
-            if (m_pFtp->GetFile(entry.m_strServerFile, local)) {
+            const bool got = m_pFtp->GetFile(entry.m_strServerFile, local);
+            if (m_pFtp->WentPassive()) LogPassiveRetry(view, entry);
+            if (got) {
                 m_nLastFtp = 1;
             } else {
                 if (m_pFtp->RefusedByServer())

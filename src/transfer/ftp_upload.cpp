@@ -24,7 +24,10 @@ int CScanFileTransfer::FtpUploadFile(CScanFile& entry, CKolvaneEngine& view) {
         } else {
             ShowTransferStatus(view, "Uploadinging via ftp:", entry.m_strServerFile);
             const std::string local = JoinPath(entry.m_strPath, entry.m_strName);
-            if (!entry.m_strServerFile.empty() && m_pFtp->PutFile(local, entry.m_strServerFile)) {
+            const bool put =
+                !entry.m_strServerFile.empty() && m_pFtp->PutFile(local, entry.m_strServerFile);
+            if (m_pFtp->WentPassive()) LogPassiveRetry(view, entry);
+            if (put) {
                 result = 1;
             } else if (entry.m_strServerFile.empty() || m_pFtp->RefusedByServer()) {
                 view.LogNote("Failed to upload file: " + entry.m_strServerFile);

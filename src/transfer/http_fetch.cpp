@@ -4,6 +4,7 @@
 #include "file_io.h"
 #include "http_connection.h"
 #include "line_pieces.h"
+#include "redirect_target.h"
 #include "text_ops.h"
 #include "transfer.h"
 #include "url_split.h"
@@ -85,25 +86,29 @@ bool CScanFileTransfer::AskForCredentials(CKolvaneEngine& view) {
 bool CScanFileTransfer::FollowRedirect(CScanFile& entry, CKolvaneEngine& view,
                                        const std::string& verb, bool upload,
                                        std::string_view body) {
-    const std::string headers = m_pRequest->RawHeaders();
-    std::size_t at = FindText(headers, "Location: ");
-    if (at == npos) {
+    std::string location, newUrl;
+    if (!FindLocation(m_pRequest->RawHeaders(), location)) {
         m_strMessage = "Error: Site redirects with no new location for: '" + entry.m_strServerDir;
         view.LogNote(m_strMessage);
         m_nLastHttp = 0;
         return false;
     }
-    std::size_t endLength = 0;
-    std::size_t end = FindLineEnd(headers, at + 10, &endLength);
-    std::string newUrl = headers.substr(at + 10, end - (at + 10));
-    CloseHttp();
-    ShowTransferStatus(view, "Caution: redirected to ", UrlForDisplay(newUrl));
-    entry.m_strUrl = newUrl;
-    std::string server, path;
-    if (!OpenHttpConnection(entry, view, server, path)) {
+    if (!ResolveReference(m_pRequest->Url(), location, newUrl)) {
+        m_strMessage = "Invalid HTTP URL for: " + entry.m_strServerFile;
+        view.LogNote(m_strMessage);
         m_nLastHttp = 0;
         return false;
     }
+    // Only one redirect is followed, so the connection closed here is the rule URL's own.
+    const std::string ruleOrigin = m_pHttp->Origin();
+    CloseHttp();
+    ShowTransferStatus(view, "Caution: redirected to ", UrlForDisplay(newUrl));
+    std::string server, path;
+    if (!OpenHttpConnection(entry, view, server, path, &newUrl)) {
+        m_nLastHttp = 0;
+        return false;
+    }
+    if (!EqualFolded(m_pHttp->Origin(), ruleOrigin)) m_pHttp->SetCredentials({}, {});
     m_pRequest = std::make_unique<CHttpRequest>(*m_pHttp, verb, path);
     if (upload) {
         // The redirected PUT goes without the upload's own headers.
@@ -161,7 +166,7 @@ int CScanFileTransfer::HttpGetScanFile(CScanFile& entry, CKolvaneEngine& view) {
         ReportHttpStatus(status, m_pRequest->RawHeaders(), view);
         return failureEnd();
     }
-    if (status == 301 || status == 302 || status == 303) {
+    if (IsRedirectStatus(status)) {
         if (!FollowRedirect(entry, view, "GET", false, {})) return failureEnd();
         m_pRequest->SetBodySink(sink);
         if (!send()) return failureEnd();

@@ -1,10 +1,12 @@
 // HttpUploadFile: the output file sent by one HTTP PUT with its body (and once more after new
-// credentials or one redirect). 200, 201 and 204 are success.
+// credentials or one redirect, which keeps the method and the body). 200, 201 and 204 are
+// success; every other answer is a failure with its entry in the error log.
 #include <new>
 
 #include "entry_text.h"
 #include "file_io.h"
 #include "http_connection.h"
+#include "redirect_target.h"
 #include "text_ops.h"
 #include "transfer.h"
 
@@ -87,16 +89,17 @@ int CScanFileTransfer::HttpUploadFile(CScanFile& entry, CKolvaneEngine& view) {
         ReportHttpStatus(status, m_pRequest->RawHeaders(), view);
         return end(0);
     }
-    if (status == 301 || status == 302 || status == 303) {
+    if (IsRedirectStatus(status)) {
         if (!FollowRedirect(entry, view, "PUT", true, body)) return end(0);
         if (!SendRequest(entry, view)) return end(0);
         status = m_pRequest->Status();
-        if (!Uploaded(status)) {
-            view.LogNote(GotStatusText(status, "putting", entry.m_strServerDir));
-            return end(0);
-        }
     }
-    return end(Uploaded(status) ? 1 : 0);
+    // Also the answer to a redirected PUT, a second 401 and every status no case above takes.
+    if (!Uploaded(status)) {
+        view.LogNote(GotStatusText(status, "putting", entry.m_strServerDir));
+        return end(0);
+    }
+    return end(1);
 }
 
 }  // namespace kolvane

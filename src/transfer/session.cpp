@@ -45,7 +45,7 @@ CurlEasy CMyInternetSess::NewHandle(bool shareConnections) {
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp,http,https");
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, m_limits.connectTimeoutSec);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, m_limits.minBytesPerSec);
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, m_limits.stallTimeoutSec);
     curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, m_limits.stallTimeoutSec);
     curl_easy_setopt(c, CURLOPT_ACCEPTTIMEOUT_MS, m_limits.connectTimeoutSec * 1000L);

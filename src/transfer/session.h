@@ -20,8 +20,12 @@ namespace kolvane {
 class CKolvaneEngine;
 
 struct STransferLimits {
-    long connectTimeoutSec = 30;                   // connecting gives up after this
-    long stallTimeoutSec = 60;                     // a transfer that moves no data this long fails
+    long connectTimeoutSec = 30;  // connecting gives up after this
+    // A transfer that moves fewer than minBytesPerSec on average over stallTimeoutSec fails:
+    // one that stalls, and one that drips a few bytes now and then, which would hold a run
+    // for hours.
+    long stallTimeoutSec = 60;
+    long minBytesPerSec = 1024;
     curl_off_t maxBodyBytes = 64LL * 1024 * 1024;  // a larger response body fails
 };
 

@@ -3,8 +3,9 @@
 //
 // CScanFileTransfer is the transfer state that a CScanFileList owns (m_pTransfer): one session,
 // at most one open FTP connection, HTTP connection and HTTP request, the outcomes of the last
-// FTP and HTTP transfers, and scratch texts. It lives as long as the list, so the outcomes (and
-// a URL replaced by a redirect, which is stored in the scan file) survive from run to run.
+// FTP and HTTP transfers, and scratch texts. It lives as long as the list, so the outcomes
+// survive from run to run; a redirect does not: it holds for the transfer that got it, and the
+// next run asks the rule's URL again.
 //
 // Every operation keeps the engine's result convention: 1 for success, 0 for a failure that
 // has already been written to the view's error log. A failure of the network never escapes:
@@ -47,8 +48,9 @@ class CScanFileTransfer final : public CTransferState {
 
     bool EnsureSession(CKolvaneEngine& view);
     int OpenFtpConnection(CScanFile& entry, CKolvaneEngine& view, std::string& server);
+    // Opens the connection for `url`, the entry's own URL when null.
     int OpenHttpConnection(CScanFile& entry, CKolvaneEngine& view, std::string& server,
-                           std::string& path);
+                           std::string& path, const std::string* url = nullptr);
     void ShowTransferStatus(CKolvaneEngine& view, std::string_view label, std::string_view text);
 
     int FtpGetScanFile(CScanFile& entry, CKolvaneEngine& view);
@@ -75,18 +77,24 @@ class CScanFileTransfer final : public CTransferState {
     int m_nPort = 0;                                  // of the last URL parsed
 
   private:
-    // Splits the entry's URL ("ftp://" or "http://" put in front when it has no scheme) and
-    // checks its scheme and server; 0 after the entry when it is not a usable URL.
-    int ParseServerUrl(CScanFile& entry, CKolvaneEngine& view, bool ftp, SUrlParts& out);
+    // Splits `url`, the URL of `entry` or one it was redirected to ("ftp://" or "http://" put
+    // in front when it has no scheme), and checks its scheme and server; 0 after the entry
+    // when it is not a usable URL.
+    int ParseServerUrl(const CScanFile& entry, const std::string& url, CKolvaneEngine& view,
+                       bool ftp, SUrlParts& out);
     // Writes the one entry for a failure of the network library.
     void LogNetworkFailure(CKolvaneEngine& view, const CScanFile& entry, const std::string& text);
+    // Writes the entry saying that an FTP transfer is tried again in passive mode.
+    void LogPassiveRetry(CKolvaneEngine& view, const CScanFile& entry);
     // Sends the open request; false (after the entry) when the network failed.
     bool SendRequest(CScanFile& entry, CKolvaneEngine& view);
     // The credentials prompt on a 401, shown at most 3 times; true when new credentials came.
     bool AskForCredentials(CKolvaneEngine& view);
-    // Follows the 301/302/303 answer of the open request: stores the new URL in the entry,
-    // reconnects and makes (but does not send) the new request of the same verb for the new
-    // URL's path. False after a failure that is reported.
+    // Follows the redirect answered to the open request (see IsRedirectStatus): resolves the
+    // "Location" against the request's URL, reconnects and makes (but does not send) the new
+    // request of the same verb for the new URL's path. The rule's credentials go along only
+    // when the new URL has the rule URL's scheme, server and port. The entry keeps its URL.
+    // False after a failure that is reported.
     bool FollowRedirect(CScanFile& entry, CKolvaneEngine& view, const std::string& verb,
                         bool upload, std::string_view body);
     void CloseHttp();

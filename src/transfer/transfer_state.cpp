@@ -47,12 +47,17 @@ void CScanFileTransfer::LogNetworkFailure(CKolvaneEngine& view, const CScanFile&
     view.LogNote(m_strMessage);
 }
 
-int CScanFileTransfer::ParseServerUrl(CScanFile& entry, CKolvaneEngine& view, bool ftp,
-                                      SUrlParts& out) {
+void CScanFileTransfer::LogPassiveRetry(CKolvaneEngine& view, const CScanFile& entry) {
+    m_strMessage = "Active FTP failed for: " + entry.m_strServerFile + "; retrying in passive mode";
+    view.LogNote(m_strMessage);
+}
+
+int CScanFileTransfer::ParseServerUrl(const CScanFile& entry, const std::string& url,
+                                      CKolvaneEngine& view, bool ftp, SUrlParts& out) {
     const std::string scheme = ftp ? "ftp://" : "http://";
     const char* protocol = ftp ? "FTP" : "HTTP";
-    if (!SplitUrl(entry.m_strUrl, out)) {
-        m_strPrefixedUrl = scheme + entry.m_strUrl;
+    if (!SplitUrl(url, out)) {
+        m_strPrefixedUrl = scheme + url;
         if (!SplitUrl(m_strPrefixedUrl, out)) {
             m_strMessage =
                 std::string("Invalid ") + protocol + " URL for: " + entry.m_strServerFile;
@@ -85,7 +90,7 @@ const char* const kNoLibraryText =
 int CScanFileTransfer::OpenFtpConnection(CScanFile& entry, CKolvaneEngine& view,
                                          std::string& server) {
     SUrlParts url;
-    if (!ParseServerUrl(entry, view, true, url)) return 0;
+    if (!ParseServerUrl(entry, entry.m_strUrl, view, true, url)) return 0;
     server = url.host;
     ShowTransferStatus(view, "Connecting to", UrlForDisplay(entry.m_strUrl));
     std::string user, password;
@@ -108,12 +113,14 @@ int CScanFileTransfer::OpenFtpConnection(CScanFile& entry, CKolvaneEngine& view,
 }
 
 int CScanFileTransfer::OpenHttpConnection(CScanFile& entry, CKolvaneEngine& view,
-                                          std::string& server, std::string& path) {
+                                          std::string& server, std::string& path,
+                                          const std::string* target) {
+    const std::string& text = target ? *target : entry.m_strUrl;
     SUrlParts url;
-    if (!ParseServerUrl(entry, view, false, url)) return 0;
+    if (!ParseServerUrl(entry, text, view, false, url)) return 0;
     server = url.host;
     path = url.path;
-    ShowTransferStatus(view, "Connecting to", UrlForDisplay(entry.m_strUrl));
+    ShowTransferStatus(view, "Connecting to", UrlForDisplay(text));
     std::string origin = url.scheme + "://" + url.host + ":" + std::to_string(url.port);
     m_pHttp = std::make_unique<CHttpConnection>();
     if (m_pHttp->Open(*m_pSession, origin, entry.m_strUserId, entry.m_strUserPw)) return 1;

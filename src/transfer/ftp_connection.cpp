@@ -200,9 +200,12 @@ std::string CFtpConnection::FileUrl(std::string_view remote) const {
 }
 
 bool CFtpConnection::RetryPassive() {
-    if (m_bPassive || (m_code != CURLE_FTP_PORT_FAILED && m_code != CURLE_FTP_ACCEPT_FAILED &&
-                       m_code != CURLE_FTP_ACCEPT_TIMEOUT))
-        return false;
+    // PORT and EPRT refused, the server's connection never came, or the server saying that it
+    // cannot open the data connection (425, in answer to RETR or STOR).
+    const bool activeFailed =
+        m_code == CURLE_FTP_PORT_FAILED || m_code == CURLE_FTP_ACCEPT_FAILED ||
+        m_code == CURLE_FTP_ACCEPT_TIMEOUT || LastReplyCode(m_strReplies, nullptr) == 425;
+    if (m_bPassive || !activeFailed) return false;
     m_bPassive = true;
     m_bBroken = false;
     curl_easy_setopt(m_handle.get(), CURLOPT_FTPPORT, nullptr);

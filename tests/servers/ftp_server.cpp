@@ -12,7 +12,8 @@
 
 namespace kolvane::test {
 
-CFtpServer::CFtpServer(bool renameOverExisting, const std::string& refuse) : m_dir("ftp") {
+CFtpServer::CFtpServer(bool renameOverExisting, const std::string& refuse, bool connectBack)
+    : m_dir("ftp") {
     KeepProxiesAway();
     m_root = m_dir / "root";
     m_userRoot = m_dir / "user";
@@ -29,6 +30,7 @@ CFtpServer::CFtpServer(bool renameOverExisting, const std::string& refuse) : m_d
                                       m_userRoot};
         if (!renameOverExisting) argv.emplace_back("--no-rename-over");
         if (!refuse.empty()) argv.emplace_back("--refuse=" + refuse);
+        if (!connectBack) argv.emplace_back("--no-connect-back");
         m_process = std::make_unique<CChildProcess>(argv, m_dir / "ftp.log");
         if (WaitForPort(m_port, 10000) && m_process->Running()) return;
         m_process.reset();

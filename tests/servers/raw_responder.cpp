@@ -105,6 +105,13 @@ void CRawResponder::Serve() {
             case ERawThen::Stall:
                 m_held.push_back(fd);
                 break;
+            case ERawThen::Drip:
+                for (int i = 0; i < 20 && !m_stop; ++i) {
+                    pollfd gone{fd, POLLIN, 0};  // the client closed or reset
+                    if (::poll(&gone, 1, 500) != 0 || ::send(fd, "x", 1, MSG_NOSIGNAL) != 1) break;
+                }
+                ::close(fd);
+                break;
             case ERawThen::Reset: {
                 linger l{1, 0};
                 ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);

@@ -6,8 +6,8 @@
 //                 redirects, fixed statuses, a second plain server and an HTTPS listener whose
 //                 certificate comes from a throwaway CA (SSL_CERT_FILE is set to it).
 //   CFtpServer    pyftpdlib: anonymous account on Root(), a user with a password on UserRoot().
-//   CRawResponder a socket that answers every request with scripted bytes, then closes, stalls
-//                 or resets; for what no real server sends.
+//   CRawResponder a socket that answers every request with scripted bytes, then closes, stalls,
+//                 resets or drips; for what no real server sends.
 //
 // Constructing any of them also sets NO_PROXY for 127.0.0.1 in the test process, so that a
 // proxy set in the environment is never used.
@@ -115,9 +115,11 @@ class CFtpServer {
     static constexpr const char* kPassword = "ftp secret";
 
     // With `renameOverExisting` false the server refuses RNTO onto an existing file. `refuse`
-    // names commands it answers with 550 ("RETR,STOR,RNFR", any of them), while the login and
-    // the directory commands work.
-    explicit CFtpServer(bool renameOverExisting = true, const std::string& refuse = "");
+    // names commands it answers with 550 ("RETR,STOR,RNFR,PORT,EPRT", any of them), while the
+    // login and the directory commands work. Without `connectBack` it takes PORT and EPRT but
+    // answers the transfer that follows with 425 (passive mode works).
+    explicit CFtpServer(bool renameOverExisting = true, const std::string& refuse = "",
+                        bool connectBack = true);
     ~CFtpServer();
     CFtpServer(const CFtpServer&) = delete;
     CFtpServer& operator=(const CFtpServer&) = delete;
@@ -136,8 +138,10 @@ class CFtpServer {
     std::unique_ptr<CChildProcess> m_process;
 };
 
-// What the raw responder does after it wrote its reply bytes.
-enum class ERawThen { Close, Stall, Reset };
+// What the raw responder does after it wrote its reply bytes. Drip sends one byte "x" every
+// half second for at most 10 seconds (or until the client goes), then closes; it answers no
+// other connection meanwhile.
+enum class ERawThen { Close, Stall, Reset, Drip };
 
 struct SRawReply {
     std::string bytes;

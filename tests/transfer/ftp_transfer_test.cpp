@@ -252,6 +252,30 @@ INSTANTIATE_TEST_SUITE_P(
                       "Failed to upload file: page.html  ***"}),
     CaseName());
 
+// Servers that cannot make active data connections (as behind NAT): PORT and EPRT refused, or
+// taken but the server cannot connect back (425). Each transfer is tried once more in passive
+// mode, in the directory it was meant for, with one entry saying so.
+TEST_F(FtpTest, ActiveModeFailureFallsBackToPassive) {
+    for (bool portRefused : {true, false}) {
+        SCOPED_TRACE(portRefused ? "PORT refused" : "no connection back");
+        CFtpServer server(true, portRefused ? "PORT,EPRT" : "", /*connectBack=*/false);
+        WriteFileBytes(server.Root() + "/pub/data.txt", "pub data\n");
+        WriteFileBytes(server.Root() + "/data.txt", "root data\n");
+        std::filesystem::create_directories(server.Root() + "/www");
+        doc.m_scanFiles.RemoveAllScanFiles();
+        AddScanFile(true, server.BaseUrl(), "pub", "data.txt", "local.txt");
+        EXPECT_EQ(Fetch(), 1);
+        EXPECT_EQ(Local("local.txt"), "pub data\n");
+        SetUpload(server.BaseUrl(), "www", "page.html", "new page\r\n");
+        EXPECT_EQ(Upload(), 1);
+        EXPECT_EQ(ReadFile(server.Root() + "/www/page.html"), "new page\r\n");
+        EXPECT_EQ(ErrorLog(),
+                  Entry("Active FTP failed for: data.txt; retrying in passive mode") +
+                      Entry("Active FTP failed for: page.html; retrying in passive mode"));
+        dir.Write("err.log", "");
+    }
+}
+
 TEST_F(FtpTest, InvalidUrlsAreReported) {
     AddScanFile(true, "http://127.0.0.1/", "", "a.txt", "a.txt");
     AddScanFile(true, "", "", "skipped.txt", "skipped.txt");

@@ -261,6 +261,83 @@ TEST_F(HttpTest, InvalidAndSchemelessUrls) {
     EXPECT_EQ(ErrorLog(), Entry("Invalid HTTP URL for file: a.txt"));
 }
 
+// Redirects seen from a raw responder: the rule's path answers the case's redirect, any other
+// path asks for credentials and then answers "moved". Each case runs twice: a redirect holds
+// for its own run only.
+struct SRedirectCase {
+    const char* name;
+    std::string redirect;  // status line and header; "{port}": the responder, "{other}": another
+    const char* request;   // the redirected request's first line; nullptr: none is made
+    const char* entry;     // the one entry; nullptr: the fetch succeeds
+    friend void PrintTo(const SRedirectCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class HttpRedirect : public HttpTest, public ::testing::WithParamInterface<SRedirectCase> {};
+
+TEST_P(HttpRedirect, FollowsTheLocationFieldForThisRunOnly) {
+    const SRedirectCase& c = GetParam();
+    std::atomic<int> port{0}, other{0};
+    auto answer = [&](const std::string& request, int) {
+        if (request.rfind("GET /dir/first.txt ", 0) == 0) {
+            std::string reply = Replaced(c.redirect, "{port}", std::to_string(port.load()));
+            return SRawReply{Replaced(reply, "{other}", std::to_string(other.load())) +
+                             "\r\nContent-Length: 0\r\n\r\n"};
+        }
+        if (request.find("\r\nAuthorization: ") == std::string::npos)
+            return SRawReply{
+                "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"k\"\r\n"
+                "Content-Length: 0\r\n\r\n"};
+        return SRawReply{"HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nmoved\n"};
+    };
+    CRawResponder raw(answer), otherRaw(answer);
+    port = raw.Port();
+    other = otherRaw.Port();
+    CScanFile& f = AddScanFile(false, raw.BaseUrl(), "dir", "first.txt", "first.txt");
+    f.m_strUserId = "u";
+    f.m_strUserPw = "p";
+    dir.Write("first.txt", "old first");
+
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(run);
+        EXPECT_EQ(Fetch(), c.entry ? 0 : 1);
+        EXPECT_EQ(Local("first.txt"), c.entry ? "old first" : "moved\n");
+        EXPECT_EQ(ErrorLog(), c.entry ? Entry(c.entry) : "");
+        EXPECT_EQ(f.m_strUrl, raw.BaseUrl());
+        dir.Write("err.log", "");
+    }
+    std::vector<std::string> requests = raw.Requests(), elsewhere = otherRaw.Requests();
+    ASSERT_FALSE(requests.empty());
+    int ruleRequests = 0;
+    for (const auto& r : requests) ruleRequests += r.rfind("GET /dir/first.txt ", 0) == 0;
+    EXPECT_EQ(ruleRequests, 2) << "each run starts from the rule's URL";
+    requests.insert(requests.end(), elsewhere.begin(), elsewhere.end());
+    int redirected = 0;
+    for (const auto& r : requests) redirected += c.request && r.rfind(c.request, 0) == 0;
+    EXPECT_EQ(redirected, c.request ? 4 : 0) << "twice in each run, the second with credentials";
+    for (const auto& r : elsewhere)
+        EXPECT_EQ(r.find("Authorization:"), std::string::npos) << "credentials sent elsewhere";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HttpRedirect,
+    ::testing::Values(
+        SRedirectCase{"LowerCaseRelative", "HTTP/1.1 302 Found\r\nlocation: /moved/a.txt",
+                      "GET /moved/a.txt HTTP/1.1", nullptr},
+        SRedirectCase{"MixedCaseAbsolute",
+                      "HTTP/1.1 301 Moved\r\nLoCaTiOn:http://127.0.0.1:{port}/moved/a.txt",
+                      "GET /moved/a.txt HTTP/1.1", nullptr},
+        SRedirectCase{"RelativeToTheRequestPath",
+                      "HTTP/1.1 307 Temporary Redirect\r\nLocation: ../up/a.txt",
+                      "GET /up/a.txt HTTP/1.1", nullptr},
+        SRedirectCase{"ContentLocationIsNoRedirect",
+                      "HTTP/1.1 302 Found\r\nContent-Location: /moved/a.txt", nullptr,
+                      "Error: Site redirects with no new location for: 'dir"},
+        // The other server asks for credentials; the rule's are not given to it.
+        SRedirectCase{"OtherPortGetsNoCredentials",
+                      "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:{other}/moved/a.txt",
+                      nullptr, "Error: Got status code 401: getting'dir'!\r\n"}),
+    CaseName());
+
 // The fault matrix of a fetch: a refused connection, a name that does not resolve, and what
 // no real server sends (from the raw responder). After each, the next scan file of the pass is
 // still fetched, the old local copy stays as it was, and the run host is pumped throughout.
@@ -350,6 +427,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "Content-Length: 0\r\n\r\n",
                    ERawThen::Close, "Access denied: 'dir' Invalid password!\r\n  ***", nullptr, 3},
         SFaultCase{"StallInBody", kHead200 + "partial\n", ERawThen::Stall,
+                   "Network failure for: first.txt: Operation too slow. "},
+        // 2 bytes a second keeps data moving, but far below the least speed.
+        SFaultCase{"DripInBody", "HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n", ERawThen::Drip,
                    "Network failure for: first.txt: Operation too slow. "},
         SFaultCase{"StallBeforeAnswer", "", ERawThen::Stall,
                    "Network failure for: first.txt: Operation too slow. "},

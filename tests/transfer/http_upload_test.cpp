@@ -156,30 +156,34 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 TEST_F(HttpUploadTest, SendsOnePutWithTheBodyAndRedirectsWithoutItsHeaders) {
-    std::atomic<int> port{0};
-    CRawResponder raw([&port](const std::string&, int connection) {
-        if (connection == 0)
-            return SRawReply{
-                "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:" + std::to_string(port.load()) +
-                "/moved/page.html\r\nContent-Length: 0\r\n\r\n"};
-        return SRawReply{"HTTP/1.1 201 Created\r\nContent-Length: 0\r\n\r\n"};
-    });
-    port = raw.Port();
-    SetUpload(raw.BaseUrl(), "www", "page.html", kPage);
-    EXPECT_EQ(Upload(), 1);
-    auto requests = raw.Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    const std::string& first = requests[0];
-    EXPECT_EQ(first.rfind("PUT /www/page.html HTTP/1.1\r\n", 0), 0u) << first;
-    EXPECT_NE(first.find("\r\nAccept: */*\r\n"), std::string::npos) << first;
-    EXPECT_NE(first.find("\r\nUser-Agent: Kolvane\r\n"), std::string::npos) << first;
-    EXPECT_NE(first.find("\r\nContent-Length: 17\r\n"), std::string::npos) << first;
-    EXPECT_EQ(first.substr(first.size() - kPage.size()), kPage);
-    const std::string& second = requests[1];
-    EXPECT_EQ(second.rfind("PUT /moved/page.html HTTP/1.1\r\n", 0), 0u) << second;
-    EXPECT_EQ(second.find("Accept:"), std::string::npos) << second;
-    EXPECT_EQ(second.substr(second.size() - kPage.size()), kPage);
-    EXPECT_EQ(doc.m_cmd.m_strUploadUrl, raw.BaseUrl()) << "a redirect changes only this upload";
+    for (const char* redirect : {"302 Found", "307 Temporary Redirect", "308 Permanent Redirect"}) {
+        SCOPED_TRACE(redirect);
+        std::atomic<int> port{0};
+        CRawResponder raw([&port, redirect](const std::string&, int connection) {
+            if (connection == 0)
+                return SRawReply{std::string("HTTP/1.1 ") + redirect +
+                                 "\r\nLocation: http://127.0.0.1:" + std::to_string(port.load()) +
+                                 "/moved/page.html\r\nContent-Length: 0\r\n\r\n"};
+            return SRawReply{"HTTP/1.1 201 Created\r\nContent-Length: 0\r\n\r\n"};
+        });
+        port = raw.Port();
+        SetUpload(raw.BaseUrl(), "www", "page.html", kPage);
+        EXPECT_EQ(Upload(), 1);
+        auto requests = raw.Requests();
+        ASSERT_EQ(requests.size(), 2u);
+        const std::string& first = requests[0];
+        EXPECT_EQ(first.rfind("PUT /www/page.html HTTP/1.1\r\n", 0), 0u) << first;
+        EXPECT_NE(first.find("\r\nAccept: */*\r\n"), std::string::npos) << first;
+        EXPECT_NE(first.find("\r\nUser-Agent: Kolvane\r\n"), std::string::npos) << first;
+        EXPECT_NE(first.find("\r\nContent-Length: 17\r\n"), std::string::npos) << first;
+        EXPECT_EQ(first.substr(first.size() - kPage.size()), kPage);
+        const std::string& second = requests[1];
+        EXPECT_EQ(second.rfind("PUT /moved/page.html HTTP/1.1\r\n", 0), 0u) << second;
+        EXPECT_EQ(second.find("Accept:"), std::string::npos) << second;
+        EXPECT_EQ(second.substr(second.size() - kPage.size()), kPage);
+        EXPECT_EQ(doc.m_cmd.m_strUploadUrl, raw.BaseUrl()) << "a redirect changes only this upload";
+    }
+    EXPECT_EQ(ErrorLog(), "");
 }
 
 // The fault matrix of an HTTP upload: one entry each, the connection and request closed, and
@@ -197,7 +201,8 @@ TEST_P(HttpPutFault, IsOneEntryAndTheNextUploadGoesThrough) {
     SetUpload(url, "www", "page.html", kPage);
     doc.m_cmd.m_strUploadUserId = "u";
     doc.m_cmd.m_strUploadPassword = "p";
-    host.credentialAnswers.push_back({R::ForceRetry, "", ""});
+    // Force-retry shows the prompt three times; a case with one prompt gets new credentials.
+    host.credentialAnswers.push_back({c.prompts == 1 ? R::Success : R::ForceRetry, "u", "p"});
     host.repeatLastAnswer = true;
 
     EXPECT_EQ(Upload(), 0);
@@ -243,6 +248,18 @@ INSTANTIATE_TEST_SUITE_P(
                    "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"k\"\r\n"
                    "Content-Length: 0\r\n\r\n",
                    ERawThen::Close, "Access denied: 'www' Invalid password!\r\n  ***", nullptr, 3},
+        // Answers that are neither success nor followed, nor reported by the status table.
+        SFaultCase{"BadRequest", "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n",
+                   ERawThen::Close, "Error: Got status code 400: putting'www'!\r\n  ***"},
+        SFaultCase{"NotModified", "HTTP/1.1 304 Not Modified\r\n\r\n", ERawThen::Close,
+                   "Error: Got status code 304: putting'www'!\r\n  ***"},
+        SFaultCase{"UseProxy", "HTTP/1.1 305 Use Proxy\r\nContent-Length: 0\r\n\r\n",
+                   ERawThen::Close, "Error: Got status code 305: putting'www'!\r\n  ***"},
+        SFaultCase{"Accepted", "HTTP/1.1 202 Accepted\r\nContent-Length: 0\r\n\r\n",
+                   ERawThen::Close, "Error: Got status code 202: putting'www'!\r\n  ***"},
+        SFaultCase{"UnauthorizedAfterNewCredentials",
+                   "HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n\r\n", ERawThen::Close,
+                   "Error: Got status code 401: putting'www'!\r\n  ***", nullptr, 1},
         SFaultCase{"HeaderBlockTooLong",
                    "HTTP/1.1 201 Created\r\n" +
                        [] {

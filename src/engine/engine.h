@@ -100,8 +100,14 @@ class CKolvaneEngine {
     int m_nScanIndex = 0;  // 0-based index of the scan file being scanned
     int m_nScanCount = 0;  // number of scan files of the run
 
-    // Path joining of the engine (template, output, error log and scan files alike).
+    // Path joining of the engine (template, output, error log and scan files alike): the path
+    // as the rule writes it, as log lines and entries show it.
     static std::string FullPath(std::string_view dir, std::string_view name);
+    // The same path where it is on disk: a relative one is taken from the rule file's directory.
+    // Every file of a rule is opened by this path, local copies of fetched scan files included.
+    std::string ResolvePath(std::string_view dir, std::string_view name) const {
+        return kolvane::ResolvePath(m_doc.RuleDirectory(), dir, name);
+    }
 
   private:
     std::string_view RuleText() const { return m_ruleText.Text(); }

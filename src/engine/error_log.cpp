@@ -11,7 +11,7 @@ namespace kolvane {
 
 int CKolvaneEngine::OpenErrorLog(std::string_view dir, std::string_view name) {
     std::string path = FullPath(dir, name);
-    if (name.empty() || !m_errorLog.Open(path)) {
+    if (name.empty() || !m_errorLog.Open(ResolvePath(dir, name))) {
         Message("Couldn't Open Error Log File: " + path + "!\n*** No Errors will be logged! ***",
                 EMessageIcon::Stop);
         return 0;

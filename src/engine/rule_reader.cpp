@@ -320,12 +320,12 @@ int CKolvaneEngine::CheckOutputIsNoInput() {
         return pa == pb;
     };
     const CCommandSection& cmd = m_doc.m_cmd;
-    const std::string output = FullPath(cmd.m_strOutputPath, cmd.m_strOutputName);
-    bool clash = same(output, FullPath(cmd.m_strTemplatePath, cmd.m_strTemplateName));
+    const std::string output = ResolvePath(cmd.m_strOutputPath, cmd.m_strOutputName);
+    bool clash = same(output, ResolvePath(cmd.m_strTemplatePath, cmd.m_strTemplateName));
     for (const auto& f : m_doc.m_scanFiles)
-        clash = clash || same(output, FullPath(f->m_strPath, f->m_strName));
+        clash = clash || same(output, ResolvePath(f->m_strPath, f->m_strName));
     if (!clash) return 1;
-    Message("Output file " + output +
+    Message("Output file " + FullPath(cmd.m_strOutputPath, cmd.m_strOutputName) +
             " is also the template or a scan file of this rule!\nKolvane will not overwrite its "
             "own input!\n***  Can't continue  ***");
     return 0;

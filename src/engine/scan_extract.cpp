@@ -10,7 +10,7 @@ namespace kolvane {
 
 int CKolvaneEngine::ReadScanFile(std::string_view dir, std::string_view name, std::size_t* length) {
     std::string path = FullPath(dir, name);
-    EReadResult result = ReadWholeFile(path, kMaxFileSize, m_scanText, length);
+    EReadResult result = ReadWholeFile(ResolvePath(dir, name), kMaxFileSize, m_scanText, length);
     if (result == EReadResult::Ok || result == EReadResult::ReadFailed)
         SetPane(0, "Scaning: " + path);
     switch (result) {

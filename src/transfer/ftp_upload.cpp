@@ -23,7 +23,7 @@ int CScanFileTransfer::FtpUploadFile(CScanFile& entry, CKolvaneEngine& view) {
             m_nLastFtp = 0;
         } else {
             ShowTransferStatus(view, "Uploadinging via ftp:", entry.m_strServerFile);
-            const std::string local = JoinPath(entry.m_strPath, entry.m_strName);
+            const std::string local = view.ResolvePath(entry.m_strPath, entry.m_strName);
             if (!entry.m_strServerFile.empty() && m_pFtp->PutFile(local, entry.m_strServerFile)) {
                 result = 1;
             } else if (entry.m_strServerFile.empty() || m_pFtp->RefusedByServer()) {

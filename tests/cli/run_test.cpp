@@ -188,3 +188,31 @@ TEST_F(RunTest, OutputThatIsAlsoAnInputIsRefusedBeforeAnythingIsWritten) {
 
 }  // namespace
 }  // namespace kolvane::test
+
+namespace kolvane::test {
+namespace {
+
+// Cron and service managers start the runner in some other directory: a rule's relative paths
+// are taken from the rule file's own directory, and the log lines show them as the rule writes
+// them. The bundled example runs wherever it is started from.
+TEST_F(RunTest, RelativePathsResolveAgainstTheRuleFilesDirectory) {
+    ThreeFiles();
+    CTempDir elsewhere;
+    EXPECT_EQ(RunToEnd({"--once", dir / "rule.rul"}, elsewhere.Path(), &out, &err), 0) << err;
+    EXPECT_NE(MaskStamps(out).find(kPaths.substr(kPaths.find('\n') + 1) + kThreeScanned +
+                                   "Local Output File: out/page.htm created!\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(Page(), "<p> 11   22   33  %%missing%%</p>\n");
+
+    std::filesystem::copy(KOLVANE_SOURCE_DIR "/examples", elsewhere / "examples",
+                          std::filesystem::copy_options::recursive);
+    std::filesystem::create_directories(elsewhere / "examples/out");
+    EXPECT_EQ(RunToEnd({"--once", "examples/report.rul"}, elsewhere.Path(), &out, &err), 0)
+        << out << err;
+    EXPECT_TRUE(FileExists(elsewhere / "examples/out/report.htm"));
+    EXPECT_EQ(ReadFile(elsewhere / "examples/out/kolvane-errors.log"), "");
+}
+
+}  // namespace
+}  // namespace kolvane::test

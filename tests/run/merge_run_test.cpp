@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "engine_fixture.h"
 #include "scheduler.h"
 
@@ -97,6 +99,28 @@ TEST_F(MergeRunTest, ScanProgressAndTheEndOfARun) {
     EXPECT_FALSE(view.HasTemplate());  // no schedule: released
     EXPECT_FALSE(view.ErrorLogOpen());
     EXPECT_EQ(host.timersArmed, 0);
+}
+
+}  // namespace
+}  // namespace kolvane::test
+
+namespace kolvane::test {
+namespace {
+
+// An output file that cannot replace its target (the output path names a directory) fails
+// every scheduled run and never leaves a temporary file behind.
+TEST_F(MergeRunTest, FailedCommitLeavesNoTemporaryFileOverTenRuns) {
+    WriteTree(1, "ReSchedule Interval= 10\r\n");
+    std::filesystem::create_directory(dir / "out.htm");
+    EXPECT_EQ(RunMerge(view), ERunResult::Failed);
+    int runs = 1;
+    while (runs < 10) runs += OnScheduleTimer(view, doc.m_nTimerId).has_value();
+    int failed = 0;
+    for (const auto& line : host.lines) failed += line == "Failed to write output file!";
+    EXPECT_EQ(failed, 10);
+    EXPECT_NE(doc.m_nTimerId, 0);
+    for (auto& e : std::filesystem::directory_iterator(dir.Path()))
+        EXPECT_EQ(e.path().filename().string().find(".kolvane-"), std::string::npos) << e.path();
 }
 
 }  // namespace

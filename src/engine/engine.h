@@ -64,6 +64,9 @@ class CKolvaneEngine {
     void LogEntry(std::string_view text, ELogKind kind = ELogKind::Plain);
     void LogNote(const std::string& text) { LogEntry(text, ELogKind::Plain); }
     void CloseErrorLog() { m_errorLog.Close(); }
+    // Can't-continue and excluding entries made so far, whether or not the log is open: a run
+    // that made one did not build its page from fresh values.
+    int SeriousEntries() const { return m_nSeriousEntries; }
     bool ErrorLogOpen() const { return m_errorLog.IsOpen(); }
     void FormatSysDate();
     void FormatSysTime();
@@ -139,6 +142,7 @@ class CKolvaneEngine {
     unsigned m_nMarkerIndexGeneration = 0;
     bool m_bMarkerIndexValid = false;
     void (*m_entrySink)(std::string_view) = nullptr;
+    int m_nSeriousEntries = 0;
 };
 
 }  // namespace kolvane

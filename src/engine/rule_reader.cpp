@@ -377,7 +377,10 @@ int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::si
         var->m_nScanFile = entry.m_nNumber;
         var->m_nVarNo = n;
         var->m_szName = std::string(name);
-        if (!ParseScanVarRule(line.substr(eq + 1), *var, name)) return 0;
+        if (!ParseScanVarRule(line.substr(eq + 1), *var, name)) {
+            var->m_nRule = kRuleNone;  // refused: no rule, half read or not (the check lists it)
+            return 0;
+        }
         if (var->m_nRule == kRuleWholeFile || next >= end || endLength == 0) {
             entry.m_nNextVarNo = n + 1;
             return 1;

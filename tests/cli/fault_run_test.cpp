@@ -1,7 +1,7 @@
 // Transfer faults seen from outside: kolvane-run against servers on 127.0.0.1 that refuse, are
 // not found, loop, refuse files, and a local disk that is full (a file-size limit on the
 // runner). Each fault is named in the error log, nothing good is replaced, and the exit status
-// is 0 when the run still wrote (and uploaded) its output, 1 when it did not.
+// is 1: a run with a fault did not write (and upload) its page from fresh values.
 #include <atomic>
 #include <filesystem>
 #include <memory>
@@ -52,8 +52,8 @@ std::string ClosedPortUrl() {
     return "http://127.0.0.1:" + std::to_string(FreePort());
 }
 
-// A failed fetch among good ones: the old local copy is scanned, the output is written and
-// uploaded, so the run counts as done (0), with the fault in the error log.
+// A failed fetch before a good one: the old local copy is scanned and the output is written and
+// uploaded, with the fault in the error log; the page is not all fresh, so the status is 1.
 TEST_F(FaultRunTest, RefusedFetchKeepsTheOldCopyAndTheRunGoesOn) {
     CHttpServer http;
     WriteFileBytes(http.Root() + "/b.txt", "Bbb: new EUR\r\n");
@@ -62,7 +62,7 @@ TEST_F(FaultRunTest, RefusedFetchKeepsTheOldCopyAndTheRunGoesOn) {
     WriteRule({Remote(ClosedPortUrl() + "/a.txt", "a.txt", "Aaa=Aaa:???? EUR\r\n"),
                Remote(http.Url("/b.txt"), "b.txt", "Bbb=Bbb:???? EUR\r\n")},
               Upload(http.BaseUrl()));
-    EXPECT_EQ(Run({"--once", "rule.rul"}), 0) << out << err;
+    EXPECT_EQ(Run({"--once", "rule.rul"}), 1) << out << err;
     EXPECT_EQ(ReadFile(dir / "data/a.txt"), "Aaa: old EUR\n");
     EXPECT_EQ(Page(), " old   new \n");
     EXPECT_EQ(ReadFile(http.Root() + "/site/page.htm"), Page());

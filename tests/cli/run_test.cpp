@@ -216,3 +216,19 @@ TEST_F(RunTest, RelativePathsResolveAgainstTheRuleFilesDirectory) {
 
 }  // namespace
 }  // namespace kolvane::test
+
+namespace kolvane::test {
+namespace {
+
+// A refused variable line leaves every variable of its scan file without a value: the page is
+// written as before, with the same log lines, but the status is 1.
+TEST_F(RunTest, RefusedVariableLineEndsWithStatus1) {
+    WriteRule({Local("s1.txt", "V1=Value:???? units\r\nBad=ab????cd\r\n")});
+    EXPECT_EQ(Run({"--once", "rule.rul"}), 1);
+    EXPECT_EQ(MaskStamps(out), kHeader + kPaths + "       1) ... data/s1.txt scanned\n" +
+                                   "Local Output File: out/page.htm created!\n");
+    EXPECT_EQ(Page(), "<p>%%V1%% %%V2%% %%V3%% %%missing%%</p>\n");
+}
+
+}  // namespace
+}  // namespace kolvane::test

@@ -3,6 +3,9 @@
 // schedule.
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include "cli_fixture.h"
 
@@ -36,6 +39,20 @@ class RunTest : public CliTest {
             sections.push_back(Local("s" + std::to_string(i) + ".txt",
                                      "V" + std::to_string(i) + "=Value:???? units\r\n"));
         return WriteRule(sections, extra);
+    }
+    // Slow scan files (each variable walks every one of many occurrences): `count` files of
+    // `vars` variables each.
+    void SlowScanFiles(int count, int vars) {
+        std::string big;
+        while (big.size() < 470000) big += "a a a a a a a a a a a a a a a a a a a a a a a a a\n";
+        std::vector<std::string> sections;
+        std::string lines;
+        for (int v = 1; v <= vars; ++v) lines += "S" + std::to_string(v) + "=a a????zz::999999\r\n";
+        for (int i = 1; i <= count; ++i) {
+            dir.Write("data/big" + std::to_string(i) + ".txt", big);
+            sections.push_back(Local("big" + std::to_string(i) + ".txt", lines));
+        }
+        WriteRule(sections);
     }
 };
 
@@ -102,17 +119,7 @@ TEST_F(RunTest, ScheduledRuleRunsAgainWithTheTemplateItRead) {
 }
 
 TEST_F(RunTest, InterruptDuringTheSecondOfFiveScanFilesAborts) {
-    // Five slow scan files: each variable walks every one of many occurrences.
-    std::string big;
-    while (big.size() < 470000) big += "a a a a a a a a a a a a a a a a a a a a a a a a a\n";
-    std::vector<std::string> sections;
-    std::string vars;
-    for (int v = 1; v <= 250; ++v) vars += "S" + std::to_string(v) + "=a a????zz::999999\r\n";
-    for (int i = 1; i <= 5; ++i) {
-        dir.Write("data/big" + std::to_string(i) + ".txt", big);
-        sections.push_back(Local("big" + std::to_string(i) + ".txt", vars));
-    }
-    WriteRule(sections);
+    SlowScanFiles(5, 250);
     CRunner runner({"rule.rul"}, dir.Path());
     ASSERT_TRUE(runner.WaitForOutput("1) ... data/big1.txt scanned\n")) << runner.Out();
     runner.Signal(SIGINT);
@@ -121,6 +128,20 @@ TEST_F(RunTest, InterruptDuringTheSecondOfFiveScanFilesAborts) {
                                             "       1) ... data/big1.txt scanned\n"
                                             "       2) ... data/big2.txt scanned\n"
                                             "**** Kolvane Aborted by customer! ****\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "out/page.htm"));
+}
+
+// SIGTERM ends a run within two seconds even in the middle of a scan file that takes several.
+TEST_F(RunTest, TermDuringALongScanEndsWithinTwoSeconds) {
+    SlowScanFiles(1, 1500);
+    CRunner runner({"rule.rul"}, dir.Path());
+    ASSERT_TRUE(runner.WaitForOutput("Files Scanned: ")) << runner.Out();
+    ::usleep(200000);
+    const auto sent = std::chrono::steady_clock::now();
+    runner.Signal(SIGTERM);
+    EXPECT_EQ(runner.Wait(), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(2));
+    EXPECT_EQ(runner.Out().find("1) ... "), std::string::npos) << runner.Out();
     EXPECT_FALSE(std::filesystem::exists(dir / "out/page.htm"));
 }
 

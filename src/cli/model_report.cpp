@@ -12,6 +12,21 @@ std::string JoinDisplay(std::string_view dir, std::string_view name) {
     return JoinPath(dir, name);
 }
 
+constexpr std::string_view kMask = "********";
+
+// What the reports show of a secret: an empty one as it is, any other as the mask.
+class CSecrets {
+  public:
+    explicit CSecrets(bool show) : m_bShow(show) {}
+    std::string Password(const std::string& p) const {
+        return m_bShow || p.empty() ? p : std::string(kMask);
+    }
+    std::string Url(const std::string& url) const { return m_bShow ? url : MaskUrlPassword(url); }
+
+  private:
+    bool m_bShow;
+};
+
 // Length of the valid UTF-8 sequence at `i`, or 0 when the bytes there are not one.
 std::size_t Utf8Length(std::string_view s, std::size_t i) {
     auto c = static_cast<unsigned char>(s[i]);
@@ -88,7 +103,24 @@ std::string JsonString(std::string_view s) {
     return out + "\"";
 }
 
-std::string ModelJson(const CKolvaneDocData& doc, bool upload, bool remote) {
+std::string MaskUrlPassword(std::string_view url) {
+    // The authority runs from after "://" to the first "/", "?" or "#"; its user part ends at
+    // the last "@", and a password follows the first ":" of the user part.
+    auto sep = url.find("://");
+    std::size_t start = sep == std::string_view::npos ? 0 : sep + 3;
+    std::size_t end = url.find_first_of("/?#", start);
+    if (end == std::string_view::npos) end = url.size();
+    std::size_t at = url.substr(start, end - start).rfind('@');
+    if (at == std::string_view::npos) return std::string(url);
+    std::size_t colon = url.substr(start, at).find(':');
+    if (colon == std::string_view::npos) return std::string(url);
+    return std::string(url.substr(0, start + colon + 1))
+        .append(kMask)
+        .append(url.substr(start + at));
+}
+
+std::string ModelJson(const CKolvaneDocData& doc, bool upload, bool remote, bool showPasswords) {
+    const CSecrets secret(showPasswords);
     std::string out;
     {
         CJsonObject root(out);
@@ -102,9 +134,9 @@ std::string ModelJson(const CKolvaneDocData& doc, bool upload, bool remote) {
             cmd.Str("output_name", c.m_strOutputName);
             cmd.Str("errorlog_path", c.m_strErrorLogPath);
             cmd.Str("errorlog_name", c.m_strErrorLogName);
-            cmd.Str("upload_url", c.m_strUploadUrl);
+            cmd.Str("upload_url", secret.Url(c.m_strUploadUrl));
             cmd.Str("upload_userid", c.m_strUploadUserId);
-            cmd.Str("upload_password", c.m_strUploadPassword);
+            cmd.Str("upload_password", secret.Password(c.m_strUploadPassword));
             cmd.Str("upload_serverdir", c.m_strUploadServerDir);
             cmd.Str("upload_serverfile", c.m_strUploadServerFile);
             cmd.Num("interval", c.m_nInterval);
@@ -123,9 +155,9 @@ std::string ModelJson(const CKolvaneDocData& doc, bool upload, bool remote) {
             o.Str("path", f->m_strPath);
             o.Bool("ftp", f->m_bFtp != 0);
             o.Bool("http", f->m_bHttp != 0);
-            o.Str("url", f->m_strUrl);
+            o.Str("url", secret.Url(f->m_strUrl));
             o.Str("userid", f->m_strUserId);
-            o.Str("userpw", f->m_strUserPw);
+            o.Str("userpw", secret.Password(f->m_strUserPw));
             o.Str("serverdir", f->m_strServerDir);
             o.Str("serverfile", f->m_strServerFile);
             o.Num("next_var_no", f->m_nNextVarNo);
@@ -157,7 +189,8 @@ std::string ModelJson(const CKolvaneDocData& doc, bool upload, bool remote) {
     return out;
 }
 
-std::string ModelSummary(const CKolvaneDocData& doc, bool upload, bool remote) {
+std::string ModelSummary(const CKolvaneDocData& doc, bool upload, bool remote, bool showPasswords) {
+    const CSecrets secret(showPasswords);
     static const char* const kRules[] = {"none", "extract",     "copy",
                                          "?",    "line-column", "whole file"};
     const CCommandSection& c = doc.m_cmd;
@@ -171,15 +204,22 @@ std::string ModelSummary(const CKolvaneDocData& doc, bool upload, bool remote) {
     line("Interval:        ", c.m_nInterval > 0 ? std::to_string(c.m_nInterval) + " seconds"
                                                 : std::string("none (runs once)"));
     if (upload)
-        line("Upload:          ", c.m_strUploadUrl + " -> " + c.m_strUploadServerDir + "/" +
-                                      c.m_strUploadServerFile + " as " + c.m_strUploadUserId);
+        line("Upload:          ",
+             secret.Url(c.m_strUploadUrl) + " -> " + c.m_strUploadServerDir + "/" +
+                 c.m_strUploadServerFile + " as " + c.m_strUploadUserId +
+                 (c.m_strUploadPassword.empty()
+                      ? ""
+                      : " password " + secret.Password(c.m_strUploadPassword)));
     line("Remote files:    ", remote ? "yes" : "no");
     for (const auto& f : doc.m_scanFiles) {
         out += "Scan file " + std::to_string(f->m_nNumber) + ": " +
                JoinDisplay(f->m_strPath, f->m_strName);
         if (f->m_bFtp || f->m_bHttp)
-            out += "  (" + std::string(f->m_bFtp ? "ftp " : "http ") + f->m_strUrl + " " +
-                   f->m_strServerDir + "/" + f->m_strServerFile + ")";
+            out += "  (" + std::string(f->m_bFtp ? "ftp " : "http ") + secret.Url(f->m_strUrl) +
+                   " " + f->m_strServerDir + "/" + f->m_strServerFile +
+                   (f->m_strUserId.empty() ? "" : " as " + f->m_strUserId) +
+                   (f->m_strUserPw.empty() ? "" : " password " + secret.Password(f->m_strUserPw)) +
+                   ")";
         out += "\n";
         for (const auto& v : doc.m_scanVars) {
             if (v->m_nScanFile != f->m_nNumber) continue;

@@ -13,7 +13,12 @@ namespace kolvane {
 // escaped, and a byte that is not part of valid UTF-8 stands for the Latin-1 character.
 std::string JsonString(std::string_view bytes);
 
-std::string ModelJson(const CKolvaneDocData& doc, bool upload, bool remote);
-std::string ModelSummary(const CKolvaneDocData& doc, bool upload, bool remote);
+// Passwords, and the password of a URL written "user:password@host", show as "********" unless
+// `showPasswords`: a check's output lands in terminals, logs and bug reports.
+std::string ModelJson(const CKolvaneDocData& doc, bool upload, bool remote, bool showPasswords);
+std::string ModelSummary(const CKolvaneDocData& doc, bool upload, bool remote, bool showPasswords);
+
+// `url` with the password of its "user:password@" part replaced by "********".
+std::string MaskUrlPassword(std::string_view url);
 
 }  // namespace kolvane

@@ -5,7 +5,7 @@ namespace kolvane {
 
 const char* const kUsage =
     "Usage: kolvane-run [options] RULEFILE\n"
-    "       kolvane-run --check [--json] RULEFILE\n"
+    "       kolvane-run --check [--json] [--show-passwords] RULEFILE\n"
     "       kolvane-run --write-rule OUT RULEFILE\n"
     "\n"
     "Runs a Kolvane rule file: fetches the remote scan files, extracts the scan variables,\n"
@@ -19,19 +19,25 @@ const char* const kUsage =
     "                         program's DateDisplay setting, else us)\n"
     "  --check                read and parse the rule only; print the model\n"
     "  --json                 with --check: print the model as one JSON object\n"
+    "  --show-passwords       with --check: show passwords (else shown as ********)\n"
     "  --write-rule OUT       read RULEFILE leniently and write it to OUT in canonical form\n"
     "  --help                 show this help\n"
     "  --version              show the version\n"
     "\n"
+
     "Output: the log lines on standard output; message texts on standard error; progress\n"
     "and the countdown on standard error when it is a terminal. Ctrl-C during a run stops it\n"
-    "after the current scan file; a second Ctrl-C ends the program at once.\n"
+    "after the current scan file; a second Ctrl-C ends the program at once. SIGTERM ends it\n"
+    "at once (within two seconds, a transfer in progress cancelled).\n"
     "\n"
     "Exit status:\n"
-    "  0   the last run wrote its output file (and uploaded it when the rule asks);\n"
-    "      --check: the rule is accepted; --write-rule: the rule was written\n"
-    "  1   the run ran but something failed on the way (a scan file, the fetch pass,\n"
-    "      the merge or the upload failed, or the run was aborted)\n"
+    "  0   the last run wrote its output file from fresh values (and uploaded it when the\n"
+    "      rule asks); SIGTERM during a countdown; --check: the rule is accepted as it is;\n"
+    "      --write-rule: the rule was written\n"
+    "  1   the run ran but something failed on the way (a fetch, a scan file, a variable\n"
+    "      line, the merge or the upload failed, or the run was aborted or ended by\n"
+    "      SIGTERM); --check: a variable line is refused (the refused variables are listed\n"
+    "      on standard error)\n"
     "  2   the rule file or the template was refused or unreadable (--write-rule: OUT\n"
     "      could not be written)\n"
     "  64  usage error\n"
@@ -52,6 +58,8 @@ bool ParseOptions(const std::vector<std::string>& args, SOptions& o, std::string
             check = true;
         } else if (a == "--json") {
             o.json = true;
+        } else if (a == "--show-passwords") {
+            o.showPasswords = true;
         } else if (a == "--once") {
             o.once = true;
         } else if (a == "--write-rule" || a.rfind("--write-rule=", 0) == 0) {
@@ -93,8 +101,8 @@ bool ParseOptions(const std::vector<std::string>& args, SOptions& o, std::string
         error = "--check and --write-rule do not go together";
         return false;
     }
-    if (o.json && !check) {
-        error = "--json goes with --check";
+    if ((o.json || o.showPasswords) && !check) {
+        error = std::string(o.json ? "--json" : "--show-passwords") + " goes with --check";
         return false;
     }
     if (positional.size() != 1) {

@@ -12,7 +12,8 @@ struct SOptions {
     ECommand command = ECommand::Run;
     bool json = false;
     bool once = false;
-    int dateStyle = -1;  // 1 U.S., 0 long, -1 the user's setting
+    bool showPasswords = false;  // --check shows passwords instead of "********"
+    int dateStyle = -1;          // 1 U.S., 0 long, -1 the user's setting
     std::string rulePath;
     std::string writeTarget;
 };

@@ -18,6 +18,25 @@ void EntryToStderr(std::string_view entry) {
     std::fflush(stderr);
 }
 
+// A rule that parses but had a variable line refused runs without any value of that scan file:
+// the check names what was refused.
+void ListRefusedVariables(const CKolvaneDocData& doc) {
+    for (const auto& f : doc.m_scanFiles) {
+        if (f->m_nNextVarNo != 0) continue;
+        const std::string section = "&scanfile" + std::to_string(f->m_nNumber);
+        bool named = false;
+        for (const auto& v : doc.m_scanVars) {
+            if (v->m_nScanFile != f->m_nNumber || v->m_nRule != kRuleNone) continue;
+            std::fprintf(stderr, "kolvane-run: refused variable %s in %s\n", v->m_szName.c_str(),
+                         section.c_str());
+            named = true;
+        }
+        if (!named)
+            std::fprintf(stderr, "kolvane-run: refused variable line in %s\n", section.c_str());
+        std::fprintf(stderr, "kolvane-run: no variable of %s gets a value\n", section.c_str());
+    }
+}
+
 }  // namespace
 
 int DateStyleFor(const SOptions& options) {
@@ -42,10 +61,15 @@ int RunCheck(const SOptions& options) {
     engine.ReleaseRuleText();
     if (!parsed) return kExitRefused;
     const CKolvaneDocData& doc = rule.doc;
-    std::string report = options.json ? ModelJson(doc, engine.m_bUpload, engine.m_bRemote) + "\n"
-                                      : ModelSummary(doc, engine.m_bUpload, engine.m_bRemote);
+    const bool show = options.showPasswords;
+    std::string report = options.json
+                             ? ModelJson(doc, engine.m_bUpload, engine.m_bRemote, show) + "\n"
+                             : ModelSummary(doc, engine.m_bUpload, engine.m_bRemote, show);
     std::fwrite(report.data(), 1, report.size(), stdout);
-    return kExitOk;
+    std::fflush(stdout);
+    if (!doc.m_scanFiles.AnyVarLinesRefused() && engine.SeriousEntries() == 0) return kExitOk;
+    ListRefusedVariables(doc);
+    return kExitFailed;
 }
 
 int RunWriteRule(const SOptions& options) {

@@ -1,6 +1,7 @@
 // Running a rule from the console: the lock against a second runner on the same rule file, the
-// signals (Ctrl-C is the abort request during a run and stops the schedule during a countdown),
-// and the one-second countdown loop between scheduled runs.
+// signals (Ctrl-C is the abort request during a run and stops the schedule during a countdown;
+// SIGTERM, the service manager's "stop now", ends the program at once), and the one-second
+// countdown loop between scheduled runs.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -42,8 +43,11 @@ void InstallSignals() {
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-// Thrown from the message pump on a second interrupt during a run: unwinding closes the
-// run's files (a half-written output's temporary file is removed, the error log is closed).
+// Thrown from the message pump on SIGTERM or a second interrupt during a run: unwinding closes
+// the run's files (a half-written output's or local copy's temporary file is removed, the error
+// log is closed). The pump runs between the run's steps and, during a transfer, from libcurl's
+// progress callback at least once a second; the transfer keeps the exception until libcurl has
+// cancelled the transfer and returned, then throws it.
 struct SHardStop {};
 
 // An advisory lock on the rule file, held while the process lives; the system releases it
@@ -89,10 +93,11 @@ int RunRule(const SOptions& options) {
     doc.m_bRunOnce = options.once;
 
     InstallSignals();
-    int handled = 0;
+    int handled = 0;  // interrupts seen by the run
     host.m_onPump = [&] {
-        if (g_interrupts + g_terminate == handled) return;
-        handled = g_interrupts + g_terminate;
+        if (g_terminate) throw SHardStop{};
+        if (g_interrupts == handled) return;
+        handled = g_interrupts;
         if (handled >= 2) throw SHardStop{};
         // The abort request: the run stops after the current scan file.
         doc.m_bBusy = false;
@@ -106,9 +111,11 @@ int RunRule(const SOptions& options) {
             struct timespec second {
                 1, 0
             };
-            if (g_interrupts + g_terminate != handled || ::nanosleep(&second, nullptr) != 0) {
-                // A signal during the countdown stops the schedule.
+            if (g_interrupts != handled || g_terminate || ::nanosleep(&second, nullptr) != 0) {
+                // A signal during the countdown stops the schedule; SIGTERM there is an
+                // orderly stop of a service, not a failure.
                 StopSchedulerTimer(view);
+                if (g_terminate) result = ERunResult::Ok;
                 break;
             }
             if (auto ran = OnScheduleTimer(view, doc.m_nTimerId)) result = *ran;

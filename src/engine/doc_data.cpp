@@ -1,6 +1,8 @@
 // The stored log lines and their line limit.
 #include "doc_data.h"
 
+#include "text_ops.h"
+
 namespace kolvane {
 
 CLogStore::EAppend CLogStore::Append(std::string_view line) {
@@ -22,6 +24,10 @@ CLogStore::EAppend CLogStore::Append(std::string_view line) {
         return EAppend::LimitNotice;
     }
     return EAppend::Dropped;
+}
+
+std::string CKolvaneDocData::RuleDirectory() const {
+    return DirectoryOf(m_strRulePath);
 }
 
 void CLogStore::Clear() {

@@ -49,6 +49,8 @@ class CKolvaneDocData {
     explicit CKolvaneDocData(int lineLimit = 0) : m_log(lineLimit) {}
 
     std::string m_strRulePath;
+    // The rule file's own directory: relative paths of the rule resolve against it.
+    std::string RuleDirectory() const;
     CCommandSection m_cmd;
     CScanFileList m_scanFiles;
     CScanVarList m_scanVars;

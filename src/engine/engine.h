@@ -64,6 +64,9 @@ class CKolvaneEngine {
     void LogEntry(std::string_view text, ELogKind kind = ELogKind::Plain);
     void LogNote(const std::string& text) { LogEntry(text, ELogKind::Plain); }
     void CloseErrorLog() { m_errorLog.Close(); }
+    // Can't-continue and excluding entries made so far, whether or not the log is open: a run
+    // that made one did not build its page from fresh values.
+    int SeriousEntries() const { return m_nSeriousEntries; }
     bool ErrorLogOpen() const { return m_errorLog.IsOpen(); }
     void FormatSysDate();
     void FormatSysTime();
@@ -100,8 +103,14 @@ class CKolvaneEngine {
     int m_nScanIndex = 0;  // 0-based index of the scan file being scanned
     int m_nScanCount = 0;  // number of scan files of the run
 
-    // Path joining of the engine (template, output, error log and scan files alike).
+    // Path joining of the engine (template, output, error log and scan files alike): the path
+    // as the rule writes it, as log lines and entries show it.
     static std::string FullPath(std::string_view dir, std::string_view name);
+    // The same path where it is on disk: a relative one is taken from the rule file's directory.
+    // Every file of a rule is opened by this path, local copies of fetched scan files included.
+    std::string ResolvePath(std::string_view dir, std::string_view name) const {
+        return kolvane::ResolvePath(m_doc.RuleDirectory(), dir, name);
+    }
 
   private:
     std::string_view RuleText() const { return m_ruleText.Text(); }
@@ -133,6 +142,7 @@ class CKolvaneEngine {
     unsigned m_nMarkerIndexGeneration = 0;
     bool m_bMarkerIndexValid = false;
     void (*m_entrySink)(std::string_view) = nullptr;
+    int m_nSeriousEntries = 0;
 };
 
 }  // namespace kolvane

@@ -11,7 +11,7 @@ namespace kolvane {
 
 int CKolvaneEngine::OpenErrorLog(std::string_view dir, std::string_view name) {
     std::string path = FullPath(dir, name);
-    if (name.empty() || !m_errorLog.Open(path)) {
+    if (name.empty() || !m_errorLog.Open(ResolvePath(dir, name))) {
         Message("Couldn't Open Error Log File: " + path + "!\n*** No Errors will be logged! ***",
                 EMessageIcon::Stop);
         return 0;
@@ -20,6 +20,7 @@ int CKolvaneEngine::OpenErrorLog(std::string_view dir, std::string_view name) {
 }
 
 void CKolvaneEngine::LogEntry(std::string_view text, ELogKind kind) {
+    if (kind != ELogKind::Plain) ++m_nSeriousEntries;
     if (!m_errorLog.IsOpen() && !m_entrySink) return;
     std::string_view words;
     switch (kind) {

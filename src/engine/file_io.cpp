@@ -1,6 +1,7 @@
 // POSIX implementation of the engine's file layer.
 #include "file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+
+#include "text_ops.h"
 
 namespace kolvane {
 namespace {
@@ -25,11 +29,37 @@ bool WriteAll(int fd, const char* p, std::size_t n) {
     return true;
 }
 
-std::string DirectoryOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
+// The file a chain of symbolic links ends at (or would be created at). Replacing the link
+// itself would turn it into a plain file; the file it points to is what the user means.
+std::string FollowLinks(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+        if (n < 0 || static_cast<std::size_t>(n) >= link.size()) return path;
+        link.resize(static_cast<std::size_t>(n));
+        path = link.front() == '/' ? link : JoinPath(DirectoryOf(path), link);
+    }
+    return path;  // a loop: the rename then fails and is reported
+}
+
+// Temporary files of `base` (".<base>.kolvane-XXXXXX") in `dir` that a killed run left behind.
+// Only those older than ten minutes go: a younger one may belong to a runner still writing.
+void RemoveStaleTemporaries(const std::string& dir, const std::string& base) {
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return;
+    const std::string prefix = "." + base + ".kolvane-";
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* e = ::readdir(d)) {
+        std::string_view name = e->d_name;
+        if (name.size() != prefix.size() + 6 || !name.starts_with(prefix)) continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && now - st.st_mtime >= kStaleTemporarySeconds)
+            ::unlinkat(::dirfd(d), e->d_name, 0);
+    }
+    ::closedir(d);
 }
 
 }  // namespace
@@ -113,12 +143,12 @@ CAtomicFile::~CAtomicFile() {
 
 bool CAtomicFile::Open(const std::string& target) {
     Abandon();
-    m_strTarget = target;
-    std::string dir = DirectoryOf(target);
-    auto slash = target.rfind('/');
-    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    m_strTarget = FollowLinks(target);
+    const std::string dir = DirectoryOf(m_strTarget);
+    const std::string base(FileNameOf(m_strTarget));
     if (base.empty()) return false;
-    m_strTemp = (dir == "/" ? std::string("/") : dir + "/") + "." + base + ".kolvane-XXXXXX";
+    RemoveStaleTemporaries(dir, base);
+    m_strTemp = JoinPath(dir, "." + base + ".kolvane-XXXXXX");
     m_fd = ::mkstemp(m_strTemp.data());
     if (m_fd < 0) {
         m_strTemp.clear();
@@ -163,11 +193,16 @@ bool CAtomicFile::Commit(bool durable) {
     mode_t mode;
     if (::stat(m_strTarget.c_str(), &st) == 0) {
         mode = st.st_mode & 07777;
+        // The owner and group the user gave the old file (a page that root replaces for the web
+        // server's user stays that user's). Only a privileged process may give a file away; a
+        // group may be set by an owner who is in it; anything else keeps the runner's own.
+        if (::fchown(m_fd, st.st_uid, st.st_gid) != 0) (void)!::fchown(m_fd, uid_t(-1), st.st_gid);
     } else {
         mode_t mask = ::umask(0);
         ::umask(mask);
         mode = 0666 & ~mask;
     }
+    // After the chown, which may clear the set-id bits.
     bool ok = ::fchmod(m_fd, mode) == 0 && (!durable || ::fsync(m_fd) == 0);
     ok = (::close(m_fd) == 0) && ok;
     m_fd = -1;

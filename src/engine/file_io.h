@@ -11,6 +11,8 @@
 namespace kolvane {
 
 inline constexpr std::size_t kMaxFileSize = 480000;
+// A temporary file older than this is taken for one that a killed run left behind.
+inline constexpr long kStaleTemporarySeconds = 600;
 
 enum class EReadResult { Ok, OpenFailed, Empty, TooBig, ReadFailed };
 
@@ -49,8 +51,11 @@ EReadResult ReadWholeFile(const std::string& path, std::size_t maxSize, std::str
                           std::size_t* length = nullptr);
 
 // A file that replaces its target only when committed. Writes are buffered; `Commit` flushes,
-// syncs, gives the new file the permissions of the file it replaces (or the usual ones for a new
-// file) and renames it over the target. Destroying an uncommitted file removes the temporary.
+// syncs, gives the new file the mode, owner and group of the file it replaces (as far as the
+// process may; the usual ones for a new file) and renames it over the target. A target that is
+// a symbolic link stays one: the file it points to is replaced, with the temporary file beside
+// that file. Opening removes the stale temporary files of the same target (see
+// kStaleTemporarySeconds). Destroying an uncommitted file removes the temporary.
 class CAtomicFile {
   public:
     CAtomicFile() = default;

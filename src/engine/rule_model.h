@@ -119,6 +119,13 @@ class CScanFileList {
     const CScanFile* FindScanFile(int number) const;
     void RemoveScanFile(int number);
     void RemoveAllScanFiles();
+    // True when the reader refused a variable line of some scan file (its next number is 0):
+    // no variable of that file gets a value in any run.
+    bool AnyVarLinesRefused() const {
+        for (const auto& f : m_list)
+            if (f->m_nNextVarNo == 0) return true;
+        return false;
+    }
 
     std::size_t size() const { return m_list.size(); }
     bool empty() const { return m_list.empty(); }

@@ -320,12 +320,12 @@ int CKolvaneEngine::CheckOutputIsNoInput() {
         return pa == pb;
     };
     const CCommandSection& cmd = m_doc.m_cmd;
-    const std::string output = FullPath(cmd.m_strOutputPath, cmd.m_strOutputName);
-    bool clash = same(output, FullPath(cmd.m_strTemplatePath, cmd.m_strTemplateName));
+    const std::string output = ResolvePath(cmd.m_strOutputPath, cmd.m_strOutputName);
+    bool clash = same(output, ResolvePath(cmd.m_strTemplatePath, cmd.m_strTemplateName));
     for (const auto& f : m_doc.m_scanFiles)
-        clash = clash || same(output, FullPath(f->m_strPath, f->m_strName));
+        clash = clash || same(output, ResolvePath(f->m_strPath, f->m_strName));
     if (!clash) return 1;
-    Message("Output file " + output +
+    Message("Output file " + FullPath(cmd.m_strOutputPath, cmd.m_strOutputName) +
             " is also the template or a scan file of this rule!\nKolvane will not overwrite its "
             "own input!\n***  Can't continue  ***");
     return 0;
@@ -377,7 +377,10 @@ int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::si
         var->m_nScanFile = entry.m_nNumber;
         var->m_nVarNo = n;
         var->m_szName = std::string(name);
-        if (!ParseScanVarRule(line.substr(eq + 1), *var, name)) return 0;
+        if (!ParseScanVarRule(line.substr(eq + 1), *var, name)) {
+            var->m_nRule = kRuleNone;  // refused: no rule, half read or not (the check lists it)
+            return 0;
+        }
         if (var->m_nRule == kRuleWholeFile || next >= end || endLength == 0) {
             entry.m_nNextVarNo = n + 1;
             return 1;

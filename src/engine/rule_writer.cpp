@@ -53,12 +53,10 @@ int CKolvaneEngine::WriteRuleFile() {
         const CScanFile* f = m_doc.m_scanFiles.FindScanFile(a);
         if (!f) break;
         out += "&ScanFile" + std::to_string(a) + ":\r\n";
-        if (f->m_bFtp) {
-            optional("FtpURL = ", f->m_strUrl);
+        optional(f->m_bFtp ? "FtpURL = " : "HttpURL = ", f->m_strUrl);
+        if (f->m_bFtp || f->m_bHttp) {  // the credentials of a server, FTP and HTTP alike
             optional("UserID = ", f->m_strUserId);
             optional("UserPW = ", f->m_strUserPw);
-        } else {
-            optional("HttpURL = ", f->m_strUrl);
         }
         optional("ServerDir = ", f->m_strServerDir);
         optional("ServerFile = ", f->m_strServerFile);

@@ -1,5 +1,6 @@
 // Scan extraction: reading a scan file and giving each of its variables a value by its rule
 // (line-column range, whole file, or start and end patterns with "^^", "#" and "$$$").
+#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -10,7 +11,7 @@ namespace kolvane {
 
 int CKolvaneEngine::ReadScanFile(std::string_view dir, std::string_view name, std::size_t* length) {
     std::string path = FullPath(dir, name);
-    EReadResult result = ReadWholeFile(path, kMaxFileSize, m_scanText, length);
+    EReadResult result = ReadWholeFile(ResolvePath(dir, name), kMaxFileSize, m_scanText, length);
     if (result == EReadResult::Ok || result == EReadResult::ReadFailed)
         SetPane(0, "Scaning: " + path);
     switch (result) {
@@ -58,9 +59,17 @@ int CKolvaneEngine::ExtractScanVars(CScanFile& entry) {
             byNumber[var->m_nVarNo] = var.get();
     }
     const bool crlf = ScanText().find("\r\n") != npos;
+    // Many variables over a large file take seconds: pending events (a window's, the console's
+    // SIGTERM) are still served about ten times a second.
+    auto lastPump = std::chrono::steady_clock::now();
     for (int i = 1; i <= count; ++i) {
         CScanVar* var = byNumber[i];
         if (!var) continue;
+        if (const auto now = std::chrono::steady_clock::now();
+            now - lastPump >= std::chrono::milliseconds(100)) {
+            lastPump = now;
+            PumpMessages();
+        }
         if (var->m_nRule == kRuleWholeFile) {
             ExtractWholeFile(*var);
             break;

@@ -11,7 +11,7 @@ namespace kolvane {
 int CKolvaneEngine::ReadTemplateFile() {
     const CCommandSection& cmd = m_doc.m_cmd;
     const std::string& name = cmd.m_strTemplateName;
-    std::string path = FullPath(cmd.m_strTemplatePath, name);
+    std::string path = ResolvePath(cmd.m_strTemplatePath, name);
     SetPane(0, "Reading Template File " + name);
     const std::string aborted = "!\r\nKolvane aborted by application!";
     switch (ReadWholeFile(path, kMaxFileSize, m_templateText)) {
@@ -43,8 +43,9 @@ int CKolvaneEngine::ReadTemplateFile() {
 }
 
 int CKolvaneEngine::OpenOutputFile() {
-    std::string path = FullPath(m_doc.m_cmd.m_strOutputPath, m_doc.m_cmd.m_strOutputName);
-    if (!m_output.Open(path)) {
+    const CCommandSection& cmd = m_doc.m_cmd;
+    if (!m_output.Open(ResolvePath(cmd.m_strOutputPath, cmd.m_strOutputName))) {
+        std::string path = FullPath(cmd.m_strOutputPath, cmd.m_strOutputName);
         LogEntry("Couldn't Open Output File: " + path + "!\r\n*** No File will be created! ***");
         return 0;
     }

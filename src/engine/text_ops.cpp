@@ -136,4 +136,16 @@ std::string_view FileNameOf(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+std::string DirectoryOf(std::string_view path) {
+    auto slash = path.rfind(kPathSeparator);
+    if (slash == std::string_view::npos) return {};
+    return std::string(path.substr(0, slash == 0 ? 1 : slash));
+}
+
+std::string ResolvePath(std::string_view ruleDir, std::string_view dir, std::string_view name) {
+    std::string path = JoinPath(dir, name);
+    if (ruleDir.empty() || (!path.empty() && path.front() == kPathSeparator)) return path;
+    return JoinPath(ruleDir, path);
+}
+
 }  // namespace kolvane

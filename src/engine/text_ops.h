@@ -79,4 +79,13 @@ std::string JoinPath(std::string_view dir, std::string_view name);
 // The part of `path` after its last separator, or the whole path when it has none.
 std::string_view FileNameOf(std::string_view path);
 
+// The part of `path` before its last separator ("/" for a file in the root), or "" when it has
+// none.
+std::string DirectoryOf(std::string_view path);
+
+// Where a path of a rule file is on disk: JoinPath(dir, name), taken relative to `ruleDir` (the
+// rule file's own directory) unless it is absolute. Cron, service managers and desktops start
+// programs in some other directory, so the working directory never matters.
+std::string ResolvePath(std::string_view ruleDir, std::string_view dir, std::string_view name);
+
 }  // namespace kolvane

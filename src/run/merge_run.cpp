@@ -36,6 +36,9 @@ ERunResult RunMerge(CKolvaneEngine& view) {
     const CCommandSection& cmd = doc.m_cmd;
 
     if (doc.m_log.AtLimit()) doc.m_log.Clear();
+    const int seriousBefore = view.SeriousEntries();
+    // Asked once the rule is read (the first run reads it below).
+    auto scheduled = [&] { return cmd.m_nInterval > 0 && !doc.m_bRunOnce; };
     view.FormatSysDate();
     view.FormatSysTime();
     view.AppendLogLine(Blanks(40) + "****  Kolvane File Data  ****");
@@ -60,13 +63,20 @@ ERunResult RunMerge(CKolvaneEngine& view) {
     }
 
     host.BeginWaitCursor();
-    if (view.m_bRemote && !FetchRemoteScanFiles(doc.m_scanFiles, view)) {
+    int fetchFailures = 0;
+    if (view.m_bRemote && !FetchRemoteScanFiles(doc.m_scanFiles, view, &fetchFailures)) {
         view.AppendLogLine(
             "**** Error getting server resident file - check error log for file name ****");
         view.AppendLogLine("Application Terminated!");
-        StopScheduleTimer(view);
-        view.ReleaseTemplate();
         host.EndWaitCursor();
+        if (scheduled()) {
+            // A server down or one bad answer ends this run, never the schedule: the next
+            // countdown starts, with the template and the error log kept for the next run.
+            doc.m_nTimerId = host.ArmScheduleTimer(CKolvaneDocData::kTimerEventId);
+        } else {
+            StopScheduleTimer(view);
+            view.ReleaseTemplate();
+        }
         return ERunResult::Failed;
     }
 
@@ -148,7 +158,7 @@ ERunResult RunMerge(CKolvaneEngine& view) {
     host.EndWaitCursor();
     view.ShowScanProgress("Ready", 0, false);
 
-    if (cmd.m_nInterval > 0 && !doc.m_bRunOnce) {
+    if (scheduled()) {
         doc.m_nTimerId = host.ArmScheduleTimer(CKolvaneDocData::kTimerEventId);
         view.AppendLogLine(" ");
         view.AppendLogLine(" ");
@@ -157,6 +167,10 @@ ERunResult RunMerge(CKolvaneEngine& view) {
         view.ReleaseTemplate();
         view.CloseErrorLog();
     }
+    // The page is written but not from fresh values when a fetch of the pass failed (its old
+    // local copy was scanned), a variable line was refused or a scan file was excluded.
+    failed = failed || fetchFailures > 0 || doc.m_scanFiles.AnyVarLinesRefused() ||
+             view.SeriousEntries() != seriousBefore;
     return failed ? ERunResult::Failed : ERunResult::Ok;
 }
 

@@ -30,7 +30,7 @@ int CScanFileTransfer::FtpGetScanFile(CScanFile& entry, CKolvaneEngine& view) {
                 m_nLastFtp = 0;
             }
             ShowTransferStatus(view, "Getting via ftp:", entry.m_strServerFile);
-            const std::string local = JoinPath(entry.m_strPath, entry.m_strName);
+            const std::string local = view.ResolvePath(entry.m_strPath, entry.m_strName);
             const bool got = m_pFtp->GetFile(entry.m_strServerFile, local);
             if (m_pFtp->WentPassive()) LogPassiveRetry(view, entry);
             if (got) {

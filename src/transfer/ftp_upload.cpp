@@ -23,7 +23,7 @@ int CScanFileTransfer::FtpUploadFile(CScanFile& entry, CKolvaneEngine& view) {
             m_nLastFtp = 0;
         } else {
             ShowTransferStatus(view, "Uploadinging via ftp:", entry.m_strServerFile);
-            const std::string local = JoinPath(entry.m_strPath, entry.m_strName);
+            const std::string local = view.ResolvePath(entry.m_strPath, entry.m_strName);
             const bool put =
                 !entry.m_strServerFile.empty() && m_pFtp->PutFile(local, entry.m_strServerFile);
             if (m_pFtp->WentPassive()) LogPassiveRetry(view, entry);

@@ -22,7 +22,8 @@ class CLocalCopy {
         : m_transfer(transfer),
           m_view(view),
           m_entry(entry),
-          m_strLocal(JoinPath(entry.m_strPath, entry.m_strName)) {}
+          m_strLocal(JoinPath(entry.m_strPath, entry.m_strName)),
+          m_strOnDisk(view.ResolvePath(entry.m_strPath, entry.m_strName)) {}
 
     // Opens the file when the first piece comes (so a failed open is reported only for 200).
     bool Write(std::string_view chunk) {
@@ -34,7 +35,7 @@ class CLocalCopy {
     bool Start() {
         if (m_bStarted) return m_file.IsOpen();
         m_bStarted = true;
-        if (!m_file.Open(m_strLocal)) return false;
+        if (!m_file.Open(m_strOnDisk)) return false;
         m_transfer.ShowTransferStatus(m_view, "Getting via http:", m_entry.m_strServerFile);
         return true;
     }
@@ -45,7 +46,8 @@ class CLocalCopy {
     CScanFileTransfer& m_transfer;
     CKolvaneEngine& m_view;
     const CScanFile& m_entry;
-    std::string m_strLocal;
+    std::string m_strLocal;   // as the rule writes it, for the entries
+    std::string m_strOnDisk;  // relative to the rule file's directory
     CAtomicFile m_file;
     CLinePieceWriter m_pieces;
     std::string m_buffer;

@@ -43,7 +43,8 @@ int CScanFileTransfer::HttpUploadFile(CScanFile& entry, CKolvaneEngine& view) {
     std::size_t length = 0;
     EReadResult read = EReadResult::ReadFailed;
     try {
-        read = ReadWholeFile(local, kMaxFileSize, data, &length);
+        read = ReadWholeFile(view.ResolvePath(entry.m_strPath, entry.m_strName), kMaxFileSize, data,
+                             &length);
     } catch (const std::bad_alloc&) {
         view.LogEntry(WithName("Failed to allocate memory to read Scource File %s!", local),
                       ELogKind::Excluding);

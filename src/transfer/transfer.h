@@ -41,8 +41,9 @@ class CScanFileTransfer final : public CTransferState {
     static CScanFileTransfer& Of(CScanFileList& list);
 
     // The fetch pass over every scan file with a URL; nonzero when the last FTP fetch or the
-    // last HTTP fetch succeeded. The session is closed afterwards.
-    int FetchRemoteScanFiles(CScanFileList& list, CKolvaneEngine& view);
+    // last HTTP fetch succeeded. The session is closed afterwards. `failures` receives the
+    // number of fetches that failed (an earlier one is not hidden by a later success).
+    int FetchRemoteScanFiles(CScanFileList& list, CKolvaneEngine& view, int* failures = nullptr);
     // Uploads the output file named by the view's command section; 0 when no upload URL is set.
     int UploadOutputFile(CKolvaneEngine& view);
 
@@ -107,7 +108,7 @@ class CScanFileTransfer final : public CTransferState {
 std::string HttpRequestPath(std::string_view serverDir, std::string_view serverFile);
 
 // The entry points of the merge run.
-int FetchRemoteScanFiles(CScanFileList& list, CKolvaneEngine& view);
+int FetchRemoteScanFiles(CScanFileList& list, CKolvaneEngine& view, int* failures = nullptr);
 int UploadOutputFile(CScanFileList& list, CKolvaneEngine& view);
 
 }  // namespace kolvane

@@ -136,16 +136,23 @@ void CScanFileTransfer::CloseHttp() {
     m_pHttp.reset();
 }
 
-int CScanFileTransfer::FetchRemoteScanFiles(CScanFileList& list, CKolvaneEngine& view) {
+int CScanFileTransfer::FetchRemoteScanFiles(CScanFileList& list, CKolvaneEngine& view,
+                                            int* failures) {
     m_nLastFtp = 0;
     m_nLastHttp = 0;
+    int failed = 0;
+    if (failures) *failures = 0;
     for (auto& entry : list) {
         if (entry->m_strUrl.empty()) continue;
-        if (!EnsureSession(view)) return 0;
+        if (!EnsureSession(view)) {
+            if (failures) *failures = failed + 1;
+            return 0;
+        }
         if (entry->m_bFtp)
-            FtpGetScanFile(*entry, view);
+            failed += !FtpGetScanFile(*entry, view);
         else if (entry->m_bHttp)
-            HttpGetScanFile(*entry, view);
+            failed += !HttpGetScanFile(*entry, view);
+        if (failures) *failures = failed;
     }
     m_pSession.reset();
     return m_nLastFtp | m_nLastHttp;
@@ -159,8 +166,8 @@ std::string HttpRequestPath(std::string_view serverDir, std::string_view serverF
     return path;
 }
 
-int FetchRemoteScanFiles(CScanFileList& list, CKolvaneEngine& view) {
-    return CScanFileTransfer::Of(list).FetchRemoteScanFiles(list, view);
+int FetchRemoteScanFiles(CScanFileList& list, CKolvaneEngine& view, int* failures) {
+    return CScanFileTransfer::Of(list).FetchRemoteScanFiles(list, view, failures);
 }
 
 int UploadOutputFile(CScanFileList& list, CKolvaneEngine& view) {

@@ -1,8 +1,12 @@
 // Transfer faults seen from outside: kolvane-run against servers on 127.0.0.1 that refuse, are
 // not found, loop, refuse files, and a local disk that is full (a file-size limit on the
 // runner). Each fault is named in the error log, nothing good is replaced, and the exit status
-// is 0 when the run still wrote (and uploaded) its output, 1 when it did not.
+// is 1: a run with a fault did not write (and upload) its page from fresh values.
+#include <signal.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -52,8 +56,8 @@ std::string ClosedPortUrl() {
     return "http://127.0.0.1:" + std::to_string(FreePort());
 }
 
-// A failed fetch among good ones: the old local copy is scanned, the output is written and
-// uploaded, so the run counts as done (0), with the fault in the error log.
+// A failed fetch before a good one: the old local copy is scanned and the output is written and
+// uploaded, with the fault in the error log; the page is not all fresh, so the status is 1.
 TEST_F(FaultRunTest, RefusedFetchKeepsTheOldCopyAndTheRunGoesOn) {
     CHttpServer http;
     WriteFileBytes(http.Root() + "/b.txt", "Bbb: new EUR\r\n");
@@ -62,7 +66,7 @@ TEST_F(FaultRunTest, RefusedFetchKeepsTheOldCopyAndTheRunGoesOn) {
     WriteRule({Remote(ClosedPortUrl() + "/a.txt", "a.txt", "Aaa=Aaa:???? EUR\r\n"),
                Remote(http.Url("/b.txt"), "b.txt", "Bbb=Bbb:???? EUR\r\n")},
               Upload(http.BaseUrl()));
-    EXPECT_EQ(Run({"--once", "rule.rul"}), 0) << out << err;
+    EXPECT_EQ(Run({"--once", "rule.rul"}), 1) << out << err;
     EXPECT_EQ(ReadFile(dir / "data/a.txt"), "Aaa: old EUR\n");
     EXPECT_EQ(Page(), " old   new \n");
     EXPECT_EQ(ReadFile(http.Root() + "/site/page.htm"), Page());
@@ -203,6 +207,47 @@ TEST_F(FaultRunTest, FullDiskKeepsTheOutputAndUploadsNothing) {
         << ErrorLog();
     EXPECT_TRUE(NoTemporaryIn("out"));
 }
+
+}  // namespace
+}  // namespace kolvane::test
+
+namespace kolvane::test {
+namespace {
+
+// SIGTERM, or a second Ctrl-C, during a transfer that stalls halfway cancels it at once: the
+// program ends within two seconds with status 1, the old local copy intact and no temporary
+// file left.
+class SignalDuringTransfer : public FaultRunTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SignalDuringTransfer, CancelsItAtOnce) {
+    CRawResponder raw([](const std::string&, int) {
+        return SRawReply{"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nAaa: half",
+                         ERawThen::Stall};
+    });
+    dir.Write("data/t.htm", "%%Aaa%%\n");
+    dir.Write("data/a.txt", "Aaa: old EUR\n");
+    WriteRule({Remote(raw.BaseUrl() + "/a.txt", "a.txt", "Aaa=Aaa:???? EUR\r\n")});
+    CRunner runner({"--once", "rule.rul"}, dir.Path());
+    for (int i = 0; i < 300 && NoTemporaryIn("data"); ++i) ::usleep(10000);
+    ASSERT_FALSE(NoTemporaryIn("data"));  // the body has begun to arrive
+    const int sig = GetParam();
+    if (sig == SIGINT) {
+        runner.Signal(SIGINT);  // the first only asks the run to stop after the pass
+        ::usleep(300000);
+    }
+    const auto sent = std::chrono::steady_clock::now();
+    runner.Signal(sig);
+    EXPECT_EQ(runner.Wait(), 1) << runner.Out() << runner.Err();
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(2));
+    EXPECT_EQ(ReadFile(dir / "data/a.txt"), "Aaa: old EUR\n");
+    EXPECT_TRUE(NoTemporaryIn("data"));
+    EXPECT_FALSE(FileExists(dir / "out/page.htm"));
+}
+
+INSTANTIATE_TEST_SUITE_P(BySignal, SignalDuringTransfer, ::testing::Values(SIGTERM, SIGINT),
+                         [](const ::testing::TestParamInfo<int>& p) {
+                             return std::string(p.param == SIGTERM ? "Term" : "SecondInterrupt");
+                         });
 
 }  // namespace
 }  // namespace kolvane::test

@@ -1,4 +1,5 @@
-// Runs with remote scan files on the test servers and an upload of the output file.
+// Runs with remote scan files on the test servers and an upload of the output file, started in
+// another directory than the rule's (the local copies and the upload's file are the rule's).
 #include "cli_fixture.h"
 #include "test_servers.h"
 
@@ -19,7 +20,9 @@ TEST_F(CliTest, RemoteScanFilesAndHttpUpload) {
                    "ScanFile Name = stock.txt\r\nScanFile Path = data\r\n"
                    "Stock=Stock:???? pcs\r\n"},
               "OutputFile FtpURL= " + http.BaseUrl() + "\r\nOutputFile ServerDir= /site\r\n");
-    EXPECT_EQ(Run({"--once", "rule.rul"}), 0) << out << err << ErrorLog();
+    CTempDir elsewhere;
+    EXPECT_EQ(RunToEnd({"--once", dir / "rule.rul"}, elsewhere.Path(), &out, &err), 0)
+        << out << err << ErrorLog();
     EXPECT_NE(out.find("Local Output File: out/page.htm created!\n"
                        "Server Output File: /site/page.htm created!\n"),
               std::string::npos)

@@ -3,6 +3,9 @@
 // schedule.
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include "cli_fixture.h"
 
@@ -36,6 +39,20 @@ class RunTest : public CliTest {
             sections.push_back(Local("s" + std::to_string(i) + ".txt",
                                      "V" + std::to_string(i) + "=Value:???? units\r\n"));
         return WriteRule(sections, extra);
+    }
+    // Slow scan files (each variable walks every one of many occurrences): `count` files of
+    // `vars` variables each.
+    void SlowScanFiles(int count, int vars) {
+        std::string big;
+        while (big.size() < 470000) big += "a a a a a a a a a a a a a a a a a a a a a a a a a\n";
+        std::vector<std::string> sections;
+        std::string lines;
+        for (int v = 1; v <= vars; ++v) lines += "S" + std::to_string(v) + "=a a????zz::999999\r\n";
+        for (int i = 1; i <= count; ++i) {
+            dir.Write("data/big" + std::to_string(i) + ".txt", big);
+            sections.push_back(Local("big" + std::to_string(i) + ".txt", lines));
+        }
+        WriteRule(sections);
     }
 };
 
@@ -102,17 +119,7 @@ TEST_F(RunTest, ScheduledRuleRunsAgainWithTheTemplateItRead) {
 }
 
 TEST_F(RunTest, InterruptDuringTheSecondOfFiveScanFilesAborts) {
-    // Five slow scan files: each variable walks every one of many occurrences.
-    std::string big;
-    while (big.size() < 470000) big += "a a a a a a a a a a a a a a a a a a a a a a a a a\n";
-    std::vector<std::string> sections;
-    std::string vars;
-    for (int v = 1; v <= 250; ++v) vars += "S" + std::to_string(v) + "=a a????zz::999999\r\n";
-    for (int i = 1; i <= 5; ++i) {
-        dir.Write("data/big" + std::to_string(i) + ".txt", big);
-        sections.push_back(Local("big" + std::to_string(i) + ".txt", vars));
-    }
-    WriteRule(sections);
+    SlowScanFiles(5, 250);
     CRunner runner({"rule.rul"}, dir.Path());
     ASSERT_TRUE(runner.WaitForOutput("1) ... data/big1.txt scanned\n")) << runner.Out();
     runner.Signal(SIGINT);
@@ -121,6 +128,20 @@ TEST_F(RunTest, InterruptDuringTheSecondOfFiveScanFilesAborts) {
                                             "       1) ... data/big1.txt scanned\n"
                                             "       2) ... data/big2.txt scanned\n"
                                             "**** Kolvane Aborted by customer! ****\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "out/page.htm"));
+}
+
+// SIGTERM ends a run within two seconds even in the middle of a scan file that takes several.
+TEST_F(RunTest, TermDuringALongScanEndsWithinTwoSeconds) {
+    SlowScanFiles(1, 1500);
+    CRunner runner({"rule.rul"}, dir.Path());
+    ASSERT_TRUE(runner.WaitForOutput("Files Scanned: ")) << runner.Out();
+    ::usleep(200000);
+    const auto sent = std::chrono::steady_clock::now();
+    runner.Signal(SIGTERM);
+    EXPECT_EQ(runner.Wait(), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(2));
+    EXPECT_EQ(runner.Out().find("1) ... "), std::string::npos) << runner.Out();
     EXPECT_FALSE(std::filesystem::exists(dir / "out/page.htm"));
 }
 
@@ -184,6 +205,50 @@ TEST_F(RunTest, OutputThatIsAlsoAnInputIsRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(Run({"--once", "rule.rul"}), 2);
     EXPECT_NE(err.find("is also the template or a scan file of this rule!"), std::string::npos);
     EXPECT_EQ(Page(), "Value: 5 units\n");
+}
+
+}  // namespace
+}  // namespace kolvane::test
+
+namespace kolvane::test {
+namespace {
+
+// Cron and service managers start the runner in some other directory: a rule's relative paths
+// are taken from the rule file's own directory, and the log lines show them as the rule writes
+// them. The bundled example runs wherever it is started from.
+TEST_F(RunTest, RelativePathsResolveAgainstTheRuleFilesDirectory) {
+    ThreeFiles();
+    CTempDir elsewhere;
+    EXPECT_EQ(RunToEnd({"--once", dir / "rule.rul"}, elsewhere.Path(), &out, &err), 0) << err;
+    EXPECT_NE(MaskStamps(out).find(kPaths.substr(kPaths.find('\n') + 1) + kThreeScanned +
+                                   "Local Output File: out/page.htm created!\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(Page(), "<p> 11   22   33  %%missing%%</p>\n");
+
+    std::filesystem::copy(KOLVANE_SOURCE_DIR "/examples", elsewhere / "examples",
+                          std::filesystem::copy_options::recursive);
+    std::filesystem::create_directories(elsewhere / "examples/out");
+    EXPECT_EQ(RunToEnd({"--once", "examples/report.rul"}, elsewhere.Path(), &out, &err), 0)
+        << out << err;
+    EXPECT_TRUE(FileExists(elsewhere / "examples/out/report.htm"));
+    EXPECT_EQ(ReadFile(elsewhere / "examples/out/kolvane-errors.log"), "");
+}
+
+}  // namespace
+}  // namespace kolvane::test
+
+namespace kolvane::test {
+namespace {
+
+// A refused variable line leaves every variable of its scan file without a value: the page is
+// written as before, with the same log lines, but the status is 1.
+TEST_F(RunTest, RefusedVariableLineEndsWithStatus1) {
+    WriteRule({Local("s1.txt", "V1=Value:???? units\r\nBad=ab????cd\r\n")});
+    EXPECT_EQ(Run({"--once", "rule.rul"}), 1);
+    EXPECT_EQ(MaskStamps(out), kHeader + kPaths + "       1) ... data/s1.txt scanned\n" +
+                                   "Local Output File: out/page.htm created!\n");
+    EXPECT_EQ(Page(), "<p>%%V1%% %%V2%% %%V3%% %%missing%%</p>\n");
 }
 
 }  // namespace

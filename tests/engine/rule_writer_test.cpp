@@ -46,7 +46,8 @@ TEST_F(WriterTest, WritesTheLinesOfEveryKind) {
     lc->m_nStartLine = 3, lc->m_nStartCol = 5, lc->m_nEndLine = 4, lc->m_nEndCol = 10;
     Var(1, 5, kRuleWholeFile);
     CScanFile* http = File(2);
-    http->m_bHttp = 1, http->m_strUrl = "http://w", http->m_strUserId = "secret-user";
+    http->m_bHttp = 1, http->m_strUrl = "http://w", http->m_strUserId = "web-user";
+    http->m_strUserPw = "web-pw";
     http->m_strServerDir = "/d";
     File(4);  // after a gap: not written
     EXPECT_EQ(Write(),
@@ -56,7 +57,8 @@ TEST_F(WriterTest, WritesTheLinesOfEveryKind) {
               "&ScanFile1:\r\nFtpURL = ftp://h\r\nUserID = anonymous\r\nServerFile = p.txt\r\n"
               "ScanFile Name = s1.txt\r\nScanFile Path = /data\r\n"
               "V11=Cost:????end::2\r\nV12=Code??6??::1\r\nV14=r3c5????r4c10\r\nV15=?All?\r\n\r\n"
-              "&ScanFile2:\r\nHttpURL = http://w\r\nServerDir = /d\r\n"
+              "&ScanFile2:\r\nHttpURL = http://w\r\nUserID = web-user\r\nUserPW = web-pw\r\n"
+              "ServerDir = /d\r\n"
               "ScanFile Name = s2.txt\r\nScanFile Path = /data\r\n\r\n");
 }
 
@@ -83,7 +85,8 @@ TEST_F(WriterTest, RoundTripKeepsTheModelButForTheListedLosses) {
     EXPECT_EQ(http->m_strUrl, "http://web:8080");
     EXPECT_EQ(http->m_strServerDir, "/dir");
     EXPECT_EQ(http->m_strServerFile, "p.txt");
-    EXPECT_EQ(http->m_strUserId, "");  // HTTP credentials are not written
+    EXPECT_EQ(http->m_strUserId, "u");  // HTTP credentials are kept as FTP ones are
+    EXPECT_EQ(http->m_strUserPw, "pw");
     ASSERT_EQ(again.m_scanVars.size(), doc.m_scanVars.size());
     for (const auto& v : doc.m_scanVars) {
         const CScanVar* w = again.m_scanVars.FindVar(v->m_nScanFile, v->m_nVarNo);

@@ -1,8 +1,12 @@
 // The template merge: reading the template, replacing markers, the system entries, and the
 // output file written whole or not at all.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <ctime>
+#include <filesystem>
 #include <string>
 
 #include "engine_fixture.h"
@@ -161,6 +165,53 @@ TEST_F(MergeTest, LaterMergesFollowRenamesAndRemovals) {
     doc.m_scanVars.RemoveVar(1, 2);
     Var("ADDED", "3");
     EXPECT_EQ(Merge("%%old%% %%gone%% %%new%% %%added%%\n"), "%%old%% %%gone%% 1 3\n");
+}
+
+}  // namespace
+}  // namespace kolvane::test
+
+namespace kolvane::test {
+namespace {
+
+// What the user set up on the output file survives its replacement: a symbolic link stays a
+// link (the file it points to is replaced, the temporary file made beside that file), and the
+// owner and group stay (a page root replaces for the web server's user stays readable by it).
+TEST_F(MergeTest, ReplacementKeepsTheLinkTheOwnerAndTheGroup) {
+    dir.Write("www/page.htm", "old\n");
+    ASSERT_EQ(::symlink("www/page.htm", (dir / "out.htm").c_str()), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown((dir / "www/page.htm").c_str(), 65534, 65534), 0);
+    }
+    ::chmod((dir / "www/page.htm").c_str(), 0604);
+    EXPECT_EQ(Merge("new\n"), "new\n");
+    struct stat st {};
+    ASSERT_EQ(::lstat((dir / "out.htm").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat((dir / "www/page.htm").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "www"),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+// A temporary file that a killed run left is removed by the next run that writes the same
+// target once it is ten minutes old; a younger one, or another target's, stays.
+TEST_F(MergeTest, StaleTemporaryFilesOfTheTargetAreRemoved) {
+    const std::string stale = dir.Write(".out.htm.kolvane-Ab12Cd", "half");
+    const std::string young = dir.Write(".out.htm.kolvane-Ef34Gh", "half");
+    const std::string other = dir.Write(".other.htm.kolvane-Ij56Kl", "half");
+    const timespec elevenMinutesAgo{::time(nullptr) - 660, 0};
+    const timespec times[2] = {elevenMinutesAgo, elevenMinutesAgo};
+    for (const std::string* path : {&stale, &other}) ::utimensat(AT_FDCWD, path->c_str(), times, 0);
+    EXPECT_EQ(Merge("x\n"), "x\n");
+    EXPECT_FALSE(FileExists(stale));
+    EXPECT_TRUE(FileExists(young));
+    EXPECT_TRUE(FileExists(other));
 }
 
 }  // namespace

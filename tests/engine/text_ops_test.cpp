@@ -111,6 +111,18 @@ TEST(JoinPath, AddsTheSeparatorOnlyWhenNeeded) {
     EXPECT_EQ(FileNameOf("rule.rul"), "rule.rul");
 }
 
+// A rule's relative paths are taken from the rule file's directory, its absolute ones as they are.
+TEST(ResolvePath, RelativeToTheRuleFilesDirectory) {
+    EXPECT_EQ(DirectoryOf("rule.rul"), "");
+    EXPECT_EQ(DirectoryOf("/rule.rul"), "/");
+    EXPECT_EQ(DirectoryOf("examples/report.rul"), "examples");
+    EXPECT_EQ(ResolvePath("examples", "out", "r.htm"), "examples/out/r.htm");
+    EXPECT_EQ(ResolvePath("/srv/rules", "../www", "r.htm"), "/srv/rules/../www/r.htm");
+    EXPECT_EQ(ResolvePath("/srv/rules", "", "r.htm"), "/srv/rules/r.htm");
+    EXPECT_EQ(ResolvePath("/srv/rules", "/var/www", "r.htm"), "/var/www/r.htm");
+    EXPECT_EQ(ResolvePath("", "out", "r.htm"), "out/r.htm");  // a rule in the working directory
+}
+
 }  // namespace
 }  // namespace kolvane
 

@@ -10,8 +10,8 @@
 //  - a start pattern under 3 or an end pattern under 2 characters (refused on re-read);
 //  - a variable without a rule (dropped), a scan file whose variable lines were cut short
 //    (next number 0), a line-column variable with a copy count (not written);
-//  - HTTP credentials (not written); an upload or FTP field given empty (not written: read
-//    back as the default, or as missing);
+//  - an upload or FTP field given empty (not written: read back as the default, or as
+//    missing);
 //  - a value that holds the text of a key or section header (found in its place on re-read).
 // The written form of a rule near the size limit can pass it (every line gets CR LF, every
 // pattern "::" and its instance); the reader refuses it as too big.
@@ -57,9 +57,7 @@ bool Lossy(const CKolvaneDocData& doc, bool upload) {
         return true;
     for (const auto& f : doc.m_scanFiles) {
         if (f->m_nNextVarNo == 0) return true;
-        if (f->m_bHttp &&
-            (f->m_strUrl.empty() || !f->m_strUserId.empty() || !f->m_strUserPw.empty()))
-            return true;
+        if (f->m_bHttp && f->m_strUrl.empty()) return true;
         if (f->m_bFtp &&
             (f->m_strUrl.empty() || f->m_strUserId.empty() || f->m_strServerFile.empty()))
             return true;
@@ -104,7 +102,7 @@ struct SParsed {
         }
         result = e.engine.ParseRuleFile();
         e.engine.ReleaseRuleText();
-        json = ModelJson(e.doc, e.engine.m_bUpload, e.engine.m_bRemote);
+        json = ModelJson(e.doc, e.engine.m_bUpload, e.engine.m_bRemote, true);
     }
 };
 

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "engine_fixture.h"
 #include "scheduler.h"
+#include "test_servers.h"
 
 namespace kolvane::test {
 namespace {
@@ -97,6 +100,55 @@ TEST_F(MergeRunTest, ScanProgressAndTheEndOfARun) {
     EXPECT_FALSE(view.HasTemplate());  // no schedule: released
     EXPECT_FALSE(view.ErrorLogOpen());
     EXPECT_EQ(host.timersArmed, 0);
+}
+
+}  // namespace
+}  // namespace kolvane::test
+
+namespace kolvane::test {
+namespace {
+
+// A failed fetch pass (the server answers 500) ends that run, not the schedule: the countdown
+// starts with the template and the error log kept, and the next run fetches again.
+TEST_F(MergeRunTest, FailedFetchPassKeepsTheSchedule) {
+    const std::string body = "Value: 7 units\n";
+    CRawResponder raw([&](const std::string&, int connection) {
+        return SRawReply{connection == 0 ? "HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n"
+                                         : "HTTP/1.1 200 OK\r\nContent-Length: " +
+                                               std::to_string(body.size()) + "\r\n\r\n" + body};
+    });
+    dir.Write("t.htm", "%%V1%%\n");
+    doc.m_strRulePath = dir.Write(
+        "rule.rul", Command("ReSchedule Interval= 10\r\n") +
+                        "&ScanFile1:\r\nHttpURL = " + raw.BaseUrl() +
+                        "/s1.txt\r\nScanFile Name = s1.txt\r\nScanFile Path = " + dir.Path() +
+                        "\r\nV1=Value:???? units\r\n");
+    EXPECT_EQ(RunMerge(view), ERunResult::Failed);
+    EXPECT_EQ(host.lines.back(), "Application Terminated!");
+    EXPECT_NE(doc.m_nTimerId, 0);
+    EXPECT_TRUE(view.HasTemplate());
+    EXPECT_TRUE(view.ErrorLogOpen());
+    std::optional<ERunResult> next;
+    for (int i = 0; i < 10 && !next; ++i) next = OnScheduleTimer(view, doc.m_nTimerId);
+    EXPECT_EQ(next, ERunResult::Ok);
+    EXPECT_EQ(ReadFile(dir / "out.htm"), " 7 \n");
+    EXPECT_NE(doc.m_nTimerId, 0);
+}
+
+// An output file that cannot replace its target (the output path names a directory) fails
+// every scheduled run and never leaves a temporary file behind.
+TEST_F(MergeRunTest, FailedCommitLeavesNoTemporaryFileOverTenRuns) {
+    WriteTree(1, "ReSchedule Interval= 10\r\n");
+    std::filesystem::create_directory(dir / "out.htm");
+    EXPECT_EQ(RunMerge(view), ERunResult::Failed);
+    int runs = 1;
+    while (runs < 10) runs += OnScheduleTimer(view, doc.m_nTimerId).has_value();
+    int failed = 0;
+    for (const auto& line : host.lines) failed += line == "Failed to write output file!";
+    EXPECT_EQ(failed, 10);
+    EXPECT_NE(doc.m_nTimerId, 0);
+    for (auto& e : std::filesystem::directory_iterator(dir.Path()))
+        EXPECT_EQ(e.path().filename().string().find(".kolvane-"), std::string::npos) << e.path();
 }
 
 }  // namespace

@@ -48,6 +48,8 @@ bool CanStart(const std::string& program) {
     return !found.empty() && wxFileName::IsFileExecutable(found);
 }
 
+constexpr int kStartTimerId = 101;
+
 constexpr const char* kCloseRefusal =
     "Currently processing files.  Won't CLOSE until processing is COMPLETE!\n"
     "If you wish to abort the merge operation, double click on\n"
@@ -57,7 +59,10 @@ constexpr const char* kCloseRefusal =
 
 CKolvaneView::CKolvaneView() {
     m_timer.SetOwner(this, CKolvaneDocData::kTimerEventId);
-    Bind(wxEVT_TIMER, &CKolvaneView::OnTimer, this);
+    Bind(wxEVT_TIMER, &CKolvaneView::OnTimer, this, CKolvaneDocData::kTimerEventId);
+    m_startTimer.SetOwner(this, kStartTimerId);
+    Bind(
+        wxEVT_TIMER, [this](wxTimerEvent&) { OnFirstShow(); }, kStartTimerId);
 }
 
 CKolvaneView::~CKolvaneView() {
@@ -87,9 +92,10 @@ bool CKolvaneView::OnCreate(wxDocument* doc, long flags) {
     });
     SetFrame(frame);
     frame->Show(true);
-    // Nothing runs until the window has been shown and painted: the first start comes after
-    // the events of this creation have been handled.
-    CallAfter([this] { OnFirstShow(); });
+    // Nothing runs until the window has been shown and painted: pending calls are handled at
+    // idle time, after the paint. The run itself then starts from a timer, because the toolkit
+    // handles no idle time (menu bar switching, enabled states) while an idle handler runs.
+    CallAfter([this] { m_startTimer.StartOnce(1); });
     return true;
 }
 
@@ -274,9 +280,13 @@ void CKolvaneView::SetPaneText(int pane, std::string_view text) {
 void CKolvaneView::PumpMessages() {
     wxEventLoopBase* loop = wxEventLoopBase::GetActive();
     if (!loop) return;
-    // Bounded: an idle handler that always asks for more must not keep the run here.
+    // Bounded: a source that is always ready must not keep the run here.
     for (int i = 0; i < 500 && loop->Pending(); ++i) loop->Dispatch();
-    if (wxTheApp) wxTheApp->ProcessPendingEvents();
+    if (!wxTheApp) return;
+    wxTheApp->ProcessPendingEvents();
+    // Asking for pending events takes the toolkit's idle handling out of the loop; what it does
+    // (the active window's menu bar, the enabled states of menus and buttons) is done here.
+    wxTheApp->ProcessIdle();
 }
 
 void CKolvaneView::MessageBox(std::string_view text, EMessageIcon icon) {

@@ -86,6 +86,7 @@ class CKolvaneView : public wxView, public CRunHost {
     wxObjectDataPtr<CLogListModel> m_model;
     wxDataViewCtrl* m_list = nullptr;
     wxTimer m_timer;
+    wxTimer m_startTimer;  // the first start, outside the idle handling that showed the window
     int m_nRunDepth = 0;
     int m_nWaitCursors = 0;
     bool m_bFirstShowDone = false;

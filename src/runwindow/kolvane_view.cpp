@@ -212,11 +212,12 @@ void CKolvaneView::ShowCloseRefusal() {
     });
 }
 
-void CKolvaneView::ShowLogStatus() {
+void CKolvaneView::ShowLogStatus(bool withPane0) {
     CPaneStatusBar* panes = ThePanes();
     if (!panes) return;
     const CKolvaneDocData& data = Doc().Data();
-    if (data.m_cmd.m_nInterval == 0) panes->SetPane(0, m_strNotice.empty() ? "Ready" : m_strNotice);
+    if (withPane0 && data.m_cmd.m_nInterval == 0)
+        panes->SetPane(0, m_strNotice.empty() ? "Ready" : m_strNotice);
     panes->SetPane(1, wxString::Format("%d Lines", data.m_log.LineCount()));
     panes->SetPane(2, "Display Frame 1 of 1");
     LayoutLogList();

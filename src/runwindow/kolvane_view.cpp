@@ -307,7 +307,14 @@ void CKolvaneView::PumpMessages() {
     m_lastPump = std::chrono::steady_clock::now();
 }
 
+void CKolvaneView::ShowPendingLines() {
+    // The lines so far are on the screen before a dialog covers the window.
+    m_lastPump = {};
+    PumpMessages();
+}
+
 void CKolvaneView::MessageBox(std::string_view text, EMessageIcon icon) {
+    ShowPendingLines();
     wxMessageBox(DisplayText(text), "Kolvane",
                  wxOK | (icon == EMessageIcon::Stop ? wxICON_STOP : wxICON_INFORMATION),
                  GetFrame());
@@ -337,6 +344,7 @@ void CKolvaneView::KillScheduleTimer(int) {
 
 ECredentialsResult CKolvaneView::AskCredentials(std::string_view url, std::string& user,
                                                 std::string& password) {
+    ShowPendingLines();
     return AskCredentialsDialog(GetFrame(), DisplayText(url), user, password)
                ? ECredentialsResult::Success
                : ECredentialsResult::Cancelled;

@@ -81,6 +81,7 @@ class CKolvaneView : public wxView, public CRunHost {
   private:
     void RunGuarded(const std::function<ERunResult()>& run);
     void OnTimer(wxTimerEvent& event);
+    void ShowPendingLines();
 
     CSystemClock m_clock;
     std::unique_ptr<CKolvaneEngine> m_engine;

@@ -178,9 +178,14 @@ void CMainFrame::OnIdle(wxIdleEvent& event) {
         m_panes->SetPane(1, "");
         m_panes->SetPane(2, "");
     }
+    if (m_bExitPosted) return;
+    if (flags.m_bTerminate) {
+        m_bExitPosted = true;
+        CallAfter([this] { Close(true); });
+        return;
+    }
     // The automatic exit once a window opened from the command line has run and has no
     // schedule (any more).
-    if (m_bExitPosted) return;
     for (wxDocument* d : m_docManager->GetDocumentsVector()) {
         auto* doc = static_cast<CKolvaneDoc*>(d);
         CKolvaneView* view = doc->View();

@@ -92,6 +92,15 @@ bool CKolvaneView::OnCreate(wxDocument* doc, long flags) {
         ActivateRow(static_cast<int>(m_model->GetRow(e.GetItem())));
     });
     SetFrame(frame);
+    // The list joins the window once the window has a size: GTK complains about a scrolled
+    // list laid out in the empty page the window starts as.
+    m_list->Hide();
+    frame->Bind(wxEVT_SIZE, [this, frame](wxSizeEvent& e) {
+        e.Skip();
+        if (m_list->IsShown() || e.GetSize().GetHeight() < 80) return;
+        m_list->Show();
+        frame->CallAfter([frame] { frame->SendSizeEvent(); });
+    });
     frame->Show(true);
     // Nothing runs until the window has been shown and painted: pending calls are handled at
     // idle time, after the paint. The run itself then starts from a timer, because the toolkit

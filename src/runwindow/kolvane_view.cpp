@@ -95,11 +95,9 @@ bool CKolvaneView::OnCreate(wxDocument* doc, long flags) {
     // The list joins the window once the window has a size: GTK complains about a scrolled
     // list laid out in the empty page the window starts as.
     m_list->Hide();
-    frame->Bind(wxEVT_SIZE, [this, frame](wxSizeEvent& e) {
+    frame->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
         e.Skip();
-        if (m_list->IsShown() || e.GetSize().GetHeight() < 80) return;
-        m_list->Show();
-        frame->CallAfter([frame] { frame->SendSizeEvent(); });
+        if (e.GetSize().GetHeight() >= 40) ShowList();
     });
     frame->Show(true);
     // Nothing runs until the window has been shown and painted: pending calls are handled at
@@ -109,9 +107,16 @@ bool CKolvaneView::OnCreate(wxDocument* doc, long flags) {
     return true;
 }
 
+void CKolvaneView::ShowList() {
+    if (!m_list || m_list->IsShown()) return;
+    m_list->Show();
+    if (wxWindow* frame = GetFrame()) frame->CallAfter([frame] { frame->SendSizeEvent(); });
+}
+
 void CKolvaneView::OnFirstShow() {
     if (m_bFirstShowDone) return;
     m_bFirstShowDone = true;
+    ShowList();  // in a window too small to have shown it so far
     LayoutLogList();
     SAppFlags& flags = AppFlags();
     if (flags.m_bNewRuleRequest) {

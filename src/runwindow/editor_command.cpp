@@ -35,13 +35,6 @@ std::optional<std::string> FileOfLogLine(std::string_view line) {
     return std::string(file);
 }
 
-std::string ResolveAgainst(std::string_view ruleDir, std::string_view file) {
-    if (file.empty() || file.front() == '/' || ruleDir.empty()) return std::string(file);
-    std::string path(ruleDir);
-    if (path.back() != '/') path += '/';
-    return path.append(file);
-}
-
 bool SplitWords(std::string_view text, std::vector<std::string>& words) {
     words.clear();
     std::string word;

@@ -20,10 +20,6 @@ namespace kolvane {
 // None for a line naming no file or a file on a server.
 std::optional<std::string> FileOfLogLine(std::string_view line);
 
-// `file` made absolute against `ruleDir` when it is relative (rules resolve their paths
-// against the rule file's directory).
-std::string ResolveAgainst(std::string_view ruleDir, std::string_view file);
-
 // Splits `text` into words; false when a quote is left open.
 bool SplitWords(std::string_view text, std::vector<std::string>& words);
 

@@ -21,6 +21,7 @@
 #include "log_printout.h"
 #include "scheduler.h"
 #include "status_panes.h"
+#include "text_ops.h"
 
 namespace kolvane {
 namespace {
@@ -262,10 +263,8 @@ void CKolvaneView::OpenLineInEditor(int row) {
     if (row < 0 || static_cast<std::size_t>(row) >= lines.size()) return wxBell();
     auto file = FileOfLogLine(lines[static_cast<std::size_t>(row)]);
     if (!file) return wxBell();
-    std::string ruleDir(
-        wxFileName(wxString::FromUTF8(Doc().Data().m_strRulePath)).GetPath().utf8_str());
-    std::vector<std::string> argv =
-        EditorArgv(Doc().Prefs().m_strEditor, ResolveAgainst(ruleDir, *file));
+    std::vector<std::string> argv = EditorArgv(
+        Doc().Prefs().m_strEditor, ResolvePath(Doc().Data().RuleDirectory(), "", *file));
     if (argv.empty()) return wxBell();
     std::vector<const char*> args;
     for (const auto& a : argv) args.push_back(a.c_str());

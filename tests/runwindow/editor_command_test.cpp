@@ -34,12 +34,6 @@ TEST(FileOfLogLine, LinesThatNameAFile) {
     }
 }
 
-TEST(FileOfLogLine, RelativePathsResolveAgainstTheRuleDirectory) {
-    EXPECT_EQ(ResolveAgainst("/home/u/rules", "data/a.txt"), "/home/u/rules/data/a.txt");
-    EXPECT_EQ(ResolveAgainst("/home/u/rules/", "a.txt"), "/home/u/rules/a.txt");
-    EXPECT_EQ(ResolveAgainst("/home/u/rules", "/abs/a.txt"), "/abs/a.txt");
-}
-
 TEST(EditorArgv, PlaceholdersQuotingAndThePathStaysOneArgument) {
     const std::string file = "/tmp/my dir/it's \"odd\" %l.txt";
     const struct {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,11 +12,37 @@
 
 namespace kolvane {
 
+// Log lines stored end to end in blocks of 64 KiB that never move, with a view of each line: a
+// log of 128000 short lines costs its bytes and a view a line, not a string object and a heap
+// block a line, and growing it copies nothing.
+class CLogLines {
+  public:
+    std::size_t size() const { return m_lines.size(); }
+    bool empty() const { return m_lines.empty(); }
+    std::string_view operator[](std::size_t i) const { return m_lines[i]; }
+    std::string_view front() const { return m_lines.front(); }
+    std::string_view back() const { return m_lines.back(); }
+    void reserve(std::size_t lines) { m_lines.reserve(lines); }
+    void push_back(std::string_view line);
+    // Gives the memory back, not only the contents (a cleared log may stay idle for long).
+    void clear();
+
+  private:
+    static constexpr std::size_t kBlock = 64 * 1024;
+    std::vector<std::string_view> m_lines;
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    char* m_pNext = nullptr;
+    std::size_t m_nFree = 0;
+};
+
 // The stored log lines with the line limit. A limit of 0 keeps no lines and has no limit
 // (the console shows each line as it comes and forgets it).
 class CLogStore {
   public:
-    explicit CLogStore(int lineLimit = 0) : m_nLineLimit(lineLimit) {}
+    // The index of a limited log is reserved whole at once, so it never moves as it grows.
+    explicit CLogStore(int lineLimit = 0) : m_nLineLimit(lineLimit) {
+        if (lineLimit > 0) m_lines.reserve(static_cast<std::size_t>(lineLimit) + 1);
+    }
 
     enum class EAppend { Shown, LimitNotice, Dropped };
     // Applies the line-limit rules to one line; the caller shows the line unless Dropped
@@ -27,7 +54,7 @@ class CLogStore {
     int LineCount() const { return m_nLineCount; }
     int LongestLine() const { return m_nLongestLine; }
     void SetLongestLine(int width) { m_nLongestLine = width; }
-    const std::vector<std::string>& Lines() const { return m_lines; }
+    const CLogLines& Lines() const { return m_lines; }
     bool AtLimit() const { return m_nLineLimit > 0 && m_nLineCount >= m_nLineLimit; }
     void ReleaseLines() { m_lines.clear(); }
 
@@ -41,7 +68,7 @@ class CLogStore {
     int m_nLineCount = 0;
     int m_nLongestLine = 0;
     bool m_bNoticePending = true;
-    std::vector<std::string> m_lines;
+    CLogLines m_lines;
 };
 
 class CKolvaneDocData {

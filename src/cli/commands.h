@@ -21,6 +21,8 @@ struct SConsoleRule {
 int RunCheck(const SOptions& options);
 int RunWriteRule(const SOptions& options);
 int RunRule(const SOptions& options);
+int RunValues(const SOptions& options);  // look_commands.cpp
+int RunDryRun(const SOptions& options);
 
 // The date style for the run's texts: the option, else the user's setting, else U.S.
 int DateStyleFor(const SOptions& options);

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -71,7 +73,9 @@ class CKolvaneEngine {
     const std::string& TimeText() const { return m_strTime; }
     // Where entries go while the error log is closed: nowhere, unless a sink is set (the runner's
     // check mode sends them to standard error).
-    void SetEntrySink(void (*sink)(std::string_view entry)) { m_entrySink = sink; }
+    void SetEntrySink(std::function<void(std::string_view entry)> sink) {
+        m_entrySink = std::move(sink);
+    }
 
     // --- Scan extraction --------------------------------------------------------------------
     int ReadScanFile(std::string_view dir, std::string_view name, std::size_t* length = nullptr);
@@ -96,7 +100,11 @@ class CKolvaneEngine {
     int MergeTemplate();
     void ReleaseTemplate() { m_templateText = CTextBuffer(); }
     bool HasTemplate() const { return m_templateText.Held(); }
+    std::string_view Template() const { return TemplateText(); }
     void SetTemplateText(std::string_view bytes);
+    // A dry run: MergeTemplate opens no output file and, when the merge succeeds, leaves the
+    // page in `*page` instead (none after a failed merge). Null writes the output file again.
+    void SetPageOut(std::optional<std::string>* page) { m_pPageOut = page; }
 
     // --- Status panes, message pump and log lines -------------------------------------------
     void SetPane(int pane, std::string_view text) { m_host.SetPaneText(pane, text); }
@@ -135,11 +143,13 @@ class CKolvaneEngine {
     std::string m_strTime;
     CAppendFile m_errorLog;
     CAtomicFile m_output;
+    std::optional<std::string>* m_pPageOut = nullptr;  // the dry run's page
+    std::string m_page;                                // the dry run's page being merged
     // The merge's marker index, kept while neither the markers nor the table change.
     std::unordered_map<std::string_view, const CScanVar*, SFoldedHash, SFoldedEqual> m_markerIndex;
     unsigned m_nMarkerIndexGeneration = 0;
     bool m_bMarkerIndexValid = false;
-    void (*m_entrySink)(std::string_view) = nullptr;
+    std::function<void(std::string_view)> m_entrySink;
 };
 
 }  // namespace kolvane

@@ -28,15 +28,11 @@ void WriteToStderr(std::string_view text) {
 }  // namespace
 
 std::string EntryText(std::string_view entry) {
-    // The stamp is the last "  *** ... ***" of the entry.
+    // The stamp is the last "  *** ... ***" of the entry; a server's answer quoted after the
+    // first line is left out.
     std::size_t stamp = entry.rfind("  *** ");
     if (stamp != npos) entry = entry.substr(0, stamp);
-    std::string text;
-    for (std::size_t i = 0; i < entry.size(); ++i) {
-        if (entry[i] == '\r' && i + 1 < entry.size() && entry[i + 1] == '\n') continue;
-        text += entry[i] == '\n' || entry[i] == '\r' ? ' ' : entry[i];
-    }
-    return std::string(TrimView(text));
+    return std::string(TrimView(entry.substr(0, entry.find_first_of("\r\n"))));
 }
 
 CLookRule::CLookRule(const SOptions& options, bool echoEntries) {

@@ -58,7 +58,7 @@ class CLookRule {
     std::map<int, std::string> m_shown;  // remote scan file number -> the rule's path
 };
 
-// The text of an entry without its stamp (and without line breaks): what the user reads.
+// The first line of an entry, without the stamp: what a row shows of it.
 std::string EntryText(std::string_view entry);
 
 }  // namespace kolvane

@@ -85,6 +85,39 @@ TEST_F(ExtractTest, EmptyKeyMovesOnOneCharacterAtATime) {
     EXPECT_EQ(Extract("abc\n", "$$$:???? x"), std::nullopt);
 }
 
+// Why a rule found nothing, in the words every front end shows (through ValueNow, the editor's
+// "Value now:" field).
+struct ReasonCase {
+    const char* definition;
+    const char* text;
+    const char* words;
+};
+
+TEST(ValueNowTest, SaysWhyThereIsNoValue) {
+    const ReasonCase cases[] = {
+        {"Price:????EUR", "Price: 5 USD\n", "end pattern not found after the start pattern"},
+        {"Item:????;;::2", "Item:1;;\n",
+         "only 1 occurrence of the start pattern, instance 2 asked"},
+        {"ab$$$:???? x::0", "ab cd\n", "no \":\" after the start pattern to end the skipped text"},
+        {"r2c1????r2c2", "ab\n\ncd\n", "line 2 is empty"},
+        {"r2c1????r2c2", "ab\ncd", "line 2 has no line feed at its end"},
+        {"r1c5????r1c6", "abc\n", "column 5 does not exist on line 1 (it has 3 characters)"},
+        {"r1c1????r2c9", "abc\nde\n", "column 9 does not exist on line 2 (it has 2 characters)"},
+        {"r1c3????r1c2", "abc\n", "the end (line 1, column 2) comes before the start"},
+        {"ab????cd", "abcd\n",
+         "variable refused when the rule was read: Scan Variable (V): Start definition must be "
+         "at least 3 char!"},
+    };
+    for (const ReasonCase& c : cases) {
+        SExtraction r = ValueNow("V", c.definition, c.text);
+        EXPECT_FALSE(r.value) << c.definition;
+        EXPECT_EQ(ValueOutcomeText(r.outcome), c.words) << c.definition;
+    }
+    SExtraction found = ValueNow("V", "Price:????USD", "Price: 5 USD\n");
+    EXPECT_EQ(found.value, " 5 ");
+    EXPECT_EQ(ValueOutcomeText(found.outcome), "");
+}
+
 // No rule is slower than linear in the scan text's length: each shape here was quadratic once.
 // The work is the count of characters the extraction examined, not a time.
 struct WorkCase {

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 
 #include "commands.h"
@@ -107,6 +108,21 @@ bool CLookRule::FetchIntoTemporaryFiles() {
         f.m_strPath = dir;
     }
     return true;
+}
+
+int CLookRule::Guarded(const std::function<int()>& body) {
+    try {
+        int status = body();
+        host.ClearStatusLine();
+        return status;
+    } catch (const SLookStopped&) {
+        host.ClearStatusLine();
+        std::fputs("kolvane-run: stopped\n", stderr);
+    } catch (const std::exception& e) {
+        host.ClearStatusLine();
+        std::fprintf(stderr, "kolvane-run: %s\n", e.what());
+    }
+    return kExitFailed;
 }
 
 std::string CLookRule::ShownPath(const CScanFile& file) const {

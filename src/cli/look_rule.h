@@ -6,6 +6,7 @@
 // or SIGTERM stops it.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -37,6 +38,10 @@ class CLookRule {
     // The scan file's path as the rule gives it (also for a remote file fetched elsewhere).
     std::string ShownPath(const CScanFile& file) const;
     bool Remote(const CScanFile& file) const { return m_shown.count(file.m_nNumber) != 0; }
+
+    // Runs the look's `body` and returns its exit status; Ctrl-C, SIGTERM or a failure of the
+    // platform ends it with 1 and a message on standard error.
+    int Guarded(const std::function<int()>& body);
 
     // Every error-log entry so far, stamp and all.
     const std::vector<std::string>& Entries() const { return m_entries; }

@@ -5,7 +5,6 @@
 // no variable names are listed after the rows.
 #include <algorithm>
 #include <cstdio>
-#include <exception>
 #include <filesystem>
 #include <set>
 
@@ -223,9 +222,9 @@ std::string JsonReport(const CKolvaneDocData& doc, const std::vector<std::string
 
 int RunValues(const SOptions& options) {
     CLookRule rule(options, /*echoEntries=*/false);
-    try {
-        if (!rule.Load()) return kExitRefused;
-        if (!rule.FetchIntoTemporaryFiles()) return kExitFailed;
+    return rule.Guarded([&] {
+        if (!rule.Load()) return int(kExitRefused);
+        if (!rule.FetchIntoTemporaryFiles()) return int(kExitFailed);
         ScanEveryFile(rule, FetchRemoteScanFilesForValues(rule));
         rule.host.ClearStatusLine();
         const std::vector<std::string> unfilled =
@@ -237,15 +236,8 @@ int RunValues(const SOptions& options) {
         bool all = unfilled.empty();
         for (const auto& var : rule.doc.m_scanVars)
             all = all && (var->m_nScanFile <= 0 || var->m_pszValue.has_value());
-        return all ? kExitOk : kExitFailed;
-    } catch (const SLookStopped&) {
-        rule.host.ClearStatusLine();
-        std::fputs("kolvane-run: stopped\n", stderr);
-    } catch (const std::exception& e) {
-        rule.host.ClearStatusLine();
-        std::fprintf(stderr, "kolvane-run: %s\n", e.what());
-    }
-    return kExitFailed;
+        return int(all ? kExitOk : kExitFailed);
+    });
 }
 
 }  // namespace kolvane

@@ -78,6 +78,7 @@ int CKolvaneEngine::ExtractScanVars(CScanFile& entry) {
     return 1;
 }
 
+// The rule kinds' own operations, for a variable of that kind.
 void CKolvaneEngine::ExtractLineColumn(CScanVar& var) {
     SExtraction found = ExtractValue(var, SScanText(ScanText()));
     var.m_pszValue = std::move(found.value);
@@ -85,7 +86,9 @@ void CKolvaneEngine::ExtractLineColumn(CScanVar& var) {
 }
 
 void CKolvaneEngine::ExtractWholeFile(CScanVar& var) {
-    ExtractLineColumn(var);
+    var.m_pszValue = std::string(ScanText());
+    var.m_outcome = SValueOutcome{};
+    var.m_outcome.kind = EValueOutcome::Found;
 }
 
 void CKolvaneEngine::SetScanFileOutcome(const CScanFile& entry, const SValueOutcome& why) {

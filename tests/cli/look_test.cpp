@@ -1,6 +1,10 @@
 // --values and --dry-run: the reason for every variable without a value, the JSON values byte
 // for byte, and a dry run that writes nothing, uploads nothing and prints the page a run writes.
+#include <signal.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 
@@ -127,6 +131,34 @@ TEST_F(CliTest, DryRunSendsEntriesToStandardError) {
               "Couldn't Open Scan File: data/gone.txt!  *** Excluding this file! <date> <time> "
               "***\r\n");
     EXPECT_FALSE(fs::exists(dir / "out/err.log"));
+}
+
+TEST_F(CliTest, StoppedLookLeavesNoTemporaryFile) {
+    CRawResponder stall([](const std::string&, int) {
+        return SRawReply{"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nPrice: 1", ERawThen::Stall};
+    });
+    dir.Write("data/t.htm", "%%Price%%\n");
+    WriteRule({"HttpURL = " + stall.BaseUrl() + "/prices.txt\r\n" +
+               Local("prices.txt", "Price=Price:???? ;\r\n")});
+    const std::string tmp = dir / "tmp";
+    fs::create_directory(tmp);
+    const char* saved = std::getenv("TMPDIR");
+    const std::string savedValue = saved ? saved : "";
+    ::setenv("TMPDIR", tmp.c_str(), 1);
+    CRunner look({"--values", "rule.rul"}, dir.Path());
+    saved ? ::setenv("TMPDIR", savedValue.c_str(), 1) : ::unsetenv("TMPDIR");
+    // The fetch has begun once the body's first piece is in a file below the look's directory.
+    auto fetching = [&] {
+        for (const auto& e : fs::recursive_directory_iterator(tmp))
+            if (e.is_regular_file()) return true;
+        return false;
+    };
+    for (int i = 0; i < 300 && !fetching(); ++i) ::usleep(20000);
+    ASSERT_TRUE(fetching());
+    look.Signal(SIGTERM);
+    EXPECT_EQ(look.Wait(), 1);
+    EXPECT_TRUE(fs::is_empty(tmp));
+    EXPECT_FALSE(fs::exists(dir / "data/prices.txt"));
 }
 
 }  // namespace

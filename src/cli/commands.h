@@ -4,6 +4,7 @@
 #include "clock.h"
 #include "console_host.h"
 #include "engine.h"
+#include "merge_run.h"
 #include "options.h"
 
 namespace kolvane {
@@ -21,6 +22,10 @@ struct SConsoleRule {
 int RunCheck(const SOptions& options);
 int RunWriteRule(const SOptions& options);
 int RunRule(const SOptions& options);
+// The exit status for how a run ended.
+int ExitFor(ERunResult result);
+int RunValues(const SOptions& options);  // look_commands.cpp
+int RunDryRun(const SOptions& options);
 
 // The date style for the run's texts: the option, else the user's setting, else U.S.
 int DateStyleFor(const SOptions& options);

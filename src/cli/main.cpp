@@ -30,6 +30,10 @@ int main(int argc, char** argv) {
             return RunCheck(options);
         case ECommand::WriteRule:
             return RunWriteRule(options);
+        case ECommand::Values:
+            return RunValues(options);
+        case ECommand::DryRun:
+            return RunDryRun(options);
         case ECommand::Run:
             return RunRule(options);
     }

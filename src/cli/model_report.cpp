@@ -72,6 +72,12 @@ class CJsonObject {
 
 }  // namespace
 
+bool IsUtf8(std::string_view s) {
+    for (std::size_t i = 0, n; i < s.size(); i += n)
+        if ((n = Utf8Length(s, i)) == 0) return false;
+    return true;
+}
+
 std::string JsonString(std::string_view s) {
     std::string out = "\"";
     for (std::size_t i = 0; i < s.size();) {

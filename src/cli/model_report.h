@@ -12,6 +12,8 @@ namespace kolvane {
 // A JSON string literal for raw bytes: valid UTF-8 passes through, control characters are
 // escaped, and a byte that is not part of valid UTF-8 stands for the Latin-1 character.
 std::string JsonString(std::string_view bytes);
+// True when `bytes` is valid UTF-8 throughout (JsonString then keeps every byte).
+bool IsUtf8(std::string_view bytes);
 
 // Passwords, and the password of a URL written "user:password@host", show as "********" unless
 // `showPasswords`: a check's output lands in terminals, logs and bug reports.

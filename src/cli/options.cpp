@@ -7,6 +7,8 @@ const char* const kUsage =
     "Usage: kolvane-run [options] RULEFILE\n"
     "       kolvane-run --check [--json] [--show-passwords] RULEFILE\n"
     "       kolvane-run --write-rule OUT RULEFILE\n"
+    "       kolvane-run --values [--json] RULEFILE\n"
+    "       kolvane-run --dry-run RULEFILE\n"
     "\n"
     "Runs a Kolvane rule file: fetches the remote scan files, extracts the scan variables,\n"
     "merges the template into the output file and uploads it when the rule asks. With a\n"
@@ -18,8 +20,12 @@ const char* const kUsage =
     "  --date-style us|long   style of the run's date and time texts (default: the desktop\n"
     "                         program's DateDisplay setting, else us)\n"
     "  --check                read and parse the rule only; print the model\n"
-    "  --json                 with --check: print the model as one JSON object\n"
+    "  --json                 with --check or --values: print one JSON object\n"
     "  --show-passwords       with --check: show passwords (else shown as ********)\n"
+    "  --values               fetch and extract only; print every variable's value or why\n"
+    "                         it has none, and the template's markers no variable fills\n"
+    "  --dry-run              run without writing: the merged page on standard output, the\n"
+    "                         error-log entries on standard error; nothing uploaded\n"
     "  --write-rule OUT       read RULEFILE leniently and write it to OUT in canonical form\n"
     "  --help                 show this help\n"
     "  --version              show the version\n"
@@ -33,11 +39,12 @@ const char* const kUsage =
     "Exit status:\n"
     "  0   the last run wrote its output file from fresh values (and uploaded it when the\n"
     "      rule asks); SIGTERM during a countdown; --check: the rule is accepted as it is;\n"
-    "      --write-rule: the rule was written\n"
+    "      --write-rule: the rule was written; --values: every variable has a value and\n"
+    "      every marker is filled; --dry-run: as a run\n"
     "  1   the run ran but something failed on the way (a fetch, a scan file, a variable\n"
     "      line, the merge or the upload failed, or the run was aborted or ended by\n"
     "      SIGTERM); --check: a variable line is refused (the refused variables are listed\n"
-    "      on standard error)\n"
+    "      on standard error); --values: a variable has no value or a marker is unfilled\n"
     "  2   the rule file or the template was refused or unreadable (--write-rule: OUT\n"
     "      could not be written)\n"
     "  64  usage error\n"
@@ -45,7 +52,7 @@ const char* const kUsage =
 
 bool ParseOptions(const std::vector<std::string>& args, SOptions& o, std::string& error) {
     std::vector<std::string> positional;
-    bool check = false, write = false;
+    bool check = false, write = false, values = false, dryRun = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
@@ -56,6 +63,10 @@ bool ParseOptions(const std::vector<std::string>& args, SOptions& o, std::string
             return true;
         } else if (a == "--check") {
             check = true;
+        } else if (a == "--values") {
+            values = true;
+        } else if (a == "--dry-run") {
+            dryRun = true;
         } else if (a == "--json") {
             o.json = true;
         } else if (a == "--show-passwords") {
@@ -97,12 +108,16 @@ bool ParseOptions(const std::vector<std::string>& args, SOptions& o, std::string
             positional.push_back(a);
         }
     }
-    if (check && write) {
-        error = "--check and --write-rule do not go together";
+    if (int(check) + int(write) + int(values) + int(dryRun) > 1) {
+        error = "--check, --write-rule, --values and --dry-run do not go together";
         return false;
     }
-    if ((o.json || o.showPasswords) && !check) {
-        error = std::string(o.json ? "--json" : "--show-passwords") + " goes with --check";
+    if (o.json && !check && !values) {
+        error = "--json goes with --check or --values";
+        return false;
+    }
+    if (o.showPasswords && !check) {
+        error = "--show-passwords goes with --check";
         return false;
     }
     if (positional.size() != 1) {
@@ -114,7 +129,11 @@ bool ParseOptions(const std::vector<std::string>& args, SOptions& o, std::string
         return false;
     }
     o.rulePath = positional[0];
-    o.command = check ? ECommand::Check : write ? ECommand::WriteRule : ECommand::Run;
+    o.command = check    ? ECommand::Check
+                : write  ? ECommand::WriteRule
+                : values ? ECommand::Values
+                : dryRun ? ECommand::DryRun
+                         : ECommand::Run;
     return true;
 }
 

@@ -6,7 +6,7 @@
 
 namespace kolvane {
 
-enum class ECommand { Run, Check, WriteRule, Help, Version };
+enum class ECommand { Run, Check, WriteRule, Values, DryRun, Help, Version };
 
 struct SOptions {
     ECommand command = ECommand::Run;

@@ -64,6 +64,8 @@ int LockRuleFile(const std::string& path, int& fd) {
     return 1;
 }
 
+}  // namespace
+
 int ExitFor(ERunResult r) {
     switch (r) {
         case ERunResult::Ok:
@@ -75,8 +77,6 @@ int ExitFor(ERunResult r) {
     }
     return kExitFailed;
 }
-
-}  // namespace
 
 int RunRule(const SOptions& options) {
     int lockFd = -1;

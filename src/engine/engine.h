@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -74,7 +76,9 @@ class CKolvaneEngine {
     const std::string& TimeText() const { return m_strTime; }
     // Where entries go while the error log is closed: nowhere, unless a sink is set (the runner's
     // check mode sends them to standard error).
-    void SetEntrySink(void (*sink)(std::string_view entry)) { m_entrySink = sink; }
+    void SetEntrySink(std::function<void(std::string_view entry)> sink) {
+        m_entrySink = std::move(sink);
+    }
 
     // --- Scan extraction --------------------------------------------------------------------
     int ReadScanFile(std::string_view dir, std::string_view name, std::size_t* length = nullptr);
@@ -82,6 +86,12 @@ class CKolvaneEngine {
     int ExtractScanVars(CScanFile& entry);
     void ExtractLineColumn(CScanVar& var);
     void ExtractWholeFile(CScanVar& var);
+    // The outcome of the last ReadScanFile: Found when it read the file, else why not (its
+    // detail the path as given, directory and name joined).
+    const SValueOutcome& LastScanRead() const { return m_scanRead; }
+    // Records `why` on every variable of `entry`, whose values it clears: for a scan file that
+    // was not read or not fetched.
+    void SetScanFileOutcome(const CScanFile& entry, const SValueOutcome& why);
     // The buffer keeps its capacity for the next scan file of the run.
     void ReleaseScanText() { m_scanText.Release(); }
     // Sets the scan text directly (as if read); for the fuzzers, tests and benchmarks.
@@ -93,7 +103,11 @@ class CKolvaneEngine {
     int MergeTemplate();
     void ReleaseTemplate() { m_templateText = CTextBuffer(); }
     bool HasTemplate() const { return m_templateText.Held(); }
+    std::string_view Template() const { return TemplateText(); }
     void SetTemplateText(std::string_view bytes);
+    // A dry run: MergeTemplate opens no output file and, when the merge succeeds, leaves the
+    // page in `*page` instead (none after a failed merge). Null writes the output file again.
+    void SetPageOut(std::optional<std::string>* page) { m_pPageOut = page; }
 
     // --- Status panes, message pump and log lines -------------------------------------------
     void SetPane(int pane, std::string_view text) { m_host.SetPaneText(pane, text); }
@@ -122,7 +136,7 @@ class CKolvaneEngine {
                         std::string& field, std::string_view absentMessage);
     int ValueTooLong(std::string_view key, const std::string& value);
     int CheckOutputIsNoInput();
-    void ExtractPattern(CScanVar& var, bool crlf);
+    void RefuseScanFileVars(const CScanFile& entry, const std::string& refusal);
 
     CKolvaneDocData& m_doc;
     CRunHost& m_host;
@@ -131,17 +145,20 @@ class CKolvaneEngine {
     CTextBuffer m_ruleText;      // while the rule is read and parsed
     CTextBuffer m_scanText;      // the scan file being scanned; reused from file to file
     CTextBuffer m_templateText;  // kept across scheduled runs
+    SValueOutcome m_scanRead;    // of the last ReadScanFile
     std::string m_strSection;    // the section text whose variable lines are being read
     bool m_bRefused = false;     // a variable line refused the whole parse (a name too long)
     std::string m_strDate;
     std::string m_strTime;
     CAppendFile m_errorLog;
     CAtomicFile m_output;
+    std::optional<std::string>* m_pPageOut = nullptr;  // the dry run's page
+    std::string m_page;                                // the dry run's page being merged
     // The merge's marker index, kept while neither the markers nor the table change.
     std::unordered_map<std::string_view, const CScanVar*, SFoldedHash, SFoldedEqual> m_markerIndex;
     unsigned m_nMarkerIndexGeneration = 0;
     bool m_bMarkerIndexValid = false;
-    void (*m_entrySink)(std::string_view) = nullptr;
+    std::function<void(std::string_view)> m_entrySink;
     int m_nSeriousEntries = 0;
 };
 

@@ -43,6 +43,11 @@ int CKolvaneEngine::ReadTemplateFile() {
 }
 
 int CKolvaneEngine::OpenOutputFile() {
+    if (m_pPageOut) {
+        m_pPageOut->reset();
+        m_page.clear();
+        return 1;
+    }
     const CCommandSection& cmd = m_doc.m_cmd;
     if (!m_output.Open(ResolvePath(cmd.m_strOutputPath, cmd.m_strOutputName))) {
         std::string path = FullPath(cmd.m_strOutputPath, cmd.m_strOutputName);
@@ -107,6 +112,17 @@ int CKolvaneEngine::MergeTemplate() {
 
     const std::string_view text = TemplateText();
     const std::string outputName = m_doc.m_cmd.m_strOutputName;
+    // A dry run collects the page instead of writing the output file.
+    auto write = [&](std::string_view bytes) {
+        if (!m_pPageOut) return m_output.Write(bytes);
+        m_page += bytes;
+        return true;
+    };
+    auto commit = [&] {
+        if (!m_pPageOut) return m_output.Commit();
+        *m_pPageOut = std::move(m_page);
+        return true;
+    };
     auto writeFailed = [&] {
         m_output.Abandon();
         LogEntry("An error occurred while writing Template information to\nfile: " + outputName +
@@ -118,7 +134,7 @@ int CKolvaneEngine::MergeTemplate() {
     for (;;) {
         std::size_t open = text.find("%%", pos);
         if (open == npos) {
-            if (!m_output.Write(text.substr(pos)) || !m_output.Commit()) return writeFailed();
+            if (!write(text.substr(pos)) || !commit()) return writeFailed();
             return 1;
         }
         std::size_t close = text.find("%%", open + 1);
@@ -139,9 +155,9 @@ int CKolvaneEngine::MergeTemplate() {
         }
         bool ok;
         if (var && var->m_pszValue)
-            ok = m_output.Write(text.substr(pos, open - pos)) && m_output.Write(*var->m_pszValue);
+            ok = write(text.substr(pos, open - pos)) && write(*var->m_pszValue);
         else
-            ok = m_output.Write(text.substr(pos, after - pos));
+            ok = write(text.substr(pos, after - pos));
         if (!ok) return writeFailed();
         pos = after;
     }

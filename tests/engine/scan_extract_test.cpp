@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine_fixture.h"
+#include "extract_value.h"
 
 namespace kolvane::test {
 namespace {
@@ -86,6 +87,77 @@ TEST_F(ExtractTest, EmptyKeyMovesOnOneCharacterAtATime) {
     EXPECT_EQ(Extract("no digits at all\n", "###???? x"), std::nullopt);
     EXPECT_EQ(Extract("abc\n", "$$$:???? x"), std::nullopt);
 }
+
+// Why a rule found nothing, in the words every front end shows (through ValueNow, the editor's
+// "Value now:" field).
+struct ReasonCase {
+    const char* definition;
+    const char* text;
+    const char* words;
+};
+
+TEST(ValueNowTest, SaysWhyThereIsNoValue) {
+    const ReasonCase cases[] = {
+        {"Price:????EUR", "Price: 5 USD\n", "end pattern not found after the start pattern"},
+        {"Item:????;;::2", "Item:1;;\n",
+         "only 1 occurrence of the start pattern, instance 2 asked"},
+        {"ab$$$:???? x::0", "ab cd\n", "no \":\" after the start pattern to end the skipped text"},
+        {"r2c1????r2c2", "ab\n\ncd\n", "line 2 is empty"},
+        {"r2c1????r2c2", "ab\ncd", "line 2 has no line feed at its end"},
+        {"r1c5????r1c6", "abc\n", "column 5 does not exist on line 1 (it has 3 characters)"},
+        {"r1c1????r2c9", "abc\nde\n", "column 9 does not exist on line 2 (it has 2 characters)"},
+        {"r1c3????r1c2", "abc\n", "the end (line 1, column 2) comes before the start"},
+        {"ab????cd", "abcd\n",
+         "variable refused when the rule was read: Scan Variable (V): Start definition must be "
+         "at least 3 char!"},
+    };
+    for (const ReasonCase& c : cases) {
+        SExtraction r = ValueNow("V", c.definition, c.text);
+        EXPECT_FALSE(r.value) << c.definition;
+        EXPECT_EQ(ValueOutcomeText(r.outcome), c.words) << c.definition;
+    }
+    SExtraction found = ValueNow("V", "Price:????USD", "Price: 5 USD\n");
+    EXPECT_EQ(found.value, " 5 ");
+    EXPECT_EQ(ValueOutcomeText(found.outcome), "");
+}
+
+// No rule is slower than linear in the scan text's length: each shape here was quadratic once.
+// The work is the count of characters the extraction examined, not a time.
+struct WorkCase {
+    const char* name;
+    const char* line;  // repeated to fill the text
+    const char* definition;
+};
+
+class LinearWorkTest : public ::testing::TestWithParam<WorkCase> {};
+
+TEST_P(LinearWorkTest, ExaminesEachCharacterAFewTimesAtMost) {
+    std::string text;
+    while (text.size() < 200000) text += GetParam().line;
+    CKolvaneDocData doc;
+    CNullHost host;
+    CFixedClock clock({});
+    CKolvaneEngine engine(doc, host, clock);
+    CScanVar var;
+    ASSERT_EQ(engine.ParseScanVarRule(GetParam().definition, var, "V"), 1);
+    std::size_t examined = 0;
+    ExtractValue(var, SScanText(text), &examined);
+    EXPECT_LE(examined, 4 * text.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, LinearWorkTest,
+    ::testing::Values(
+        // A digit test and a skip whose last character never comes (400 of these took 104 s).
+        WorkCase{"DigitTestSkipNoLast", "Batch 00012 value 4711 ## some text here 12 ab\n",
+                 "##$$$ ???? ab::50"},
+        WorkCase{"DigitTestSkipNoLastKeyed", "Batch 00012 value 4711 ab\n", "Batch ##$$$;????ab"},
+        WorkCase{"KeyInsideADigitRun", "1111111111111111111111111111111111111111", "11#????xy"},
+        WorkCase{"EmptyKeyInALongDigitRun", "12345678901234567890", "#$$$:???? x::9"},
+        WorkCase{"SkipNoLast", "ab ab ab ab ab\n", "ab$$$:???? x::3"},
+        WorkCase{"InstanceNeverReached", "Price: 10 USD\n", "Price: ????USD::999999"},
+        WorkCase{"NoSuchLine", "abc\n", "r999999c1????r999999c2"}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 struct LineColumnCase {
     const char* name;

@@ -3,8 +3,9 @@
 // text is empty. The definition goes through ParseScanVarRule; when it is accepted the variable
 // is extracted from the scan text. Checks: a copied value is never longer than its count, a
 // pattern value holds no line break, a line-column value is a piece of the scan text, and a
-// whole-file value is the whole text. The patterns are also searched for in the scan text along
-// every search path the machine has (scalar, SSE2, AVX2, AVX-512): all of them must agree.
+// whole-file value is the whole text; the recorded outcome says found exactly when there is a
+// value. The patterns are also searched for in the scan text along every search path the machine
+// has (scalar, SSE2, AVX2, AVX-512): all of them must agree.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -59,6 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckSearchPaths(text, var->m_szStartPattern);
     CheckSearchPaths(text, var->m_szEndPattern);
     FUZZ_CHECK(e.engine.ExtractScanVars(*file) == 1, "extraction never fails");
+    FUZZ_CHECK((var->m_outcome.kind == EValueOutcome::Found) == var->m_pszValue.has_value(),
+               "a value exactly when the outcome says found: " + ValueOutcomeText(var->m_outcome));
     if (!var->m_pszValue) return 0;
 
     const std::string& value = *var->m_pszValue;

@@ -75,7 +75,9 @@ std::string Config(const CServerDir& dir, const std::string& root, const std::st
       << ";\nerror_log " << dir / "error.log"
       << " warn;\n"
       << "events { worker_connections 256; }\n"
-      << "http {\n  access_log off;\n  server_tokens off;\n  default_type "
+      << "http {\n  log_format methods '$request_method $request_uri $status';\n"
+      << "  access_log " << dir / "access.log"
+      << " methods;\n  server_tokens off;\n  default_type "
          "application/octet-stream;\n"
       << "  client_max_body_size 100m;\n  keepalive_timeout 30;\n";
     for (const char* t : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
@@ -145,6 +147,9 @@ CHttpServer::~CHttpServer() {
     m_process.reset();
 }
 
+std::string CHttpServer::AccessLog() const {
+    return ReadAll(m_dir / "access.log");
+}
 std::string CHttpServer::BaseUrl() const {
     return "http://127.0.0.1:" + std::to_string(m_port);
 }

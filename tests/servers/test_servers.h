@@ -88,6 +88,8 @@ class CHttpServer {
     int SecondPort() const { return m_secondPort; }
     int HttpsPort() const { return m_httpsPort; }
     const std::string& CaFile() const { return m_caFile; }
+    // Every request both plain servers answered so far, one "METHOD URI STATUS" line each.
+    std::string AccessLog() const;
 
     // "http://127.0.0.1:<port>" (no slash at the end) and the same with `path` appended.
     std::string BaseUrl() const;

@@ -54,23 +54,23 @@ struct SNeedle {
     char b1, m1, b2, m2;  // the folded bytes and their OR masks
 };
 
-// Folds `what` into `key` (n bytes) and picks the tested bytes. Runs on every call, so the
-// minima are kept without branches: (rank << 32 | offset), the lowest rank first, then the
-// first offset.
-SNeedle MakeNeedle(const char* what, std::size_t n, char* key) {
-    std::uint64_t best = ~std::uint64_t(0);
-    for (std::size_t i = 0; i < n; ++i) {
-        key[i] = FoldAscii(what[i]);
-        best = std::min(best,
-                        std::uint64_t(kRanks.rank[static_cast<unsigned char>(key[i])]) << 32 | i);
+// Folds `what` into `key` (n bytes) and picks the tested bytes: for a short text the first and
+// the last byte, since choosing costs more than it saves there. The minima are kept without
+// branches as (rank << 32 | offset): the lowest rank first, then the first offset.
+SNeedle MakeNeedle(const char* what, std::size_t n, char* key, bool rarest) {
+    for (std::size_t i = 0; i < n; ++i) key[i] = FoldAscii(what[i]);
+    std::size_t p1 = 0, p2 = n - 1;
+    if (rarest) {
+        auto rankAt = [key](std::size_t i) {
+            return std::uint64_t(kRanks.rank[static_cast<unsigned char>(key[i])]) << 32 | i;
+        };
+        std::uint64_t best = ~std::uint64_t(0), next = ~std::uint64_t(0);
+        for (std::size_t i = 0; i < n; ++i) best = std::min(best, rankAt(i));
+        p1 = std::size_t(std::uint32_t(best));
+        for (std::size_t i = 0; i < n; ++i)
+            next = std::min(next, key[i] == key[p1] ? ~std::uint64_t(0) : rankAt(i));
+        p2 = next == ~std::uint64_t(0) ? p1 : std::size_t(std::uint32_t(next));
     }
-    const auto p1 = std::size_t(std::uint32_t(best));
-    std::uint64_t next = ~std::uint64_t(0);
-    for (std::size_t i = 0; i < n; ++i) {
-        std::uint64_t v = std::uint64_t(kRanks.rank[static_cast<unsigned char>(key[i])]) << 32 | i;
-        next = std::min(next, key[i] == key[p1] ? ~std::uint64_t(0) : v);
-    }
-    const std::size_t p2 = next == ~std::uint64_t(0) ? p1 : std::size_t(std::uint32_t(next));
     const auto u1 = static_cast<unsigned char>(key[p1]), u2 = static_cast<unsigned char>(key[p2]);
     return {key, n, p1, p2, key[p1], char(OrMask(u1)), key[p2], char(OrMask(u2))};
 }
@@ -108,24 +108,23 @@ inline std::size_t AlignedStart(const char* base, std::size_t i, std::size_t p1,
     return i + width - misalign;
 }
 
-// The search every vector unit shares, over blocks of 64 starts: `anyFirst(at)` tells whether
+// The search every vector unit shares, over blocks of 128 starts: `anyFirst(at)` tells whether
 // the rarest byte is at one of the starts at..at+127, `anyPair(at)` whether both tested bytes
-// agree at one of the starts at..at+63, `pairBits(at)` at which (bit j for start at + j).
+// agree at one of them, `pairBits(at)` at which of the starts at..at+63 (bit j for at + j).
 // Starts i .. end-1 are searched; end - i >= 64.
 template <std::size_t kWidth, class AnyFirst, class AnyPair, class PairBits>
 [[gnu::always_inline]] inline std::size_t Blocks(const char* base, std::size_t i, std::size_t end,
                                                  const SNeedle& k, AnyFirst anyFirst,
                                                  AnyPair anyPair, PairBits pairBits) {
-    auto verify = [&](std::size_t at) {
-        return anyPair(at) ? Verify(base, at, pairBits(at), k) : npos;
+    auto verify64 = [&](std::size_t at) { return Verify(base, at, pairBits(at), k); };
+    auto verify128 = [&](std::size_t at) {
+        if (!anyPair(at)) return npos;
+        std::size_t found = verify64(at);
+        return found != npos ? found : verify64(at + 64);
     };
-    // Up to two first, unaligned blocks test both bytes (a key that is near costs no
-    // mispredicted branch); then the rarest byte's loads are aligned to the vector width.
-    if (std::size_t at = Verify(base, i, pairBits(i), k); at != npos) return at;
-    if (i + 128 <= end) {
-        i += 64;
-        if (std::size_t at = verify(i); at != npos) return at;
-    }
+    // A first, unaligned block tests both bytes (a key that is near costs no mispredicted
+    // branch); then the rarest byte's loads are aligned to the vector width.
+    if (std::size_t at = verify64(i); at != npos) return at;
     i = AlignedStart(base, i + 64 - kWidth, k.p1, kWidth);
     // While the rarest byte occurs in at most half of the blocks, only its test runs on every
     // block (a miss costs little; a hit costs a branch misprediction).
@@ -133,21 +132,23 @@ template <std::size_t kWidth, class AnyFirst, class AnyPair, class PairBits>
     std::size_t hits = 0;
     for (; i + 128 <= end; i += 128) {
         if (!anyFirst(i)) continue;
-        std::size_t at = verify(i);
-        if (at == npos) at = verify(i + 64);
-        if (at != npos) return at;
+        if (std::size_t at = verify128(i); at != npos) return at;
         if (++hits > 32 && hits * 2 * 128 > i - from) {
             i += 128;
             break;
         }
     }
     // Otherwise both bytes on every block.
-    for (; i + 64 <= end; i += 64)
-        if (std::size_t at = verify(i); at != npos) return at;
+    for (; i + 128 <= end; i += 128)
+        if (std::size_t at = verify128(i); at != npos) return at;
+    if (i + 64 <= end) {
+        if (std::size_t at = verify64(i); at != npos) return at;
+        i += 64;
+    }
     if (i == end) return npos;
     // The last block ends at the last start; the starts it shares with earlier blocks had no
     // match, so the first match it finds is the answer.
-    return Verify(base, end - 64, pairBits(end - 64), k);
+    return verify64(end - 64);
 }
 
 std::size_t Sse2(const char* base, std::size_t i, std::size_t end, const SNeedle& k) {
@@ -172,7 +173,9 @@ std::size_t Sse2(const char* base, std::size_t i, std::size_t end, const SNeedle
         return _mm_movemask_epi8(_mm_or_si128(lo, hi)) != 0;
     };
     auto anyPair = [&](std::size_t at) {
-        return _mm_movemask_epi8(any4(both(at), both(at + 16), both(at + 32), both(at + 48))) != 0;
+        __m128i lo = any4(both(at), both(at + 16), both(at + 32), both(at + 48));
+        __m128i hi = any4(both(at + 64), both(at + 80), both(at + 96), both(at + 112));
+        return _mm_movemask_epi8(_mm_or_si128(lo, hi)) != 0;
     };
     auto pairBits = [&](std::size_t at) {
         auto bits = [&](std::size_t a) {
@@ -208,7 +211,8 @@ KOLVANE_AVX2_LOOP std::size_t Avx2(const char* base, std::size_t i, std::size_t 
         return !_mm256_testz_si256(any, any);
     };
     auto anyPair = [&](std::size_t at) KOLVANE_AVX2 {
-        __m256i any = _mm256_or_si256(both(at), both(at + 32));
+        __m256i any = _mm256_or_si256(_mm256_or_si256(both(at), both(at + 32)),
+                                      _mm256_or_si256(both(at + 64), both(at + 96)));
         return !_mm256_testz_si256(any, any);
     };
     auto pairBits = [&](std::size_t at) KOLVANE_AVX2 {
@@ -237,7 +241,8 @@ KOLVANE_AVX512_LOOP std::size_t Avx512(const char* base, std::size_t i, std::siz
         return std::uint64_t(_mm512_mask_cmpeq_epi8_mask(
             first(at), _mm512_or_si512(_mm512_loadu_si512(base + at + k.p2), m2), v2));
     };
-    auto anyPair = [&](std::size_t at) KOLVANE_AVX512 { return pairBits(at) != 0; };
+    auto anyPair = [&](std::size_t at)
+                       KOLVANE_AVX512 { return (pairBits(at) | pairBits(at + 64)) != 0; };
     return Blocks<64>(base, i, end, k, anyFirst, anyPair, pairBits);
 }
 
@@ -286,7 +291,7 @@ std::size_t FindTextOn(EFindPath path, std::string_view text, std::string_view w
         large.resize(what.size());
         key = large.data();
     }
-    const SNeedle k = MakeNeedle(what.data(), what.size(), key);
+    const SNeedle k = MakeNeedle(what.data(), what.size(), key, text.size() - from >= 1024);
     const char* base = text.data();
     const std::size_t end = text.size() - what.size() + 1;  // one past the last start
     if (path == EFindPath::Best)

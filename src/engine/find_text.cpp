@@ -151,15 +151,24 @@ template <std::size_t kWidth, class AnyFirst, class AnyPair, class PairBits>
     return verify64(end - 64);
 }
 
-std::size_t Sse2(const char* base, std::size_t i, std::size_t end, const SNeedle& k) {
-    if (end - i < 64) return Scalar(base, i, end, k);
+// SSE2 has three operations per vector in the rare-byte test and nothing else to spare, so the
+// OR that folds the letter case is left out when the rarest byte is no letter.
+template <bool kFoldRarest>
+std::size_t Sse2Blocks(const char* base, std::size_t i, std::size_t end, const SNeedle& k) {
     const __m128i v1 = _mm_set1_epi8(k.b1), m1 = _mm_set1_epi8(k.m1);
     const __m128i v2 = _mm_set1_epi8(k.b2), m2 = _mm_set1_epi8(k.m2);
     auto load = [base](std::size_t at) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at));
     };
-    auto first = [&](std::size_t at) {
-        return _mm_cmpeq_epi8(_mm_or_si128(load(at + k.p1), m1), v1);
+    auto test = [&](__m128i a) {
+        if constexpr (kFoldRarest) return _mm_cmpeq_epi8(_mm_or_si128(a, m1), v1);
+        return _mm_cmpeq_epi8(a, v1);
+    };
+    auto first = [&](std::size_t at) { return test(load(at + k.p1)); };
+    // In the rare-byte test the loads are aligned: SSE2 can then fold them into the OR or
+    // the compare.
+    auto firstAligned = [&](std::size_t at) {
+        return test(_mm_load_si128(reinterpret_cast<const __m128i*>(base + at + k.p1)));
     };
     auto both = [&](std::size_t at) {
         return _mm_and_si128(first(at), _mm_cmpeq_epi8(_mm_or_si128(load(at + k.p2), m2), v2));
@@ -168,8 +177,10 @@ std::size_t Sse2(const char* base, std::size_t i, std::size_t end, const SNeedle
         return _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d));
     };
     auto anyFirst = [&](std::size_t at) {
-        __m128i lo = any4(first(at), first(at + 16), first(at + 32), first(at + 48));
-        __m128i hi = any4(first(at + 64), first(at + 80), first(at + 96), first(at + 112));
+        __m128i lo = any4(firstAligned(at), firstAligned(at + 16), firstAligned(at + 32),
+                          firstAligned(at + 48));
+        __m128i hi = any4(firstAligned(at + 64), firstAligned(at + 80), firstAligned(at + 96),
+                          firstAligned(at + 112));
         return _mm_movemask_epi8(_mm_or_si128(lo, hi)) != 0;
     };
     auto anyPair = [&](std::size_t at) {
@@ -184,6 +195,11 @@ std::size_t Sse2(const char* base, std::size_t i, std::size_t end, const SNeedle
         return bits(at) | bits(at + 16) << 16 | bits(at + 32) << 32 | bits(at + 48) << 48;
     };
     return Blocks<16>(base, i, end, k, anyFirst, anyPair, pairBits);
+}
+
+std::size_t Sse2(const char* base, std::size_t i, std::size_t end, const SNeedle& k) {
+    if (end - i < 64) return Scalar(base, i, end, k);
+    return k.m1 ? Sse2Blocks<true>(base, i, end, k) : Sse2Blocks<false>(base, i, end, k);
 }
 
 // The wider units' lambdas must carry the target too; flatten inlines them into the loop.

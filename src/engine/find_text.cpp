@@ -2,17 +2,17 @@
 //
 // A key byte k that is a lower-case letter matches a text byte b exactly when (b | 0x20) == k
 // (b is k or its upper-case form); any other key byte matches only itself. So one OR and one
-// compare test both cases of a byte. The search picks two bytes of the key by a static table of
-// how common bytes are in reports, logs and HTML (not simply the first and the last, which are
-// often blanks or common letters) and runs on the widest vector unit the processor has
-// (AVX-512, AVX2, else SSE2; chosen at run time). While the rarest byte is rare in the text,
-// each 128-byte block costs a few loads, compares, ORs and one branch, close to memchr; only
-// blocks where it occurs test the second byte, and only where both agree is the whole key
-// compared. When the rarest byte turns out to be common in this text (the branch would then
-// mispredict on most blocks), the loop switches to testing both bytes on every block.
+// compare test both cases of a byte. The search tests two bytes of the key first, on the widest
+// vector unit the processor has (AVX-512, AVX2, else SSE2; chosen at run time): the two rarest
+// by a fixed table of how common bytes are in reports, logs and HTML (the first and the last
+// are often blanks or common letters). While the rarest byte is rare in the text, a block of
+// 128 starts costs one load, compare and OR per vector and one branch, close to memchr; only
+// blocks where it occurs test the second byte too, and only where both agree is the whole key
+// compared. When the rarest byte turns out to occur in most blocks (the branch would then
+// mispredict often), the loop tests both bytes on every block instead. A key that is near
+// costs no choice of bytes in a short text and no branch in the first, unaligned block.
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "text_ops.h"
@@ -151,8 +151,9 @@ template <std::size_t kWidth, class AnyFirst, class AnyPair, class PairBits>
     return verify64(end - 64);
 }
 
-// SSE2 has three operations per vector in the rare-byte test and nothing else to spare, so the
-// OR that folds the letter case is left out when the rarest byte is no letter.
+// SSE2 tests 16 starts per instruction, so every instruction per vector counts: the OR that
+// folds the letter case is left out when the rarest byte is no letter, and the rare-byte loads
+// are aligned so that they fold into the OR or the compare.
 template <bool kFoldRarest>
 std::size_t Sse2Blocks(const char* base, std::size_t i, std::size_t end, const SNeedle& k) {
     const __m128i v1 = _mm_set1_epi8(k.b1), m1 = _mm_set1_epi8(k.m1);
@@ -165,8 +166,6 @@ std::size_t Sse2Blocks(const char* base, std::size_t i, std::size_t end, const S
         return _mm_cmpeq_epi8(a, v1);
     };
     auto first = [&](std::size_t at) { return test(load(at + k.p1)); };
-    // In the rare-byte test the loads are aligned: SSE2 can then fold them into the OR or
-    // the compare.
     auto firstAligned = [&](std::size_t at) {
         return test(_mm_load_si128(reinterpret_cast<const __m128i*>(base + at + k.p1)));
     };

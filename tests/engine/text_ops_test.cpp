@@ -2,6 +2,8 @@
 #include "text_ops.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -165,7 +167,18 @@ TEST(FindText, EveryPathAgreesWithAPlainSearch) {
                 text[at + k] = char(
                     std::isalpha(static_cast<unsigned char>(what[k])) ? what[k] ^ 0x20 : what[k]);
             std::size_t from = next() % 2 ? 0 : next() % (at + 1);
-            ASSERT_EQ(FindTextOn(path, text, what, from), plain(text, what, from))
+            // The text ends where an unreadable page begins: a load past its end faults.
+            const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
+            const std::size_t span = (size + page - 1) / page * page;
+            auto* map = static_cast<char*>(::mmap(nullptr, span + page, PROT_READ | PROT_WRITE,
+                                                  MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+            ASSERT_NE(map, MAP_FAILED);
+            ASSERT_EQ(::mprotect(map + span, page, PROT_NONE), 0);
+            text.copy(map + span - size, size);
+            const std::string_view guarded(map + span - size, size);
+            const std::size_t found = FindTextOn(path, guarded, what, from);
+            ::munmap(map, span + page);
+            ASSERT_EQ(found, plain(text, what, from))
                 << "path " << int(path) << " long round " << round;
         }
         // The key's rarest byte in every block: the key planted at each start around where

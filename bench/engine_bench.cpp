@@ -9,7 +9,7 @@
 // the medians in brackets):
 //
 //   FindText / memchr    FindText of a key found only at the end of a W1 scan file (480000
-//                        bytes) against memchr of a byte the text does not contain   (aim <= 3)
+//                        bytes) against memchr of a byte the text does not contain   (aim <= 2)
 //   extract / read       SetScanText + ExtractScanVars of all 100 W1 files (2000 variables)
 //                        against reading the 100 files whole into memory              (aim <= 3)
 //   Shape/<name>         rule shapes that were once quadratic, on 470 KB (bytes per second
@@ -327,10 +327,10 @@ class CRatioReporter : public benchmark::ConsoleReporter {
                     m_repeated ? "minimum over the repetitions, median in brackets"
                                : "one run, ask for --benchmark_repetitions=5 on a busy machine");
         for (const char* key : kEndKeys)
-            Ratio(std::string("FindText/") + key, "Memchr/absent-byte", 3);
+            Ratio(std::string("FindText/") + key, "Memchr/absent-byte", 2);
         for (const char* unit : {"FindTextAvx2/", "FindTextSse2/"})
             for (const char* key : kEndKeys)
-                Ratio(std::string(unit) + key, "Memchr/absent-byte", 3);
+                Ratio(std::string(unit) + key, "Memchr/absent-byte", 2);
         Ratio("Extract/W1", "Read/W1", 3);
         Ratio("Extract/W1", "ReadScanFile/W1", 0);
         Ratio("Merge/W1", "Copy/template", 2);

@@ -2,11 +2,17 @@
 //
 // A key byte k that is a lower-case letter matches a text byte b exactly when (b | 0x20) == k
 // (b is k or its upper-case form); any other key byte matches only itself. So one OR and one
-// compare test both cases of a byte, and the AND of the tests for the key's first and last byte
-// leaves few candidates even when the first byte is a common letter. The widest vector unit the
-// processor has (AVX-512, AVX2, else SSE2) tests 64, 32 or 16 starting positions at once; only
-// where both bytes agree is the rest of the key compared.
-#include <cstring>
+// compare test both cases of a byte. The search tests two bytes of the key first, on the widest
+// vector unit the processor has (AVX-512, AVX2, else SSE2; chosen at run time): the two rarest
+// by a fixed table of how common bytes are in reports, logs and HTML (the first and the last
+// are often blanks or common letters). While the rarest byte is rare in the text, a block of
+// 128 starts costs one load, compare and OR per vector and one branch, close to memchr; only
+// blocks where it occurs test the second byte too, and only where both agree is the whole key
+// compared. When the rarest byte turns out to occur in most blocks (the branch would then
+// mispredict often), the loop tests both bytes on every block instead. A key that is near
+// costs no choice of bytes in a short text and no branch in the first, unaligned block.
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "text_ops.h"
@@ -18,140 +24,241 @@
 namespace kolvane {
 namespace {
 
+// Folded bytes from the rarest to the most common in the texts the program searches; bytes not
+// listed (control bytes, bytes above ASCII) count as rarer than all of them.
+constexpr char kByRarity[] =
+    "~^`|\\{}@#$%&!?;[]*+_'qjzx<>\"=():/,kvwybgfp9876543210mucdhlr-.snioate\t\r\n ";
+
+struct SRanks {
+    unsigned char rank[256] = {};
+};
+constexpr SRanks MakeRanks() {
+    SRanks r;
+    for (unsigned char i = 0; kByRarity[i]; ++i)
+        r.rank[static_cast<unsigned char>(kByRarity[i])] = i + 1;
+    return r;
+}
+constexpr SRanks kRanks = MakeRanks();
+
 inline unsigned char OrMask(unsigned char folded) {
     return (folded >= 'a' && folded <= 'z') ? 0x20 : 0x00;
 }
 
-// The n key bytes at `a` against the folded key.
-inline bool Matches(const char* a, const char* key, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i)
-        if (FoldAscii(a[i]) != key[i]) return false;
+// The folded key and the two bytes the vector loops test: at `p1` the rarest, at `p2` the
+// rarest byte that differs from it (the same offset for a key of one byte or one repeated
+// byte).
+struct SNeedle {
+    const char* key;
+    std::size_t n;
+    std::size_t p1, p2;
+    char b1, m1, b2, m2;  // the folded bytes and their OR masks
+};
+
+// Folds `what` into `key` (n bytes) and picks the tested bytes: for a short text the first and
+// the last byte, since choosing costs more than it saves there. The minima are kept without
+// branches as (rank << 32 | offset): the lowest rank first, then the first offset.
+SNeedle MakeNeedle(const char* what, std::size_t n, char* key, bool rarest) {
+    for (std::size_t i = 0; i < n; ++i) key[i] = FoldAscii(what[i]);
+    std::size_t p1 = 0, p2 = n - 1;
+    if (rarest) {
+        auto rankAt = [key](std::size_t i) {
+            return std::uint64_t(kRanks.rank[static_cast<unsigned char>(key[i])]) << 32 | i;
+        };
+        std::uint64_t best = ~std::uint64_t(0), next = ~std::uint64_t(0);
+        for (std::size_t i = 0; i < n; ++i) best = std::min(best, rankAt(i));
+        p1 = std::size_t(std::uint32_t(best));
+        for (std::size_t i = 0; i < n; ++i)
+            next = std::min(next, key[i] == key[p1] ? ~std::uint64_t(0) : rankAt(i));
+        p2 = next == ~std::uint64_t(0) ? p1 : std::size_t(std::uint32_t(next));
+    }
+    const auto u1 = static_cast<unsigned char>(key[p1]), u2 = static_cast<unsigned char>(key[p2]);
+    return {key, n, p1, p2, key[p1], char(OrMask(u1)), key[p2], char(OrMask(u2))};
+}
+
+// Whether the key matches whole at `a`.
+inline bool Matches(const char* a, const SNeedle& k) {
+    for (std::size_t i = 0; i < k.n; ++i)
+        if (FoldAscii(a[i]) != k.key[i]) return false;
     return true;
 }
 
-std::size_t Scalar(const char* base, std::size_t i, std::size_t lastStart, const char* key,
-                   std::size_t n) {
-    const unsigned char k0 = static_cast<unsigned char>(key[0]), m0 = OrMask(k0);
-    for (; i <= lastStart; ++i)
-        if ((static_cast<unsigned char>(base[i]) | m0) == k0 &&
-            Matches(base + i + 1, key + 1, n - 1))
-            return i;
+std::size_t Scalar(const char* base, std::size_t i, std::size_t end, const SNeedle& k) {
+    for (; i < end; ++i)
+        if ((base[i + k.p1] | k.m1) == k.b1 && Matches(base + i, k)) return i;
     return npos;
 }
 
 #if defined(__x86_64__)
-#define KOLVANE_AVX2 __attribute__((target("avx2")))
 
-struct SAvx2Key {
-    __m256i v0, m0, vl, ml;
-};
-
-// Starts at..at+31 whose first and last bytes agree with the key's.
-KOLVANE_AVX2 inline __m256i Test(const char* base, std::size_t at, std::size_t n,
-                                 const SAvx2Key& k) {
-    __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + at));
-    __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + at + n - 1));
-    return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(a, k.m0), k.v0),
-                            _mm256_cmpeq_epi8(_mm256_or_si256(b, k.ml), k.vl));
-}
-
-// The first of the candidate starts (`bits`, from `at`) that matches whole, or npos.
-inline std::size_t Verify(const char* base, std::size_t at, unsigned bits, const char* key,
-                          std::size_t n) {
-    while (bits) {
-        std::size_t p = at + std::size_t(__builtin_ctz(bits));
-        if (n <= 2 || Matches(base + p + 1, key + 1, n - 2)) return p;
-        bits &= bits - 1;
+// The first of the candidate starts (`bits`, bit j for start `at` + j) where the whole key
+// matches, or npos.
+inline std::size_t Verify(const char* base, std::size_t at, std::uint64_t bits, const SNeedle& k) {
+    for (; bits; bits &= bits - 1) {
+        std::size_t p = at + std::size_t(__builtin_ctzll(bits));
+        if (Matches(base + p, k)) return p;
     }
     return npos;
 }
 
-KOLVANE_AVX2 std::size_t Avx2(const char* base, std::size_t i, std::size_t lastStart,
-                              const char* key, std::size_t n) {
-    const unsigned char k0 = static_cast<unsigned char>(key[0]);
-    const unsigned char kl = static_cast<unsigned char>(key[n - 1]);
-    const SAvx2Key k{_mm256_set1_epi8(char(k0)), _mm256_set1_epi8(char(OrMask(k0))),
-                     _mm256_set1_epi8(char(kl)), _mm256_set1_epi8(char(OrMask(kl)))};
-    // Starts i .. i+63 are all possible, and the last load ends at lastStart + n - 1 at most.
-    while (i + 64 <= lastStart + 1) {
-        __m256i e1 = Test(base, i, n, k), e2 = Test(base, i + 32, n, k);
-        __m256i any = _mm256_or_si256(e1, e2);
-        if (!_mm256_testz_si256(any, any)) {
-            std::size_t at = Verify(base, i, unsigned(_mm256_movemask_epi8(e1)), key, n);
-            if (at == npos) at = Verify(base, i + 32, unsigned(_mm256_movemask_epi8(e2)), key, n);
-            if (at != npos) return at;
+// The first start > i whose rarest-byte load (at i + p1) is aligned to `width`; at most
+// i + width.
+inline std::size_t AlignedStart(const char* base, std::size_t i, std::size_t p1,
+                                std::size_t width) {
+    auto misalign = std::size_t(reinterpret_cast<std::uintptr_t>(base + i + p1) & (width - 1));
+    return i + width - misalign;
+}
+
+// The search every vector unit shares, over blocks of 128 starts: `anyFirst(at)` tells whether
+// the rarest byte is at one of the starts at..at+127, `anyPair(at)` whether both tested bytes
+// agree at one of them, `pairBits(at)` at which of the starts at..at+63 (bit j for at + j).
+// Starts i .. end-1 are searched; end - i >= 64.
+template <std::size_t kWidth, class AnyFirst, class AnyPair, class PairBits>
+[[gnu::always_inline]] inline std::size_t Blocks(const char* base, std::size_t i, std::size_t end,
+                                                 const SNeedle& k, AnyFirst anyFirst,
+                                                 AnyPair anyPair, PairBits pairBits) {
+    auto verify64 = [&](std::size_t at) { return Verify(base, at, pairBits(at), k); };
+    auto verify128 = [&](std::size_t at) {
+        if (!anyPair(at)) return npos;
+        std::size_t found = verify64(at);
+        return found != npos ? found : verify64(at + 64);
+    };
+    // A first, unaligned block tests both bytes (a key that is near costs no mispredicted
+    // branch); then the rarest byte's loads are aligned to the vector width.
+    if (std::size_t at = verify64(i); at != npos) return at;
+    i = AlignedStart(base, i + 64 - kWidth, k.p1, kWidth);
+    // While the rarest byte occurs in at most half of the blocks, only its test runs on every
+    // block (a miss costs little; a hit costs a branch misprediction).
+    const std::size_t from = i;
+    std::size_t hits = 0;
+    for (; i + 128 <= end; i += 128) {
+        if (!anyFirst(i)) continue;
+        if (std::size_t at = verify128(i); at != npos) return at;
+        if (++hits > 32 && hits * 2 * 128 > i - from) {
+            i += 128;
+            break;
         }
+    }
+    // Otherwise both bytes on every block.
+    for (; i + 128 <= end; i += 128)
+        if (std::size_t at = verify128(i); at != npos) return at;
+    if (i + 64 <= end) {
+        if (std::size_t at = verify64(i); at != npos) return at;
         i += 64;
     }
-    while (i + 32 <= lastStart + 1) {
-        std::size_t at =
-            Verify(base, i, unsigned(_mm256_movemask_epi8(Test(base, i, n, k))), key, n);
-        if (at != npos) return at;
-        i += 32;
-    }
-    return Scalar(base, i, lastStart, key, n);
+    if (i == end) return npos;
+    // The last block ends at the last start; the starts it shares with earlier blocks had no
+    // match, so the first match it finds is the answer.
+    return verify64(end - 64);
+}
+
+// SSE2 tests 16 starts per instruction, so every instruction per vector counts: the OR that
+// folds the letter case is left out when the rarest byte is no letter, and the rare-byte loads
+// are aligned so that they fold into the OR or the compare.
+template <bool kFoldRarest>
+std::size_t Sse2Blocks(const char* base, std::size_t i, std::size_t end, const SNeedle& k) {
+    const __m128i v1 = _mm_set1_epi8(k.b1), m1 = _mm_set1_epi8(k.m1);
+    const __m128i v2 = _mm_set1_epi8(k.b2), m2 = _mm_set1_epi8(k.m2);
+    auto load = [base](std::size_t at) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at));
+    };
+    auto test = [&](__m128i a) {
+        if constexpr (kFoldRarest) return _mm_cmpeq_epi8(_mm_or_si128(a, m1), v1);
+        return _mm_cmpeq_epi8(a, v1);
+    };
+    auto first = [&](std::size_t at) { return test(load(at + k.p1)); };
+    auto firstAligned = [&](std::size_t at) {
+        return test(_mm_load_si128(reinterpret_cast<const __m128i*>(base + at + k.p1)));
+    };
+    auto both = [&](std::size_t at) {
+        return _mm_and_si128(first(at), _mm_cmpeq_epi8(_mm_or_si128(load(at + k.p2), m2), v2));
+    };
+    auto any4 = [](__m128i a, __m128i b, __m128i c, __m128i d) {
+        return _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d));
+    };
+    auto anyFirst = [&](std::size_t at) {
+        __m128i lo = any4(firstAligned(at), firstAligned(at + 16), firstAligned(at + 32),
+                          firstAligned(at + 48));
+        __m128i hi = any4(firstAligned(at + 64), firstAligned(at + 80), firstAligned(at + 96),
+                          firstAligned(at + 112));
+        return _mm_movemask_epi8(_mm_or_si128(lo, hi)) != 0;
+    };
+    auto anyPair = [&](std::size_t at) {
+        __m128i lo = any4(both(at), both(at + 16), both(at + 32), both(at + 48));
+        __m128i hi = any4(both(at + 64), both(at + 80), both(at + 96), both(at + 112));
+        return _mm_movemask_epi8(_mm_or_si128(lo, hi)) != 0;
+    };
+    auto pairBits = [&](std::size_t at) {
+        auto bits = [&](std::size_t a) {
+            return std::uint64_t(unsigned(_mm_movemask_epi8(both(a))));
+        };
+        return bits(at) | bits(at + 16) << 16 | bits(at + 32) << 32 | bits(at + 48) << 48;
+    };
+    return Blocks<16>(base, i, end, k, anyFirst, anyPair, pairBits);
+}
+
+std::size_t Sse2(const char* base, std::size_t i, std::size_t end, const SNeedle& k) {
+    if (end - i < 64) return Scalar(base, i, end, k);
+    return k.m1 ? Sse2Blocks<true>(base, i, end, k) : Sse2Blocks<false>(base, i, end, k);
+}
+
+// The wider units' lambdas must carry the target too; flatten inlines them into the loop.
+#define KOLVANE_AVX2 __attribute__((target("avx2")))
+#define KOLVANE_AVX2_LOOP __attribute__((target("avx2"), flatten))
+
+KOLVANE_AVX2_LOOP std::size_t Avx2(const char* base, std::size_t i, std::size_t end,
+                                   const SNeedle& k) {
+    if (end - i < 64) return Sse2(base, i, end, k);
+    const __m256i v1 = _mm256_set1_epi8(k.b1), m1 = _mm256_set1_epi8(k.m1);
+    const __m256i v2 = _mm256_set1_epi8(k.b2), m2 = _mm256_set1_epi8(k.m2);
+    auto load = [base](std::size_t at) KOLVANE_AVX2 {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + at));
+    };
+    auto first = [&](std::size_t at) KOLVANE_AVX2 {
+        return _mm256_cmpeq_epi8(_mm256_or_si256(load(at + k.p1), m1), v1);
+    };
+    auto both = [&](std::size_t at) KOLVANE_AVX2 {
+        return _mm256_and_si256(first(at),
+                                _mm256_cmpeq_epi8(_mm256_or_si256(load(at + k.p2), m2), v2));
+    };
+    auto anyFirst = [&](std::size_t at) KOLVANE_AVX2 {
+        __m256i any = _mm256_or_si256(_mm256_or_si256(first(at), first(at + 32)),
+                                      _mm256_or_si256(first(at + 64), first(at + 96)));
+        return !_mm256_testz_si256(any, any);
+    };
+    auto anyPair = [&](std::size_t at) KOLVANE_AVX2 {
+        __m256i any = _mm256_or_si256(_mm256_or_si256(both(at), both(at + 32)),
+                                      _mm256_or_si256(both(at + 64), both(at + 96)));
+        return !_mm256_testz_si256(any, any);
+    };
+    auto pairBits = [&](std::size_t at) KOLVANE_AVX2 {
+        return std::uint64_t(unsigned(_mm256_movemask_epi8(both(at)))) |
+               std::uint64_t(unsigned(_mm256_movemask_epi8(both(at + 32)))) << 32;
+    };
+    return Blocks<32>(base, i, end, k, anyFirst, anyPair, pairBits);
 }
 
 #define KOLVANE_AVX512 __attribute__((target("avx512f,avx512bw")))
+#define KOLVANE_AVX512_LOOP __attribute__((target("avx512f,avx512bw"), flatten))
 
-// 64 starts per step; the AND of the two byte tests is a mask register.
-KOLVANE_AVX512 std::size_t Avx512(const char* base, std::size_t i, std::size_t lastStart,
-                                  const char* key, std::size_t n) {
-    const unsigned char k0 = static_cast<unsigned char>(key[0]);
-    const unsigned char kl = static_cast<unsigned char>(key[n - 1]);
-    const __m512i v0 = _mm512_set1_epi8(char(k0)), m0 = _mm512_set1_epi8(char(OrMask(k0)));
-    const __m512i vl = _mm512_set1_epi8(char(kl)), ml = _mm512_set1_epi8(char(OrMask(kl)));
-    auto test = [&](std::size_t at) KOLVANE_AVX512 {
-        __m512i a = _mm512_loadu_si512(base + at);
-        __m512i b = _mm512_loadu_si512(base + at + n - 1);
-        return _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(_mm512_or_si512(a, m0), v0),
-                                           _mm512_or_si512(b, ml), vl);
+// On AVX-512 the tests give mask registers: 64 starts per compare.
+KOLVANE_AVX512_LOOP std::size_t Avx512(const char* base, std::size_t i, std::size_t end,
+                                       const SNeedle& k) {
+    if (end - i < 64) return Avx2(base, i, end, k);
+    const __m512i v1 = _mm512_set1_epi8(k.b1), m1 = _mm512_set1_epi8(k.m1);
+    const __m512i v2 = _mm512_set1_epi8(k.b2), m2 = _mm512_set1_epi8(k.m2);
+    auto first = [&](std::size_t at) KOLVANE_AVX512 {
+        return _mm512_cmpeq_epi8_mask(_mm512_or_si512(_mm512_loadu_si512(base + at + k.p1), m1),
+                                      v1);
     };
-    auto verify = [&](std::size_t at, unsigned long long bits) {
-        while (bits) {
-            std::size_t p = at + std::size_t(__builtin_ctzll(bits));
-            if (n <= 2 || Matches(base + p + 1, key + 1, n - 2)) return p;
-            bits &= bits - 1;
-        }
-        return npos;
+    auto anyFirst = [&](std::size_t at)
+                        KOLVANE_AVX512 { return (first(at) | first(at + 64)) != 0; };
+    auto pairBits = [&](std::size_t at) KOLVANE_AVX512 {
+        return std::uint64_t(_mm512_mask_cmpeq_epi8_mask(
+            first(at), _mm512_or_si512(_mm512_loadu_si512(base + at + k.p2), m2), v2));
     };
-    while (i + 128 <= lastStart + 1) {
-        unsigned long long e1 = test(i), e2 = test(i + 64);
-        if (e1 | e2) {
-            std::size_t at = verify(i, e1);
-            if (at == npos) at = verify(i + 64, e2);
-            if (at != npos) return at;
-        }
-        i += 128;
-    }
-    while (i + 64 <= lastStart + 1) {
-        std::size_t at = verify(i, test(i));
-        if (at != npos) return at;
-        i += 64;
-    }
-    return Avx2(base, i, lastStart, key, n);
-}
-
-std::size_t Sse2(const char* base, std::size_t i, std::size_t lastStart, const char* key,
-                 std::size_t n) {
-    const unsigned char k0 = static_cast<unsigned char>(key[0]);
-    const unsigned char kl = static_cast<unsigned char>(key[n - 1]);
-    const __m128i v0 = _mm_set1_epi8(char(k0)), m0 = _mm_set1_epi8(char(OrMask(k0)));
-    const __m128i vl = _mm_set1_epi8(char(kl)), ml = _mm_set1_epi8(char(OrMask(kl)));
-    while (i + 16 <= lastStart + 1) {
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i + n - 1));
-        __m128i eq = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, m0), v0),
-                                   _mm_cmpeq_epi8(_mm_or_si128(b, ml), vl));
-        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(eq));
-        while (bits) {
-            std::size_t at = i + std::size_t(__builtin_ctz(bits));
-            if (n <= 2 || Matches(base + at + 1, key + 1, n - 2)) return at;
-            bits &= bits - 1;
-        }
-        i += 16;
-    }
-    return Scalar(base, i, lastStart, key, n);
+    auto anyPair = [&](std::size_t at)
+                       KOLVANE_AVX512 { return (pairBits(at) | pairBits(at + 64)) != 0; };
+    return Blocks<64>(base, i, end, k, anyFirst, anyPair, pairBits);
 }
 
 #endif  // __x86_64__
@@ -199,28 +306,26 @@ std::size_t FindTextOn(EFindPath path, std::string_view text, std::string_view w
         large.resize(what.size());
         key = large.data();
     }
-    for (std::size_t i = 0; i < what.size(); ++i) key[i] = FoldAscii(what[i]);
-
+    const SNeedle k = MakeNeedle(what.data(), what.size(), key, text.size() - from >= 1024);
     const char* base = text.data();
-    const std::size_t n = what.size();
-    const std::size_t lastStart = text.size() - n;
+    const std::size_t end = text.size() - what.size() + 1;  // one past the last start
     if (path == EFindPath::Best)
         path = g_avx512 ? EFindPath::Avx512 : g_avx2 ? EFindPath::Avx2 : EFindPath::Sse2;
     switch (path) {
 #if defined(__x86_64__)
         case EFindPath::Avx512:
-            if (g_avx512) return Avx512(base, from, lastStart, key, n);
+            if (g_avx512) return Avx512(base, from, end, k);
             break;
         case EFindPath::Avx2:
-            if (g_avx2) return Avx2(base, from, lastStart, key, n);
+            if (g_avx2) return Avx2(base, from, end, k);
             break;
         case EFindPath::Sse2:
-            return Sse2(base, from, lastStart, key, n);
+            return Sse2(base, from, end, k);
 #endif
         default:
             break;
     }
-    return Scalar(base, from, lastStart, key, n);
+    return Scalar(base, from, end, k);
 }
 
 std::size_t FindText(std::string_view text, std::string_view what, std::size_t from) {

@@ -2,7 +2,11 @@
 #include "text_ops.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 
 namespace kolvane {
@@ -129,8 +133,10 @@ TEST(ResolvePath, RelativeToTheRuleFilesDirectory) {
 namespace kolvane {
 namespace {
 
-// Every implementation of the search gives the answer of a plain byte-by-byte search, on texts
-// and keys made to hit vector-block edges, letters of both cases and bytes above ASCII.
+// Every implementation of the search gives the answer of a plain byte-by-byte search. Short
+// texts from a small alphabet make many partial candidates; longer ones get a key of 1 to 20
+// bytes planted in the other letter case near a vector block edge or at the very end, and some
+// use a text where the key's bytes are common, so the search leaves its rare-byte mode.
 TEST(FindText, EveryPathAgreesWithAPlainSearch) {
     auto plain = [](std::string_view text, std::string_view what, std::size_t from) {
         if (from > text.size()) return npos;
@@ -142,20 +148,60 @@ TEST(FindText, EveryPathAgreesWithAPlainSearch) {
         }
         return npos;
     };
-    const char alphabet[] = "aAbB@`[{ \n\xE1\xC1";
+    const std::string_view small = "aAbB@`[{ \n\xE1\xC1", wide = "eEtTaA :09mM-.\r\nkzZ\xE1";
     unsigned seed = 12345;
     auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    auto random = [&](std::size_t size, std::string_view alphabet) {
+        std::string s(size, ' ');
+        for (char& c : s) c = alphabet[next() % alphabet.size()];
+        return s;
+    };
     for (EFindPath path :
          {EFindPath::Scalar, EFindPath::Sse2, EFindPath::Avx2, EFindPath::Avx512}) {
         if (!FindPathSupported(path)) continue;
         for (int round = 0; round < 3000; ++round) {
-            std::string text(next() % 300, ' ');
-            for (char& c : text) c = alphabet[next() % (sizeof alphabet - 1)];
-            std::string what(1 + next() % 5, ' ');
-            for (char& c : what) c = alphabet[next() % (sizeof alphabet - 1)];
+            std::string text = random(next() % 300, small), what = random(1 + next() % 5, small);
             std::size_t from = text.empty() ? 0 : next() % (text.size() + 1);
             ASSERT_EQ(FindTextOn(path, text, what, from), plain(text, what, from))
                 << "path " << int(path) << " round " << round;
+        }
+        for (int round = 0; round < 400; ++round) {
+            std::size_t size = round % 10 == 0 ? 9000 + next() % 512 : 64 + next() % 1200;
+            std::string text = random(size, round % 3 == 0 ? small : wide);
+            std::string what = random(1 + next() % 20, wide);
+            if (what.size() > size) continue;
+            std::size_t at = size - what.size();
+            if (next() % 4 != 0) {  // else at the very end
+                std::size_t edge = 64 * (1 + next() % (size / 64));
+                at = std::min(at, edge + next() % 5 - 2 - what.size() % 3);
+            }
+            for (std::size_t k = 0; k < what.size(); ++k)  // the other letter case
+                text[at + k] = char(
+                    std::isalpha(static_cast<unsigned char>(what[k])) ? what[k] ^ 0x20 : what[k]);
+            std::size_t from = next() % 2 ? 0 : next() % (at + 1);
+            // The text ends where an unreadable page begins: a load past its end faults.
+            const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
+            const std::size_t span = (size + page - 1) / page * page;
+            auto* map = static_cast<char*>(::mmap(nullptr, span + page, PROT_READ | PROT_WRITE,
+                                                  MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+            ASSERT_NE(map, MAP_FAILED);
+            ASSERT_EQ(::mprotect(map + span, page, PROT_NONE), 0);
+            text.copy(map + span - size, size);
+            const std::string_view guarded(map + span - size, size);
+            const std::size_t found = FindTextOn(path, guarded, what, from);
+            ::munmap(map, span + page);
+            ASSERT_EQ(found, plain(text, what, from))
+                << "path " << int(path) << " long round " << round;
+        }
+        // The key's rarest byte in every block: the key planted at each start around where
+        // the search changes mode.
+        std::string text(6000, '.');
+        for (std::size_t i = 0; i < text.size(); i += 50) text[i] = 'q';
+        for (std::size_t at = 3900; at < 4900; ++at) {
+            std::string planted = text;
+            planted.replace(at, 3, "XQz");
+            ASSERT_EQ(FindTextOn(path, planted, "xqZ"), plain(planted, "xqZ", 0))
+                << "path " << int(path) << " at " << at;
         }
     }
 }

@@ -12,6 +12,8 @@
 //                        bytes) against memchr of a byte the text does not contain   (aim <= 3)
 //   extract / read       SetScanText + ExtractScanVars of all 100 W1 files (2000 variables)
 //                        against reading the 100 files whole into memory              (aim <= 3)
+//   Shape/<name>         rule shapes that were once quadratic, on 470 KB (bytes per second
+//                        counts the text once per variable; compare with Memchr)
 //   merge / copy         MergeTemplate of the W1 template with every value set against writing
 //                        the template bytes to a file                                 (aim <= 2)
 //                        The merge writes its output whole or not at all (temporary file, fsync,
@@ -60,7 +62,7 @@ struct SW1 {
     CNullHost host;
     CFixedClock clock{SLocalTime{2026, 12, 7, 6, 30, 0}};
     CKolvaneEngine engine{doc, host, clock};
-    std::vector<std::string> scanTexts;   // by scan-file number - 1
+    std::vector<std::string> scanTexts;  // by scan-file number - 1
     std::vector<std::string> scanPaths;
     std::string templateText;
 
@@ -150,7 +152,51 @@ void BM_Extract(benchmark::State& state) {
     int valued = 0;
     for (auto& var : w1.doc.m_scanVars) valued += var->m_pszValue ? 1 : 0;
     state.counters["values"] = valued;
-    state.SetBytesProcessed(std::int64_t(state.iterations()) * kW1Files * std::int64_t(kW1FileSize));
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * kW1Files *
+                            std::int64_t(kW1FileSize));
+}
+
+// Rule shapes that were once slower than linear, on a scan text of the largest size: `vars`
+// variables of one definition (instances 2, 3, ...) extracted from 470 KB of one line repeated.
+// Each should take a few memchr times of the text per variable.
+struct SShape {
+    const char* name;
+    const char* line;
+    const char* definition;  // "::%d" is the instance
+    int vars;
+};
+const SShape kShapes[] = {
+    {"digit-test-skip-no-last", "Batch 00012 value 4711 ## some text here 12 ab\n",
+     "##$$$ ???? ab::%d", 400},
+    {"key-in-digit-run", "1111111111111111111111111111111111111111", "11#????xy::%d", 1},
+    {"empty-key-digit-run", "12345678901234567890", "#$$$:???? x::%d", 1},
+    {"skip-no-last", "ab ab ab ab ab\n", "ab$$$:???? x::%d", 1},
+};
+
+void BM_Shape(benchmark::State& state, const SShape& shape) {
+    CKolvaneDocData doc;
+    CNullHost host;
+    CFixedClock clock{SLocalTime{2026, 12, 7, 6, 30, 0}};
+    CKolvaneEngine engine{doc, host, clock};
+    CScanFile* entry = doc.m_scanFiles.AddNewScanFile();
+    entry->m_nNumber = 1;
+    entry->m_nNextVarNo = shape.vars + 1;
+    for (int i = 1; i <= shape.vars; ++i) {
+        CScanVar* var = doc.m_scanVars.AddNewVar();
+        var->m_nScanFile = 1, var->m_nVarNo = i, var->m_szName = "V" + std::to_string(i);
+        char definition[128];
+        std::snprintf(definition, sizeof definition, shape.definition, i + 1);
+        if (!engine.ParseScanVarRule(definition, *var, var->m_szName)) std::exit(2);
+    }
+    std::string text;
+    while (text.size() + std::strlen(shape.line) <= 470000) text += shape.line;
+    engine.SetScanText(text);
+    for (auto _ : state) {
+        doc.m_scanVars.FreeValues();
+        engine.ExtractScanVars(*entry);
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * shape.vars *
+                            std::int64_t(text.size()));
 }
 
 // open, fstat, read whole into a buffer, close: the least a run must do per scan file.
@@ -175,7 +221,8 @@ void BM_Read(benchmark::State& state) {
             benchmark::DoNotOptimize(buffer.data());
         }
     }
-    state.SetBytesProcessed(std::int64_t(state.iterations()) * kW1Files * std::int64_t(kW1FileSize));
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * kW1Files *
+                            std::int64_t(kW1FileSize));
 }
 
 // The engine's own read path (ReadScanFile and ReleaseScanText per file), for comparison.
@@ -193,7 +240,8 @@ void BM_ReadScanFile(benchmark::State& state) {
             w1.engine.ReleaseScanText();
         }
     }
-    state.SetBytesProcessed(std::int64_t(state.iterations()) * kW1Files * std::int64_t(kW1FileSize));
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * kW1Files *
+                            std::int64_t(kW1FileSize));
 }
 
 // --- Merge against copying ------------------------------------------------------------------
@@ -258,7 +306,7 @@ void BM_CopyDurable(benchmark::State& state) {
 // (seconds): with repetitions the minimum over them (the run least disturbed by other work on
 // the machine) and the median; without, the single run.
 class CRatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
@@ -289,7 +337,7 @@ public:
         Ratio("Merge/W1", "CopyDurable/template", 2);
     }
 
-private:
+  private:
     void Ratio(const std::string& a, const std::string& b, double aim) const {
         auto ia = m_seconds.find(a), ib = m_seconds.find(b);
         if (ia == m_seconds.end() || ib == m_seconds.end() || ib->second.wall <= 0) return;
@@ -349,7 +397,8 @@ int main(int argc, char** argv) {
         b->Unit(benchmark::kMicrosecond)->UseRealTime()->ComputeStatistics("min", MinOf);
     };
     for (const char* key : kEndKeys)
-        tune(benchmark::RegisterBenchmark((std::string("FindText/") + key).c_str(), BM_FindText, key));
+        tune(benchmark::RegisterBenchmark((std::string("FindText/") + key).c_str(), BM_FindText,
+                                          key));
     for (const char* key : kEndKeys) {
         tune(benchmark::RegisterBenchmark((std::string("FindTextAvx2/") + key).c_str(),
                                           BM_FindTextOn, key, EFindPath::Avx2));
@@ -358,6 +407,9 @@ int main(int argc, char** argv) {
     }
     tune(benchmark::RegisterBenchmark("Memchr/absent-byte", BM_Memchr));
     tune(benchmark::RegisterBenchmark("Extract/W1", BM_Extract));
+    for (const SShape& shape : kShapes)
+        tune(benchmark::RegisterBenchmark((std::string("Shape/") + shape.name).c_str(), BM_Shape,
+                                          shape));
     tune(benchmark::RegisterBenchmark("Read/W1", BM_Read));
     tune(benchmark::RegisterBenchmark("ReadScanFile/W1", BM_ReadScanFile));
     tune(benchmark::RegisterBenchmark("Merge/W1", BM_Merge));

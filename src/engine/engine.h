@@ -81,6 +81,12 @@ class CKolvaneEngine {
     int ExtractScanVars(CScanFile& entry);
     void ExtractLineColumn(CScanVar& var);
     void ExtractWholeFile(CScanVar& var);
+    // The outcome of the last ReadScanFile: Found when it read the file, else why not (its
+    // detail the path as given, directory and name joined).
+    const SValueOutcome& LastScanRead() const { return m_scanRead; }
+    // Records `why` on every variable of `entry`, whose values it clears: for a scan file that
+    // was not read or not fetched.
+    void SetScanFileOutcome(const CScanFile& entry, const SValueOutcome& why);
     // The buffer keeps its capacity for the next scan file of the run.
     void ReleaseScanText() { m_scanText.Release(); }
     // Sets the scan text directly (as if read); for the fuzzers, tests and benchmarks.
@@ -115,7 +121,7 @@ class CKolvaneEngine {
                         std::string& field, std::string_view absentMessage);
     int ValueTooLong(std::string_view key, const std::string& value);
     int CheckOutputIsNoInput();
-    void ExtractPattern(CScanVar& var, bool crlf);
+    void RefuseScanFileVars(const CScanFile& entry, const std::string& refusal);
 
     CKolvaneDocData& m_doc;
     CRunHost& m_host;
@@ -124,6 +130,7 @@ class CKolvaneEngine {
     CTextBuffer m_ruleText;      // while the rule is read and parsed
     CTextBuffer m_scanText;      // the scan file being scanned; reused from file to file
     CTextBuffer m_templateText;  // kept across scheduled runs
+    SValueOutcome m_scanRead;    // of the last ReadScanFile
     std::string m_strSection;    // the section text whose variable lines are being read
     bool m_bRefused = false;     // a variable line refused the whole parse (a name too long)
     std::string m_strDate;

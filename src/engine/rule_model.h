@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "value_outcome.h"
+
 namespace kolvane {
 
 // Capacities of the model's text fields; the rule reader refuses longer values.
@@ -40,6 +42,8 @@ class CScanVar {
     // The value of the current run; none when the rule found nothing. A system entry's value is
     // a copy of the run's date or time text.
     std::optional<std::string> m_pszValue;
+    // Why the last extraction gave that value or none; the rule reader's refusal of the line.
+    SValueOutcome m_outcome;
     int m_nRule = kRuleNone;
     int m_nCopyCount = 0;
     int m_nInstance = 1;

@@ -338,8 +338,9 @@ int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::si
         std::size_t endLength = 0;
         std::size_t lineEnd = FindLineEnd(text, pos, &endLength);
         if (lineEnd - pos > kMaxLine) {
-            LogEntry(Format("Scan Variable line length > %ld!", long(kMaxLine)),
-                     ELogKind::CantContinue);
+            const std::string message = Format("Scan Variable line length > %ld!", long(kMaxLine));
+            LogEntry(message, ELogKind::CantContinue);
+            RefuseScanFileVars(entry, message);
             return m_bEditing ? 1 : 0;
         }
         std::string_view line = TrimView(text.substr(pos, lineEnd - pos));
@@ -377,7 +378,10 @@ int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::si
         var->m_nScanFile = entry.m_nNumber;
         var->m_nVarNo = n;
         var->m_szName = std::string(name);
-        if (!ParseScanVarRule(line.substr(eq + 1), *var, name)) return 0;
+        if (!ParseScanVarRule(line.substr(eq + 1), *var, name)) {
+            RefuseScanFileVars(entry, var->m_outcome.detail);
+            return 0;
+        }
         if (var->m_nRule == kRuleWholeFile || next >= end || endLength == 0) {
             entry.m_nNextVarNo = n + 1;
             return 1;
@@ -387,11 +391,24 @@ int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::si
     }
 }
 
+// A refused variable line leaves every variable of its scan file unextracted; each of them
+// records the refusal.
+void CKolvaneEngine::RefuseScanFileVars(const CScanFile& entry, const std::string& refusal) {
+    SValueOutcome why;
+    why.kind = EValueOutcome::Refused;
+    why.detail = refusal;
+    for (auto& var : m_doc.m_scanVars)
+        if (var->m_nScanFile == entry.m_nNumber) var->m_outcome = why;
+}
+
 int CKolvaneEngine::ParseScanVarRule(std::string_view def, CScanVar& var, std::string_view name) {
     auto refuse = [&](std::string_view message) {
         LogEntry("Scan Variable (" + std::string(name) + ") in the " + m_strSection +
                      " Section:\r\n" + std::string(message),
                  ELogKind::CantContinue);
+        var.m_outcome = SValueOutcome{};
+        var.m_outcome.kind = EValueOutcome::Refused;
+        var.m_outcome.detail = "Scan Variable (" + std::string(name) + "): " + std::string(message);
         return 0;
     };
 

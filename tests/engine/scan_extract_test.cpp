@@ -1,6 +1,5 @@
 // Scan extraction: reading scan files and every rule kind with the pattern notation.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +7,7 @@
 #include <string>
 
 #include "engine_fixture.h"
+#include "extract_value.h"
 
 namespace kolvane::test {
 namespace {
@@ -84,6 +84,44 @@ TEST_F(ExtractTest, EmptyKeyMovesOnOneCharacterAtATime) {
     EXPECT_EQ(Extract("no digits at all\n", "###???? x"), std::nullopt);
     EXPECT_EQ(Extract("abc\n", "$$$:???? x"), std::nullopt);
 }
+
+// No rule is slower than linear in the scan text's length: each shape here was quadratic once.
+// The work is the count of characters the extraction examined, not a time.
+struct WorkCase {
+    const char* name;
+    const char* line;  // repeated to fill the text
+    const char* definition;
+};
+
+class LinearWorkTest : public ::testing::TestWithParam<WorkCase> {};
+
+TEST_P(LinearWorkTest, ExaminesEachCharacterAFewTimesAtMost) {
+    std::string text;
+    while (text.size() < 200000) text += GetParam().line;
+    CKolvaneDocData doc;
+    CNullHost host;
+    CFixedClock clock({});
+    CKolvaneEngine engine(doc, host, clock);
+    CScanVar var;
+    ASSERT_EQ(engine.ParseScanVarRule(GetParam().definition, var, "V"), 1);
+    std::size_t examined = 0;
+    ExtractValue(var, SScanText(text), &examined);
+    EXPECT_LE(examined, 4 * text.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, LinearWorkTest,
+    ::testing::Values(
+        // A digit test and a skip whose last character never comes (400 of these took 104 s).
+        WorkCase{"DigitTestSkipNoLast", "Batch 00012 value 4711 ## some text here 12 ab\n",
+                 "##$$$ ???? ab::50"},
+        WorkCase{"DigitTestSkipNoLastKeyed", "Batch 00012 value 4711 ab\n", "Batch ##$$$;????ab"},
+        WorkCase{"KeyInsideADigitRun", "1111111111111111111111111111111111111111", "11#????xy"},
+        WorkCase{"EmptyKeyInALongDigitRun", "12345678901234567890", "#$$$:???? x::9"},
+        WorkCase{"SkipNoLast", "ab ab ab ab ab\n", "ab$$$:???? x::3"},
+        WorkCase{"InstanceNeverReached", "Price: 10 USD\n", "Price: ????USD::999999"},
+        WorkCase{"NoSuchLine", "abc\n", "r999999c1????r999999c2"}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 struct LineColumnCase {
     const char* name;

@@ -431,7 +431,7 @@ void CScanVarPage::UpdateValueNow() {
         return;
     }
     const std::string ruleDir = std::filesystem::path(m_doc.m_strRulePath).parent_path().string();
-    const SValueNow now = ValueNow(*m_pFile, probe, ruleDir);
+    const SValueNow now = ValueNowOf(*m_pFile, probe, ruleDir);
     m_valueNow->ChangeValue(ToWx(now.text));
 }
 

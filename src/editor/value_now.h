@@ -15,7 +15,7 @@ struct SValueNow {
 };
 
 // `ruleDir`: the rule file's directory, against which a relative local path resolves.
-SValueNow ValueNow(const CScanFile& file, const CScanVar& var, std::string_view ruleDir);
+SValueNow ValueNowOf(const CScanFile& file, const CScanVar& var, std::string_view ruleDir);
 
 // The value as shown: cut to 200 characters (never inside a UTF-8 sequence), each line break
 // shown as "↵".

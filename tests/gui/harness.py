@@ -214,13 +214,6 @@ def click_at(x, y, double=False):
         xdotool("click", 1)
 
 
-def accessible_id(node):
-    try:
-        return node.accessibleId or ""
-    except Exception:
-        return ""
-
-
 class Slow_http:
     """An HTTP server on 127.0.0.1 that sends its file one byte at a time, so a run that fetches
     it stays busy until `release()` (then the rest is sent at once)."""
@@ -332,8 +325,12 @@ class Kolvane:
         return find_all(self.app(), role_is(pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE))
 
     def log_table(self, timeout=20):
-        return wait_for("a log list", lambda: next(
-            (t for t in self.log_tables() if showing(t)), None), timeout)
+        """The log list of the active log window (the one showing, else the only one)."""
+        def probe():
+            tables = self.log_tables()
+            shown = [t for t in tables if showing(t)]
+            return shown[0] if shown else (tables[0] if len(tables) == 1 else None)
+        return wait_for("a log list", probe, timeout)
 
     @staticmethod
     def rows(table, first=0, last=None):
@@ -343,20 +340,15 @@ class Kolvane:
         return [t.getAccessibleAt(r, 0).name for r in range(first, last)]
 
     def status_panes(self):
-        """The three status pane texts, read from the accessible objects that mirror them."""
-        panes = {}
-        for node in walk(self.main_frame()):
-            ident = accessible_id(node)
-            if ident.startswith("status-pane-"):
-                panes[int(ident[len("status-pane-"):])] = node.name
-        if len(panes) == 3:
-            return [panes[0], panes[1], panes[2]]
-        bar = find(self.main_frame(), role_is(pyatspi.ROLE_STATUS_BAR))
-        if bar is not None:
-            texts = [c.name for c in children(bar)]
-            if len(texts) >= 3:
-                return texts[:3]
-        return None
+        """The three status pane texts. The status bar is drawn, so the program mirrors each
+        pane into a label over it: the bar shows up as a panel (or status bar) whose children
+        are three labels, panes 0, 1 and 2 in order."""
+        def is_bar(node):
+            kids = children(node)
+            return (node.getRole() in (pyatspi.ROLE_PANEL, pyatspi.ROLE_STATUS_BAR) and
+                    len(kids) == 3 and all(k.getRole() == pyatspi.ROLE_LABEL for k in kids))
+        bar = find(self.main_frame(), is_bar)
+        return [k.name for k in children(bar)] if bar is not None else None
 
     def pane(self, number):
         panes = self.status_panes()
@@ -441,8 +433,15 @@ def run_case(cases, name):
             return SKIP
         print(f"{name}: passed")
         return 0
-    except Failure as failure:
+    except Exception as failure:
+        import traceback
+        traceback.print_exc()
         print(f"{name}: FAILED: {failure}")
+        for root, _, files in os.walk(work):
+            for f in files:
+                if f == "kolvane.stderr":
+                    lines = open(os.path.join(root, f), errors="replace").read().splitlines()
+                    print(f"--- {os.path.join(root, f)} (last lines)\n" + "\n".join(lines[-40:]))
         return 1
 
 

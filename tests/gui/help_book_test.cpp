@@ -32,8 +32,7 @@ std::vector<std::string> SectionLines(const std::string& project, const std::str
     std::istringstream in(project);
     bool inside = false;
     for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (!line.empty() && line.front() == '[')
             inside = line == "[" + section + "]";
         else if (inside && !line.empty())
@@ -50,8 +49,7 @@ std::map<int, std::string> ProjectTopics() {
         std::istringstream words(line);
         std::string define, name;
         int number = 0;
-        if (words >> define >> name >> number && define == "#define")
-            numbers[name] = number;
+        if (words >> define >> name >> number && define == "#define") numbers[name] = number;
     }
     std::map<int, std::string> topics;
     for (const auto& line : SectionLines(project, "ALIAS")) {
@@ -81,9 +79,9 @@ std::string LocalPath(const wxString& url) {
 TEST_F(HelpBook, EveryScreenTopicOpensItsPage) {
     ASSERT_TRUE(s_init->IsOk());
     const auto topics = ProjectTopics();
-    std::map<int, std::string> expected = {{5000, "contents.htm"},    {5001, "synopsis.htm"},
-                                           {5007, "filters.htm"},     {5008, "preferences.htm"},
-                                           {5010, "command.htm"},     {5011, "scanfile.htm"},
+    std::map<int, std::string> expected = {{5000, "contents.htm"}, {5001, "synopsis.htm"},
+                                           {5007, "filters.htm"},  {5008, "preferences.htm"},
+                                           {5010, "command.htm"},  {5011, "scanfile.htm"},
                                            {5012, "scanvar.htm"}};
     EXPECT_EQ(topics, expected) << "the project's [MAP]/[ALIAS] sections";
 
@@ -121,4 +119,4 @@ TEST_F(HelpBook, EveryEntryAndLinkNamesAnExistingPage) {
     }
 }
 
-} // namespace
+}  // namespace

@@ -194,7 +194,8 @@ def case_editor_double_click(work):
     recorder = write(os.path.join(work, "bin", "record args"),
                      "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.out\"\n")
     os.chmod(recorder, 0o755)
-    settings({"Preferences": {"Editor": f'"{recorder}" --line=%l %f'}})
+    # wxConfig's file format: a value that starts with a quote loses its quotes, \" keeps one.
+    settings({"Preferences": {"Editor": f'\\"{recorder}\\" --line=%l %f'}})
     rule = make_rule(work, interval="3600")
     app = Kolvane([rule], cwd=work)
     try:

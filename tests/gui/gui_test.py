@@ -25,22 +25,24 @@ def make_rule(folder, name="rule.rul", interval=None, http_port=None, refused=Fa
     if not refused:
         lines.append("TemplateFile Name = template.htm")
     lines += ["TemplateFile Path = tpl", f"OutputFile Name = {out_name}", "OutputFile Path = out",
-              "ErrorLogFile Name = errors.log", "ErrorLogFile Path = out"]
+              f"ErrorLogFile Name = {name[:-4]}-errors.log", "ErrorLogFile Path = out"]
     if interval:
         lines.append(f"ReSchedule Interval= {interval}")
     lines += ["", "&ScanFile1:"]
     if http_port:
         lines.append(f"HttpURL = http://127.0.0.1:{http_port}/slow/{scan_name.replace(' ', '%20')}")
     lines += [f"ScanFile Name = {scan_name}", f"ScanFile Path = {scan_dir}",
-              "SESSION=Session:??10??", "VOLUME=Volume:???? shares", ""]
+              "SESSION=Session:??11??", "VOLUME=Volume:???? shares", ""]
     os.makedirs(os.path.join(folder, "out"), exist_ok=True)
     return write(os.path.join(folder, name), "\r\n".join(lines))
 
 
 def settings(values):
-    """Writes the shared settings file (wxConfig's format) before the program starts."""
+    """Writes the shared settings file before the program starts, in wxConfig's format (blanks
+    in group names escaped)."""
     home = os.environ["HOME"]
-    text = "".join(f"[{group}]\n" + "".join(f"{k}={v}\n" for k, v in entries.items())
+    text = "".join("[" + group.replace(" ", "\\ ") + "]\n" +
+                   "".join(f"{k}={v}\n" for k, v in entries.items())
                    for group, entries in values.items())
     return write(os.path.join(home, ".config", "Kolvane.conf"), text)
 
@@ -52,7 +54,7 @@ def read_settings():
         for line in open(path, encoding="utf-8", errors="replace"):
             line = line.rstrip("\n")
             if line.startswith("["):
-                group = groups.setdefault(line.strip("[]"), {})
+                group = groups.setdefault(line.strip("[]").replace("\\ ", " "), {})
             elif "=" in line and group is not None:
                 key, value = line.split("=", 1)
                 group[key] = value
@@ -111,16 +113,14 @@ def _text(node):
 def case_schedule_stop(work):
     """Two scheduled rules count down in pane 0 (kept as a screenshot); "&Stop Scheduler's Timer"
     is enabled only during the countdown, stops it, and the program then closes by itself."""
-    long_rule = make_rule(os.path.join(work, "hourly"), name="hourly.rul", interval="3725",
-                          out_name="hourly.htm")
-    short_rule = make_rule(os.path.join(work, "quick"), name="quick.rul", interval="10")
+    long_rule = make_rule(work, name="hourly.rul", interval="3725", out_name="hourly.htm")
+    short_rule = make_rule(work, name="quick.rul", interval="10")
     app = Kolvane([long_rule, short_rule], cwd=work)
     try:
         wait_for("two log windows", lambda: len(app.log_tables()) == 2, 60)
         wait_for("a countdown in status pane 0", countdown_shown(app), 30)
-        for folder, page in (("hourly", "hourly.htm"), ("quick", "page.htm")):
-            wait_for(f"{page} written", lambda: os.path.exists(
-                os.path.join(work, folder, "out", page)), 30)
+        for page in ("hourly.htm", "page.htm"):
+            wait_for(f"{page} written", lambda: os.path.exists(os.path.join(work, "out", page)), 30)
         app.screenshot("main-window-two-logs.png")
         if not app.menu_enabled("&Tools", "&Stop Scheduler's Timer"):
             raise Failure("Stop Scheduler's Timer is disabled during a countdown")
@@ -222,10 +222,12 @@ def _frame_box(app):
 
 def case_window_state(work):
     """The window's place is saved on exit; a saved place partly off the screen comes back
-    moved onto it with its size kept; hidden bars stay hidden."""
-    app = Kolvane([], cwd=work)
+    moved onto it with its size kept; a "ToolBar" value other than 1 hides the tool bar."""
+    rule = make_rule(work, interval="3600")  # an idle log window, so Exit closes at once
+    app = Kolvane([rule], cwd=work)
     try:
-        wait_for("the main window", lambda: _frame_box(app)[2] > 0, 30)
+        wait_for("the countdown", countdown_shown(app), 60)
+        x, y, w, h = _frame_box(app)
         app.press_menu("&File", "E&xit")
         app.wait_exit(30)
     finally:
@@ -234,18 +236,21 @@ def case_window_state(work):
     coords = saved.get("Coordinates", "")
     if not re.fullmatch(r"\d{4} \d{4} \d{4} \d{4}", coords):
         raise Failure(f"Coordinates not saved as four 4-digit numbers: {saved}")
+    left, top, right, bottom = map(int, coords.split())
+    if (right - left, bottom - top) != (w, h) or abs(left - x) > 2:
+        raise Failure(f"saved {coords} for a window at {x},{y} of {w}x{h}")
     if saved.get("Iconized") != "0" or saved.get("Maximized") != "0":
         raise Failure(f"Iconized/Maximized not saved as 0: {saved}")
 
     # 657 x 377 at (1100, 900) on a 1280 x 1024 screen: moved to (623, 647), size kept.
     settings({"Last Window Data": {"Coordinates": "1100 0900 1757 1277", "Iconized": "0",
                                    "Maximized": "0", "ToolBar": "2", "StatusLine": "1"}})
-    app = Kolvane([], cwd=work)
+    app = Kolvane([rule], cwd=work)
     try:
-        wait_for("the window fitted to the screen", lambda: _fits(app), 30)
-        x, y, w, h = _frame_box(app)
-        if abs(w - 657) > 2 or abs(h - 377) > 40:
-            raise Failure(f"size not kept: {w}x{h}")
+        wait_for("the countdown", countdown_shown(app), 60)
+        box = wait_for("the window fitted to the screen", lambda: _fits(app), 30)
+        if box[:2] != (623, 647) or box[2:] != (657, 377):
+            raise Failure(f"window at {box}, expected (623, 647, 657, 377)")
         if any(n.getRole() == pyatspi.ROLE_TOOL_BAR and showing(n)
                for n in walk(app.main_frame())):
             raise Failure('a "ToolBar" value of 2 left the tool bar shown')
@@ -254,15 +259,15 @@ def case_window_state(work):
 
 
 def _fits(app):
-    x, y, w, h = _frame_box(app)
-    return w > 0 and x >= 0 and y >= 0 and x + w <= 1280 and y + h <= 1024 and x > 400
+    x, y, w, h = box = _frame_box(app)
+    return box if w > 0 and x > 400 and x + w <= 1280 and y + h <= 1024 else None
 
 
 def case_second_instance(work):
     """A second `kolvane FILE` hands its file to the running program, which opens it in a new
     log window and runs it; the second process exits with 0."""
-    first = make_rule(os.path.join(work, "first"), interval="3600")
-    second = make_rule(os.path.join(work, "second"), interval="3600", out_name="second.htm")
+    first = make_rule(work, interval="3600")
+    second = make_rule(work, name="second.rul", interval="3600", out_name="second.htm")
     app = Kolvane([first], cwd=work)
     try:
         wait_for("the first log window", lambda: len(app.log_tables()) == 1, 60)
@@ -272,7 +277,7 @@ def case_second_instance(work):
             raise Failure(f"the second instance exited with {helper.returncode}: {helper.stdout}")
         wait_for("a second log window", lambda: len(app.log_tables()) == 2, 30)
         wait_for("the handed-over rule's page", lambda: os.path.exists(
-            os.path.join(work, "second", "out", "second.htm")), 30)
+            os.path.join(work, "out", "second.htm")), 30)
     finally:
         finish(app)
 

@@ -53,8 +53,25 @@ class CDocManager : public wxDocManager {
   public:
     wxFileHistory* OnCreateFileHistory() override { return new wxFileHistory(kRecentFiles); }
     wxString MakeNewDocumentName() override { return wxString::Format("Kolvan%d", ++m_nNew); }
+    // Every menu bar shows the changed list.
+    void AddFileToHistory(const wxString& file) override {
+        wxDocManager::AddFileToHistory(file);
+        RefreshMenus();
+    }
+    void RemoveFileFromHistory(size_t i) override {
+        wxDocManager::RemoveFileFromHistory(i);
+        RefreshMenus();
+    }
 
   private:
+    void RefreshMenus() {
+        if (auto* frame = wxDynamicCast(wxTheApp->GetTopWindow(), wxFrame))
+            FillRecentFiles(frame->GetMenuBar(), GetFileHistory());
+        for (wxDocument* doc : GetDocumentsVector())
+            if (wxView* view = doc->GetFirstView(); view && view->GetFrame())
+                if (auto* child = wxDynamicCast(view->GetFrame(), wxFrame))
+                    FillRecentFiles(child->GetMenuBar(), GetFileHistory());
+    }
     int m_nNew = 0;
 };
 
@@ -117,10 +134,7 @@ bool CKolvaneApp::OnInit() {
     auto* frame = new CMainFrame(manager, "Kolvane");
     frame->SetIcons(ProgramIcons());
     SetTopWindow(frame);
-    ChildMenus().make = [manager] { return MakeMenuBar(true, manager->GetFileHistory()); };
-    ChildMenus().release = [manager](wxMenuBar* bar) {
-        if (bar->GetMenuCount() > 0) manager->GetFileHistory()->RemoveMenu(bar->GetMenu(0));
-    };
+    ChildMenuBarMaker() = [manager] { return MakeMenuBar(true, manager->GetFileHistory()); };
     m_instance->Listen([frame](const wxString& path) {
         if (!path.empty()) frame->OpenRuleFile(path);
         frame->Raise();
@@ -146,6 +160,15 @@ int CKolvaneApp::OnRun() {
     if (m_nEarlyExit >= 0) return m_nEarlyExit;
     int status = wxApp::OnRun();
     return AppFlags().m_exitStatus.value_or(status);
+}
+
+void CKolvaneApp::OnAssertFailure(const wxChar* file, int line, const wxChar* func,
+                                  const wxChar* cond, const wxChar* msg) {
+    std::fprintf(stderr, "kolvane: %s(%d) in %s: %s %s\n",
+                 static_cast<const char*>(wxString(file).utf8_str()), line,
+                 static_cast<const char*>(wxString(func).utf8_str()),
+                 static_cast<const char*>(wxString(cond).utf8_str()),
+                 static_cast<const char*>(wxString(msg).utf8_str()));
 }
 
 int CKolvaneApp::OnExit() {

@@ -20,6 +20,10 @@ class CKolvaneApp : public wxApp {
     bool OnInit() override;
     int OnRun() override;
     int OnExit() override;
+    // A failed check of the toolkit is reported on standard error, never in a dialog that an
+    // unattended program would wait on.
+    void OnAssertFailure(const wxChar* file, int line, const wxChar* func, const wxChar* cond,
+                         const wxChar* msg) override;
 
   private:
     std::unique_ptr<CSingleInstance> m_instance;

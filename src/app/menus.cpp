@@ -31,7 +31,25 @@ void Item(wxMenu* menu, int id, const char* text, const char* prompt) {
 
 }  // namespace
 
-wxMenuBar* MakeMenuBar(bool withLog, wxFileHistory* history) {
+void FillRecentFiles(wxMenuBar* bar, const wxFileHistory* history) {
+    wxMenu* file = bar && bar->GetMenuCount() > 0 ? bar->GetMenu(0) : nullptr;
+    if (!file || !history) return;
+    for (int id = wxID_FILE1; id <= wxID_FILE9; ++id)
+        if (file->FindChildItem(id)) file->Delete(id);
+    size_t exitAt = 0;
+    if (!file->FindChildItem(wxID_EXIT, &exitAt)) return;
+    // The separator before "E&xit" closes the list.
+    size_t at = exitAt - 1;
+    for (size_t i = 0; i < history->GetCount(); ++i) {
+        wxString path = history->GetHistoryFile(i);
+        path.Replace("&", "&&");
+        file->Insert(at++, wxID_FILE1 + static_cast<int>(i),
+                     wxString::Format("&%d %s", static_cast<int>(i + 1), path),
+                     "Open this rule file and run it");
+    }
+}
+
+wxMenuBar* MakeMenuBar(bool withLog, const wxFileHistory* history) {
     using namespace cmd;
     auto* file = new wxMenu;
     auto* newMenu = new wxMenu;
@@ -57,7 +75,6 @@ wxMenuBar* MakeMenuBar(bool withLog, wxFileHistory* history) {
     }
     Item(file, kPrintSetup, "P&rint Setup...", kPromptPrintSetup);
     file->AppendSeparator();
-    if (history) history->UseMenu(file), history->AddFilesToMenu(file);
     file->AppendSeparator();
     Item(file, wxID_EXIT, "E&xit", kPromptExit);
 
@@ -92,6 +109,7 @@ wxMenuBar* MakeMenuBar(bool withLog, wxFileHistory* history) {
     }
     Item(help, wxID_ABOUT, "&About Kolvane...", kPromptAbout);
     bar->Append(help, "&Help");
+    FillRecentFiles(bar, history);
     return bar;
 }
 

@@ -9,7 +9,9 @@ class wxFileHistory;
 
 namespace kolvane {
 
-wxMenuBar* MakeMenuBar(bool withLogWindow, wxFileHistory* history);
+wxMenuBar* MakeMenuBar(bool withLogWindow, const wxFileHistory* history);
+// Puts the recent files of `history` into the "&File" menu of `bar`, just before "E&xit".
+void FillRecentFiles(wxMenuBar* bar, const wxFileHistory* history);
 void MakeToolBar(wxFrame* frame);
 
 }  // namespace kolvane

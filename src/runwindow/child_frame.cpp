@@ -3,19 +3,15 @@
 
 namespace kolvane {
 
-SChildMenus& ChildMenus() {
-    static SChildMenus menus;
-    return menus;
+std::function<wxMenuBar*()>& ChildMenuBarMaker() {
+    static std::function<wxMenuBar*()> maker;
+    return maker;
 }
 
 CChildFrame::CChildFrame(wxDocument* doc, wxView* view, wxMDIParentFrame* parent)
     : wxDocMDIChildFrame(doc, view, parent, wxID_ANY, doc->GetUserReadableName()) {
-    if (ChildMenus().make) SetMenuBar(ChildMenus().make());
+    if (ChildMenuBarMaker()) SetMenuBar(ChildMenuBarMaker()());
     if (parent->GetIcons().IsOk()) SetIcons(parent->GetIcons());
-}
-
-CChildFrame::~CChildFrame() {
-    if (ChildMenus().release && GetMenuBar()) ChildMenus().release(GetMenuBar());
 }
 
 }  // namespace kolvane

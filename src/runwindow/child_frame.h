@@ -11,15 +11,9 @@ namespace kolvane {
 class CChildFrame : public wxDocMDIChildFrame {
   public:
     CChildFrame(wxDocument* doc, wxView* view, wxMDIParentFrame* parent);
-    ~CChildFrame() override;
 };
 
-// Makes the menu bar of a log window, and lets go of it before it is destroyed (the recent-file
-// list must forget its menu); set by the application at start-up.
-struct SChildMenus {
-    std::function<wxMenuBar*()> make;
-    std::function<void(wxMenuBar*)> release;
-};
-SChildMenus& ChildMenus();
+// Makes the menu bar of a log window; set by the application at start-up.
+std::function<wxMenuBar*()>& ChildMenuBarMaker();
 
 }  // namespace kolvane

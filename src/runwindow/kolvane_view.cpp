@@ -77,7 +77,7 @@ bool CKolvaneView::OnCreate(wxDocument* doc, long flags) {
     CKolvaneDocData& data = Doc().Data();
     m_engine = std::make_unique<CKolvaneEngine>(data, *this, m_clock);
 
-    m_list = new wxDataViewCtrl(frame, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+    m_list = new wxDataViewCtrl(frame, wxID_ANY, wxDefaultPosition, wxSize(400, 300),
                                 wxDV_SINGLE | wxDV_NO_HEADER | wxDV_ROW_LINES);
     m_model = new CLogListModel(data.m_log);
     m_list->AssociateModel(m_model.get());

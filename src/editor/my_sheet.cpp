@@ -28,6 +28,11 @@ void CMySheet::AddSheetPage(CSheetPage* page, const wxString& tab) {
 }
 
 void CMySheet::Finish() {
+    // Wide enough for every tab to show at once.
+    int tabs = 0;
+    for (size_t i = 0; i < GetBookCtrl()->GetPageCount(); ++i)
+        tabs += GetTextExtent(GetBookCtrl()->GetPageText(i)).x + FromDIP(40);
+    GetBookCtrl()->SetMinSize(wxSize(tabs, -1));
     LayoutDialog();
     SetMinSize(GetSize());
     if (CSheetPage* page = ActivePage()) page->OnSetActive();

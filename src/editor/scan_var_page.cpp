@@ -7,6 +7,7 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/utils.h>
 
 #include <algorithm>
 #include <climits>
@@ -91,13 +92,11 @@ CScanVarPage::CScanVarPage(wxWindow* parent, CKolvaneDocData& doc)
     cpGrid->Add(new wxStaticText(cpBox, wxID_ANY, "&Start Pattern"));
     m_startPattern =
         new wxTextCtrl(cpBox, wxID_ANY, "", wxDefaultPosition, patternSize, wxTE_MULTILINE);
-    m_startPattern->SetMaxLength(kMaxPattern);
     cpGrid->Add(m_startPattern, 1, wxEXPAND);
     m_rule = AddLabelledText(cpBox, cpGrid, "&Rule:", 99);
     cpGrid->Add(new wxStaticText(cpBox, wxID_ANY, "End &Pattern"));
     m_endPattern =
         new wxTextCtrl(cpBox, wxID_ANY, "", wxDefaultPosition, patternSize, wxTE_MULTILINE);
-    m_endPattern->SetMaxLength(kMaxPattern);
     cpGrid->Add(m_endPattern, 1, wxEXPAND);
     cpGrid->Add(new wxStaticText(cpBox, wxID_ANY, "I&nstance:"), 0, wxALIGN_CENTER_VERTICAL);
     m_instance = NumberEdit(cpBox, 70);
@@ -135,10 +134,29 @@ CScanVarPage::CScanVarPage(wxWindow* parent, CKolvaneDocData& doc)
     };
     m_varNumber->m_onTyped = [this] { OnVarTyped(); };
     m_rule->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { OnRuleChanged(); });
+    // GTK keeps no length limit for multi-line edits: as with the limit of a single-line edit,
+    // what goes beyond the model's capacity is refused with a beep while it is typed.
+    for (wxTextCtrl* t : {m_startPattern, m_endPattern}) {
+        t->Bind(wxEVT_TEXT, [t](wxCommandEvent& event) {
+            event.Skip();
+            wxString text = t->GetValue();
+            if (text.utf8_str().length() <= kMaxPattern) return;
+            while (text.utf8_str().length() > kMaxPattern) text.RemoveLast();
+            wxBell();
+            t->ChangeValue(text);
+            t->SetInsertionPointEnd();
+        });
+    }
     for (wxTextCtrl* t : {m_startLine, m_startCol, m_endLine, m_endCol})
-        t->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { OnStyleChosen(true); });
+        t->Bind(wxEVT_TEXT, [this](wxCommandEvent& e) {
+            e.Skip();
+            OnStyleChosen(true);
+        });
     for (wxTextCtrl* t : {m_startPattern, m_endPattern, m_instance})
-        t->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { OnStyleChosen(false); });
+        t->Bind(wxEVT_TEXT, [this](wxCommandEvent& e) {
+            e.Skip();
+            OnStyleChosen(false);
+        });
     m_clear->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnClear(); });
     m_add->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnAdd(); });
     m_delete->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnDelete(); });

@@ -8,6 +8,8 @@
 #include <wx/panel.h>
 #include <wx/sizer.h>
 
+#include <algorithm>
+
 namespace kolvane::editor {
 
 CSheetPage::CSheetPage(wxWindow* parent) : wxPanel(parent) {}
@@ -32,7 +34,7 @@ void CMySheet::Finish() {
     int tabs = 0;
     for (size_t i = 0; i < GetBookCtrl()->GetPageCount(); ++i)
         tabs += GetTextExtent(GetBookCtrl()->GetPageText(i)).x + FromDIP(40);
-    GetBookCtrl()->SetMinSize(wxSize(tabs, -1));
+    GetBookCtrl()->SetMinSize(wxSize(std::max(tabs, GetBookCtrl()->GetBestSize().x), -1));
     LayoutDialog();
     SetMinSize(GetSize());
     if (CSheetPage* page = ActivePage()) page->OnSetActive();
@@ -57,7 +59,17 @@ void CMySheet::SelectPage(int index) {
 void CMySheet::OnPageChanging(wxBookCtrlEvent& event) {
     if (m_bSelecting) return;
     CSheetPage* page = ActivePage();
-    if (page && !page->OnKillActive()) event.Veto();
+    if (!page || page->OnKillActive()) return;
+    event.Veto();
+    // The toolkit puts the old page back by selecting it again (and, for a change made through
+    // the accessibility interface, may not): the events of that are not the user's, and the
+    // page that refused to be left is made the shown one once they are over.
+    const int stay = event.GetOldSelection();
+    m_bSelecting = true;
+    CallAfter([this, stay] {
+        if (stay >= 0 && GetBookCtrl()->GetSelection() != stay) GetBookCtrl()->SetSelection(stay);
+        m_bSelecting = false;
+    });
 }
 
 void CMySheet::OnPageChanged(wxBookCtrlEvent& event) {

@@ -3,8 +3,8 @@
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/dataview.h>
 #include <wx/filedlg.h>
-#include <wx/listbox.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -72,8 +72,12 @@ CFileFilter::CFileFilter(wxWindow* parent, SOptionsTarget target)
     m_filter = AddLabelledText(this, fields, "&Filter:", 0);
     top->Add(fields, 0, wxEXPAND | wxALL, gap);
     auto* row = new wxBoxSizer(wxHORIZONTAL);
-    m_list = new wxListBox(this, wxID_ANY, wxDefaultPosition, wxSize(FromDIP(340), FromDIP(180)), 0,
-                           nullptr, wxLB_SINGLE | wxLB_HSCROLL);
+    // Two columns, so descriptions and patterns line up; a native list that screen readers read.
+    m_list =
+        new wxDataViewListCtrl(this, wxID_ANY, wxDefaultPosition,
+                               wxSize(FromDIP(340), FromDIP(180)), wxDV_SINGLE | wxDV_ROW_LINES);
+    m_list->AppendTextColumn("Description", wxDATAVIEW_CELL_INERT, FromDIP(130));
+    m_list->AppendTextColumn("Filter", wxDATAVIEW_CELL_INERT, wxCOL_WIDTH_AUTOSIZE);
     row->Add(m_list, 1, wxEXPAND | wxRIGHT, FromDIP(8));
     auto* buttons = new wxBoxSizer(wxVERTICAL);
     m_up = new wxButton(this, wxID_ANY, "&Up");
@@ -92,15 +96,15 @@ CFileFilter::CFileFilter(wxWindow* parent, SOptionsTarget target)
     m_add->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnAdd(false); });
     m_replace->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnAdd(true); });
     m_remove->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnRemove(); });
-    m_list->Bind(wxEVT_LISTBOX, [this](wxCommandEvent&) { UpdateButtons(); });
-    m_list->Bind(wxEVT_LISTBOX_DCLICK, [this](wxCommandEvent&) { OnDoubleClick(); });
+    m_list->Bind(wxEVT_DATAVIEW_SELECTION_CHANGED, [this](wxDataViewEvent&) { UpdateButtons(); });
+    m_list->Bind(wxEVT_DATAVIEW_ITEM_ACTIVATED, [this](wxDataViewEvent&) { OnDoubleClick(); });
 }
 
 void CFileFilter::OnSetActive() {
     if (m_bFirst) {
         m_bFirst = false;
         for (const std::string& entry : *m_target.filters)
-            if (auto line = FilterLineOfEntry(entry)) m_list->Append(ToWx(*line));
+            if (auto line = FilterLineOfEntry(entry)) Insert(ToWx(*line), m_list->GetItemCount());
     }
     m_replace->Disable();
     m_down->Disable();
@@ -110,8 +114,8 @@ void CFileFilter::OnSetActive() {
 
 bool CFileFilter::OnKillActive() {
     m_target.filters->clear();
-    for (unsigned i = 0; i < m_list->GetCount(); ++i)
-        m_target.filters->push_back(FilterEntryOfLine(FromWx(m_list->GetString(i))));
+    for (int i = 0; i < m_list->GetItemCount(); ++i)
+        m_target.filters->push_back(FilterEntryOfLine(FromWx(Line(i))));
     m_target.saveFilters();
     return true;
 }
@@ -128,55 +132,66 @@ bool CFileFilter::Check(std::string& line) {
     return true;
 }
 
+void CFileFilter::Insert(const wxString& line, int row) {
+    wxVector<wxVariant> values;
+    values.push_back(line.BeforeFirst('\t'));
+    values.push_back(line.AfterFirst('\t'));
+    m_list->InsertItem(row, values);
+}
+
+wxString CFileFilter::Line(int row) const {
+    return m_list->GetTextValue(row, 0) + "\t" + m_list->GetTextValue(row, 1);
+}
+
 void CFileFilter::UpdateButtons() {
-    const int sel = m_list->GetSelection();
+    const int sel = m_list->GetSelectedRow();
     const bool any = sel != wxNOT_FOUND;
     m_replace->Enable(any);
     m_remove->Enable(any);
     m_up->Enable(any && sel > 0);
-    m_down->Enable(any && sel + 1 < int(m_list->GetCount()));
+    m_down->Enable(any && sel + 1 < m_list->GetItemCount());
 }
 
 void CFileFilter::OnAdd(bool replace) {
     std::string line;
-    const int sel = m_list->GetSelection();
+    const int sel = m_list->GetSelectedRow();
     if (replace && sel == wxNOT_FOUND) return;
     if (!Check(line)) return;
     if (replace) {
-        m_list->Delete(sel);
-        m_list->Insert(ToWx(line), sel);
+        m_list->DeleteItem(sel);
+        Insert(ToWx(line), sel);
     } else {
-        m_list->Append(ToWx(line));
+        Insert(ToWx(line), m_list->GetItemCount());
     }
     m_description->ChangeValue("");
     m_filter->ChangeValue("");
-    m_list->SetSelection(wxNOT_FOUND);
+    m_list->UnselectAll();
     UpdateButtons();
 }
 
 void CFileFilter::OnMove(int by) {
-    const int sel = m_list->GetSelection();
+    const int sel = m_list->GetSelectedRow();
     const int to = sel + by;
-    if (sel == wxNOT_FOUND || to < 0 || to >= int(m_list->GetCount())) return;
-    const wxString text = m_list->GetString(sel);
-    m_list->Delete(sel);
-    m_list->Insert(text, to);
-    m_list->SetSelection(to);
+    if (sel == wxNOT_FOUND || to < 0 || to >= m_list->GetItemCount()) return;
+    const wxString text = Line(sel);
+    m_list->DeleteItem(sel);
+    Insert(text, to);
+    m_list->SelectRow(to);
     UpdateButtons();
 }
 
 void CFileFilter::OnRemove() {
-    const int sel = m_list->GetSelection();
+    const int sel = m_list->GetSelectedRow();
     if (sel == wxNOT_FOUND) return;
-    m_list->Delete(sel);
-    m_list->SetSelection(wxNOT_FOUND);
+    m_list->DeleteItem(sel);
+    m_list->UnselectAll();
     UpdateButtons();
 }
 
 void CFileFilter::OnDoubleClick() {
-    const int sel = m_list->GetSelection();
+    const int sel = m_list->GetSelectedRow();
     if (sel == wxNOT_FOUND) return;
-    const wxString line = m_list->GetString(sel);
+    const wxString line = Line(sel);
     m_description->ChangeValue(line.BeforeFirst('\t'));
     m_filter->ChangeValue(line.AfterFirst('\t'));
 }

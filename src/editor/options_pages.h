@@ -12,7 +12,7 @@
 
 class wxButton;
 class wxCheckBox;
-class wxListBox;
+class wxDataViewListCtrl;
 class wxTextCtrl;
 
 namespace kolvane::editor {
@@ -59,12 +59,15 @@ class CFileFilter : public CSheetPage {
     void OnMove(int by);
     void OnRemove();
     void OnDoubleClick();
+    // A list line is "description\tpatterns", shown in two columns.
+    void Insert(const wxString& line, int row);
+    wxString Line(int row) const;
 
     SOptionsTarget m_target;
     bool m_bFirst = true;
     wxTextCtrl* m_description;
     wxTextCtrl* m_filter;
-    wxListBox* m_list;
+    wxDataViewListCtrl* m_list;
     wxButton* m_up;
     wxButton* m_down;
     wxButton* m_add;

@@ -1,9 +1,11 @@
 // The rule-file dialog and its prompt (see rule_file_dialog.h).
 #include "rule_file_dialog.h"
 
+#include <wx/filefn.h>
 #include <wx/msgdlg.h>
 
 #include "editor_host.h"
+#include "editor_paths.h"
 #include "page_layout.h"
 
 namespace kolvane::editor {
@@ -21,7 +23,8 @@ void CRuleFileDialog::CHook::AddCustomControls(wxFileDialogCustomize& customizer
     wxFileDialogButton* button = customizer.AddButton("&Edit Rule File");
     button->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
         const wxString chosen = m_pDialog->GetCurrentlySelectedFilename();
-        if (chosen.empty()) {
+        // GTK names the folder shown when no file is chosen.
+        if (chosen.empty() || wxDirExists(chosen)) {
             wxMessageBox("Please select a Rule File then Reselect 'Edit Rule File' Button",
                          "Kolvane", wxOK, m_pDialog);
             return;
@@ -34,12 +37,6 @@ void CRuleFileDialog::CHook::AddCustomControls(wxFileDialogCustomize& customizer
 
 wxString CRuleFileDialog::ChosenPath() const {
     return m_hook.m_bEditRequest ? m_hook.m_strChosen : GetPath();
-}
-
-std::string LastPathOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return "";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 bool PromptRuleFileName(IEditorHost& host, std::string& path, bool openMode, bool* editRequest) {

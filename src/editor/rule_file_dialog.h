@@ -31,10 +31,6 @@ class CRuleFileDialog : public wxFileDialog {
     CHook m_hook;
 };
 
-// The directory that "LastPath" keeps for a chosen file: the text before its last "/", "/" for
-// a file in the root; none (empty) when the path has no "/".
-std::string LastPathOf(const std::string& path);
-
 // Shows the dialog for the host's document. On OK with a non-empty result `path` becomes the
 // chosen file and the last-used directory is updated; otherwise `path` stays. `editRequest`
 // (may be null) tells whether the dialog ended through "&Edit Rule File". Returns true on OK.

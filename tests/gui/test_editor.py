@@ -168,8 +168,6 @@ def fill_scan_var(sheet, name, line=None, start=None, rule=None, end=None, insta
     sheet.button("Add")
     sheet.set("Scan Variable Name:", name)
     if line:
-        for label, value in zip(("Line", "Col", "Line", "Col"), line):
-            pass
         fields = [n for n in walk(sheet.node) if n.getRole() == pyatspi.ROLE_TEXT and any(
             r.getRelationType() == pyatspi.RELATION_LABELLED_BY and
             r.getTarget(0).name.replace("_", "") in ("Line", "Col") for r in n.getRelationSet())]
@@ -328,7 +326,7 @@ def case_options_sheet(work):
                                "Filter3": "Text|*.txt", "Filter4": "Old|*.old"}})
     write(os.path.join(work, "s.txt"), "x\n")
     write(os.path.join(work, "t.htm"), "%%SYSDATE%%\n")
-    rule = write(os.path.join(work, "r.rul"),
+    rule = write(os.path.join(work, "rules", "r.rul"),
                  "&command:\r\nTemplateFile Name = t.htm\r\nTemplateFile Path = .\r\n"
                  "OutputFile Name = o.htm\r\nOutputFile Path = .\r\nErrorLogFile Name = e.log\r\n"
                  "ErrorLogFile Path = .\r\nReSchedule Interval= 1 H\r\n\r\n&ScanFile1:\r\n"
@@ -345,9 +343,6 @@ def case_options_sheet(work):
         checks["Display U.S. Date/Time for %%SYSDATE%%/%%SYSTIME%%"].queryAction().doAction(0)
         app.screenshot("options-preferences-page.png")
         sheet.page("Filters")
-        lst = wait_for("the filter list", lambda: find(sheet.node, lambda n: n.getRole() in (
-            pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_LIST) and showing(n),
-            skip_tables=False))
         sheet.set("Description:", "d" * 31)
         sheet.button("Add")
         sheet.message("Filter Description must be 30 characters or less!")
@@ -377,6 +372,47 @@ def case_options_sheet(work):
     out = subprocess.run([KOLVANE_RUN, "--once", rule], cwd=work, capture_output=True)
     if out.returncode != 0 or "." not in open(os.path.join(work, "o.htm")).read():
         raise Failure("the next run does not use the European date style")
+
+
+def case_prompt_edit_button(work):
+    """The rule-file prompt's "Edit Rule File": without a chosen file it asks for one and stays;
+    with one it opens the editor on that file instead of running it."""
+    rule = write(os.path.join(work, "rules", "r.rul"),
+                 "&command:\r\nTemplateFile Name = t.htm\r\nTemplateFile Path = .\r\n"
+                 "OutputFile Name = o.htm\r\nOutputFile Path = .\r\nErrorLogFile Name = e.log\r\n"
+                 "ErrorLogFile Path = .\r\n\r\n&ScanFile1:\r\nScanFile Name = s.txt\r\n"
+                 "ScanFile Path = .\r\nV=?All?\r\n")
+    app = Kolvane([], cwd=work)
+    try:
+        chooser = app.find(lambda n: n.getRole() in (pyatspi.ROLE_FILE_CHOOSER, pyatspi.ROLE_DIALOG)
+                           and n.name == "Select a rule file and Run Rule", "the prompt", 30)
+        edit = wait_for("the Edit Rule File button", lambda: find(
+            chooser, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and showing(n) and
+            n.name.replace("_", "") == "Edit Rule File"))
+        click_at(*centre(edit))  # it may open a message box: a real click does not wait for it
+        Sheet.message(type("S", (), {"app": app})(),
+                      "Please select a Rule File then Reselect 'Edit Rule File' Button")
+        xdotool("mousemove", "--sync", *centre(chooser))
+        xdotool("key", "ctrl+l")
+        entry = wait_for("the location field", lambda: find(
+            chooser, lambda n: n.getRole() == pyatspi.ROLE_TEXT and showing(n) and
+            pyatspi.STATE_EDITABLE in n.getState().getStates()))
+        # Into the rule's folder, where the chooser selects the only file.
+        entry.queryEditableText().setTextContents(os.path.dirname(rule) + "/")
+        xdotool("mousemove", "--sync", *centre(entry))
+        xdotool("key", "Return")
+        wait_for("the rule file listed", lambda: find(
+            chooser, lambda n: n.name == "r.rul" and showing(n), skip_tables=False), 10)
+        click_at(*centre(edit))
+        sheet = Sheet(app, "Editing - " + rule)
+        sheet.page("Scan File Scan Variable Info")
+        if sheet.get("Scan Variable Name:") != "V":
+            raise Failure("the editor does not show the chosen rule")
+        sheet.button("Cancel")
+    finally:
+        app.stop()
+    if os.path.exists(os.path.join(work, "rules", "o.htm")):
+        raise Failure("the rule was run instead of edited")
 
 
 CASES = {name[len("case_"):]: fn for name, fn in globals().items() if name.startswith("case_")}

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include "my_sheet.h"
+
 namespace kolvane::editor {
 
 CNumberField::CNumberField(wxWindow* parent, wxSizer* sizer) {
@@ -51,6 +53,20 @@ std::optional<long> CNumberField::Typed() const {
     const wxString text = m_edit->GetValue().Strip(wxString::both);
     if (!text.ToLong(&n)) return std::nullopt;
     return n;
+}
+
+std::optional<int> CNumberField::TypedTarget(int current, int count, const wxString& message) {
+    if (Empty()) return std::nullopt;  // an emptied field is being retyped
+    const std::optional<long> typed = Typed();
+    if (!typed || *typed < 1) {
+        ShowMessageLater(m_edit, message);
+        Set(current);
+        return std::nullopt;
+    }
+    const int to = int(std::min<long>(*typed, count));
+    if (to != *typed) Set(to);
+    if (to == current) return std::nullopt;
+    return to;
 }
 
 bool CNumberField::Empty() const {

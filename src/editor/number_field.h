@@ -30,6 +30,10 @@ class CNumberField {
     // The edit's number; none when it is not an integer.
     std::optional<long> Typed() const;
     bool Empty() const;
+    // What the pages do with a typed number: none while the field is empty or shows `current`;
+    // below 1 or not a number: `message` and `current` put back, none; above `count`: `count`
+    // (shown in the field). Otherwise the number to move to.
+    std::optional<int> TypedTarget(int current, int count, const wxString& message);
     int Low() const { return m_nLow; }
     int High() const { return m_nHigh; }
     wxTextCtrl* Edit() const { return m_edit; }

@@ -87,11 +87,7 @@ void CScanFilePage::OnSetActive() {
             m_number->SetRange(1, m_nCount);
             MoveTo(1);
         } else {
-            m_number->SetRange(0, 0);
-            m_number->Set(0);
-            m_nCurrent = 0;
-            m_pCurrent = nullptr;
-            m_delete->Disable();
+            ShowNone();
         }
     }
     m_httpUrl->SetFocus();
@@ -101,6 +97,16 @@ void CScanFilePage::OnSetActive() {
 
 void CScanFilePage::GoTo(int n) {
     if (n >= 1 && n <= m_nCount) MoveTo(n);
+}
+
+void CScanFilePage::ShowNone() {
+    m_number->SetRange(0, 0);
+    m_number->Set(0);
+    m_nCurrent = 0;
+    m_pCurrent = nullptr;
+    m_delete->Disable();
+    Show();
+    for (wxTextCtrl* t : {m_httpUrl, m_ftpUrl, m_userId, m_password}) t->Enable();
 }
 
 void CScanFilePage::MoveTo(int n) {
@@ -156,21 +162,15 @@ void CScanFilePage::Show() {
 }
 
 void CScanFilePage::OnTyped() {
-    if (!m_bLive || m_number->Empty()) return;  // an emptied field is being retyped
-    const std::optional<long> typed = m_number->Typed();
-    if (!typed || *typed < 1) {
-        ShowMessageLater(this, "Can't have a negative or non-integer Scan File Number!");
-        m_number->Set(m_nCurrent);
-        return;
-    }
-    const int to = int(std::min<long>(*typed, m_nCount));
-    if (to != *typed) m_number->Set(to);
-    if (to == m_nCurrent) return;
+    if (!m_bLive) return;
+    const std::optional<int> to = m_number->TypedTarget(
+        m_nCurrent, m_nCount, "Can't have a negative or non-integer Scan File Number!");
+    if (!to) return;
     if (!Store()) {
         m_number->Set(m_nCurrent);
         return;
     }
-    MoveTo(to);
+    MoveTo(*to);
 }
 
 void CScanFilePage::OnHttpChanged() {
@@ -207,13 +207,7 @@ void CScanFilePage::OnDelete() {
         m_number->SetRange(1, m_nCount);
         MoveTo(std::min(n, m_nCount));
     } else {
-        m_number->SetRange(0, 0);
-        m_number->Set(0);
-        m_nCurrent = 0;
-        m_pCurrent = nullptr;
-        m_delete->Disable();
-        Show();
-        for (wxTextCtrl* t : {m_httpUrl, m_ftpUrl, m_userId, m_password}) t->Enable();
+        ShowNone();
     }
 }
 

@@ -33,6 +33,7 @@ class CScanFilePage : public CSheetPage {
     bool Store();
     void Show();
     void MoveTo(int n);
+    void ShowNone();  // no scan file: number 0, empty fields
     void OnTyped();
     void OnHttpChanged();
     void OnFtpChanged();

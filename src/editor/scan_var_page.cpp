@@ -297,39 +297,27 @@ bool CScanVarPage::Store() {
 }
 
 void CScanVarPage::OnScanFileTyped() {
-    if (!m_bLive || m_fileNumber->Empty()) return;
-    const std::optional<long> typed = m_fileNumber->Typed();
-    if (!typed || *typed < 1) {
-        ShowMessageLater(this, "Can't have a negative or non-integer Scan File Number!");
-        m_fileNumber->Set(m_nFile);
-        return;
-    }
-    const int to = int(std::min<long>(*typed, m_nFileCount));
-    if (to != *typed) m_fileNumber->Set(to);
-    if (to == m_nFile) return;
+    if (!m_bLive) return;
+    const std::optional<int> to = m_fileNumber->TypedTarget(
+        m_nFile, m_nFileCount, "Can't have a negative or non-integer Scan File Number!");
+    if (!to) return;
     if (!Store()) {
         m_fileNumber->Set(m_nFile);
         return;
     }
-    SelectScanFile(to);
+    SelectScanFile(*to);
 }
 
 void CScanVarPage::OnVarTyped() {
-    if (!m_bLive || m_bAdding || m_varNumber->Empty()) return;
-    const std::optional<long> typed = m_varNumber->Typed();
-    if (!typed || *typed < 1) {
-        ShowMessageLater(this, "Can't have a negative or non-integer Scan Variable Number!");
-        m_varNumber->Set(m_nVar);
-        return;
-    }
-    const int to = int(std::min<long>(*typed, m_nVarCount));
-    if (to != *typed) m_varNumber->Set(to);
-    if (to == m_nVar) return;
+    if (!m_bLive || m_bAdding) return;
+    const std::optional<int> to = m_varNumber->TypedTarget(
+        m_nVar, m_nVarCount, "Can't have a negative or non-integer Scan Variable Number!");
+    if (!to) return;
     if (!Store()) {
         m_varNumber->Set(m_nVar);
         return;
     }
-    SelectVar(to);
+    SelectVar(*to);
 }
 
 void CScanVarPage::OnRuleChanged() {

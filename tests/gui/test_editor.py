@@ -326,7 +326,7 @@ def case_options_sheet(work):
                                "Filter3": "Text|*.txt", "Filter4": "Old|*.old"}})
     write(os.path.join(work, "s.txt"), "x\n")
     write(os.path.join(work, "t.htm"), "%%SYSDATE%%\n")
-    rule = write(os.path.join(work, "rules", "r.rul"),
+    rule = write(os.path.join(work, "r.rul"),
                  "&command:\r\nTemplateFile Name = t.htm\r\nTemplateFile Path = .\r\n"
                  "OutputFile Name = o.htm\r\nOutputFile Path = .\r\nErrorLogFile Name = e.log\r\n"
                  "ErrorLogFile Path = .\r\nReSchedule Interval= 1 H\r\n\r\n&ScanFile1:\r\n"

@@ -139,14 +139,14 @@ def _slow_run(work, **rule_args):
 
 
 def case_busy_close_guard(work):
-    """While a run fetches a slow HTTP scan file, File > Close gives the three-part message and
-    the window stays; once the run is over the window closes."""
+    """While a run fetches a slow HTTP scan file, File > Exit gives the three-part message and
+    everything stays open; once the run is over the window closes and Exit ends the program."""
     server, rule = _slow_run(work, interval="3600")
     app = Kolvane([rule], cwd=work)
     try:
         app.log_table(60)
         wait_for("the fetch to start", lambda: server.requests > 0, 60)
-        app.press_menu("&File", "&Close", modal=True)
+        app.press_menu("&File", "E&xit", modal=True)
         alert = app.alert(20)
         text = _text(alert)
         for part in ("Currently processing files.  Won't CLOSE until processing is COMPLETE!",
@@ -155,14 +155,16 @@ def case_busy_close_guard(work):
             if part not in text:
                 raise Failure(f"the close guard's message lacks {part!r}: {text!r}")
         app.press_button(alert, "OK")
-        if len(app.log_tables()) != 1:
+        if app.exited() or len(app.log_tables()) != 1:
             raise Failure("the busy window went away")
         server.release()
         table = app.log_table()
         wait_for("the scan line", lambda: any(SCANNED.match(r) for r in app.rows(table)), 60)
         wait_for("the countdown", countdown_shown(app), 30)
-        app.press_menu("&File", "&Close", modal=True)
+        app.press_menu("&File", "&Close")
         wait_for("the idle window to close", lambda: not app.log_tables(), 20)
+        app.press_menu("&File", "E&xit")
+        app.wait_exit(20)
     finally:
         server.close()
         finish(app)

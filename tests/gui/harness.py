@@ -31,12 +31,15 @@ class Failure(AssertionError):
 
 def wait_for(what, probe, timeout=20.0, interval=0.05):
     """Polls `probe` until it returns something true and returns that; fails naming `what`."""
-    deadline = time.monotonic() + timeout
+    start = time.monotonic()
+    deadline = start + timeout
     last_error = None
     while True:
         try:
             value = probe()
             if value:
+                if time.monotonic() - start > 2:
+                    print(f"  waited {time.monotonic() - start:.1f} s for {what}")
                 return value
         except Exception as error:  # an object that went away while we looked
             last_error = error
@@ -215,10 +218,12 @@ def click_at(x, y, double=False):
 
 
 class Slow_http:
-    """An HTTP server on 127.0.0.1 that sends its file one byte at a time, so a run that fetches
-    it stays busy until `release()` (then the rest is sent at once)."""
+    """An HTTP server on 127.0.0.1 that sends its file one byte at a time (fast enough for the
+    transfer's stall limit, slow enough to take an hour), so a run that fetches it stays on its
+    way until `release()`; then the rest is sent at once."""
 
-    def __init__(self, body=b"line one\nstate: slow\n", byte_interval=0.25):
+    def __init__(self, body=b"Session: 2026-12-07 slowly\n" + b"." * 20000 + b"\n",
+                 byte_interval=0.2):
         self.body = body
         self.interval = byte_interval
         self.released = threading.Event()
@@ -358,8 +363,10 @@ class Kolvane:
     def menu_item(self, *path):
         """The menu item at `path` (texts as in the menu, mnemonics allowed), opening each menu
         on the way with an accessibility action (opening a menu never blocks)."""
-        node = wait_for("the menu bar", lambda: find(self.main_frame(),
-                                                     role_is(pyatspi.ROLE_MENU_BAR)))
+        def menu_bar():  # the frame keeps one bar per state (with and without a log window)
+            bars = find_all(self.main_frame(), role_is(pyatspi.ROLE_MENU_BAR))
+            return next((b for b in bars if showing(b)), bars[0] if bars else None)
+        node = wait_for("the menu bar", menu_bar)
         for depth, text in enumerate(path):
             want = plain(text)
             parent = node

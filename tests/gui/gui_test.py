@@ -138,25 +138,30 @@ def _slow_run(work, **rule_args):
     return server, rule
 
 
+GUARD_PARTS = ("Currently processing files.  Won't CLOSE until processing is COMPLETE!",
+               "If you wish to abort the merge operation, double click on",
+               "one of the DISPLAYED lines in the ACTIVE Kolvane window!!!!")
+
+
 def case_busy_close_guard(work):
-    """While a run fetches a slow HTTP scan file, File > Exit gives the three-part message and
-    everything stays open; once the run is over the window closes and Exit ends the program."""
+    """While a run fetches a slow HTTP scan file, File > Close and File > Exit each give the
+    three-part message and everything stays open; once the run is over both go through."""
     server, rule = _slow_run(work, interval="3600")
     app = Kolvane([rule], cwd=work)
     try:
         app.log_table(60)
         wait_for("the fetch to start", lambda: server.requests > 0, 60)
-        app.press_menu("&File", "E&xit", modal=True)
-        alert = app.alert(20)
-        text = _text(alert)
-        for part in ("Currently processing files.  Won't CLOSE until processing is COMPLETE!",
-                     "If you wish to abort the merge operation, double click on",
-                     "one of the DISPLAYED lines in the ACTIVE Kolvane window!!!!"):
-            if part not in text:
-                raise Failure(f"the close guard's message lacks {part!r}: {text!r}")
-        app.press_button(alert, "OK")
-        if app.exited() or len(app.log_tables()) != 1:
-            raise Failure("the busy window went away")
+        for command in ("&Close", "E&xit"):
+            app.press_menu("&File", command, modal=True)
+            alert = app.alert(20)
+            text = _text(alert)
+            missing = [part for part in GUARD_PARTS if part not in text]
+            if missing:
+                raise Failure(f"{command}: the close guard's message lacks {missing}: {text!r}")
+            app.press_button(alert, "OK")
+            wait_for("the message box to close", lambda: not find(app.app(), role_is(*ALERT_ROLES)))
+            if app.exited() or len(app.log_tables()) != 1:
+                raise Failure(f"{command} let the busy window go")
         server.release()
         table = app.log_table()
         wait_for("the scan line", lambda: any(SCANNED.match(r) for r in app.rows(table)), 60)

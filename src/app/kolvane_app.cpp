@@ -20,6 +20,7 @@
 #include "main_frame.h"
 #include "menus.h"
 #include "resources.h"
+#include "run_timing.h"
 #include "settings.h"
 #include "single_instance.h"
 #include "version_info.h"
@@ -181,6 +182,7 @@ int CKolvaneApp::OnExit() {
 wxIMPLEMENT_APP_NO_MAIN(kolvane::CKolvaneApp);
 
 int main(int argc, char** argv) {
+    kolvane::CRunTiming::Start() = std::chrono::steady_clock::now();
     // --help and --version answer without a display.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--") == 0) break;

@@ -1,12 +1,14 @@
 // The main window.
 #include "main_frame.h"
 
+#include <wx/accel.h>
 #include <wx/app.h>
 #include <wx/dnd.h>
 #include <wx/menu.h>
 #include <wx/printdlg.h>
 #include <wx/toolbar.h>
 
+#include <iterator>
 #include <memory>
 
 #include "about_box.h"
@@ -55,6 +57,15 @@ CMainFrame::CMainFrame(wxDocManager* manager, const wxString& title)
     SetThePanes(m_panes);
     SetStatusBarPane(0);
     SetMinSize(wxSize(300, 220));
+    // The keys of the commands whose menu text does not carry them in every menu bar.
+    wxAcceleratorEntry keys[] = {
+        {wxACCEL_CTRL, 'N', cmd::kNewInstance},
+        {wxACCEL_CTRL, 'O', cmd::kOpenExecute},
+        {wxACCEL_CTRL, 'P', cmd::kPrint},
+        {wxACCEL_NORMAL, WXK_F6, cmd::kNextWindow},
+        {wxACCEL_SHIFT, WXK_F6, cmd::kPreviousWindow},
+    };
+    SetAcceleratorTable(wxAcceleratorTable(std::size(keys), keys));
     SetDropTarget(new CRuleDropTarget(*this));
     if (GetClientWindow()) GetClientWindow()->SetDropTarget(new CRuleDropTarget(*this));
 

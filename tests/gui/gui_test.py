@@ -92,7 +92,7 @@ def case_command_line_run(work):
     app = Kolvane([refused], cwd=work)
     try:
         def alert_or_exit():
-            return "exited" if app.exited() else find(app.app(), role_is(*ALERT_ROLES))
+            return "exited" if app.exited() else find(app.app(), role_is(*ALERT_ROLES), max_depth=1)
         seen = wait_for("the refusal message or the exit", alert_or_exit, 60)
         if seen != "exited":
             if "template file name" not in _text(seen):
@@ -159,7 +159,8 @@ def case_busy_close_guard(work):
             if missing:
                 raise Failure(f"{command}: the close guard's message lacks {missing}: {text!r}")
             app.press_button(alert, "OK")
-            wait_for("the message box to close", lambda: not find(app.app(), role_is(*ALERT_ROLES)))
+            wait_for("the message box to close",
+                     lambda: not find(app.app(), role_is(*ALERT_ROLES), max_depth=1))
             if app.exited() or len(app.log_tables()) != 1:
                 raise Failure(f"{command} let the busy window go")
         server.release()

@@ -313,6 +313,23 @@ def case_log_equals_cli(work):
             if a or b))
 
 
+def case_help_topics(work):
+    """Help > Contents and Help > Application Synopsis open the help book at their pages."""
+    rule = make_rule(work, interval="3600")
+    app = Kolvane([rule], cwd=work)
+    try:
+        wait_for("the countdown", countdown_shown(app), 60)
+        for command, title in (("&Contents...", "Kolvane Help: Contents"),
+                               ("Application &Synopsis...", "Kolvane Help: Application Synopsis")):
+            app.press_menu("&Help", command)
+            wait_for(f"the help window titled {title!r}", lambda: find(
+                app.app(), lambda n: n.getRole() in (pyatspi.ROLE_FRAME, pyatspi.ROLE_DIALOG)
+                and n.name == title, max_depth=1), 20)
+        app.screenshot("help-synopsis.png")
+    finally:
+        finish(app)
+
+
 def _normalised(lines):
     lines = [re.sub(r"^Files Scanned: .* on .*$", "Files Scanned: <time> on <date>", l)
              for l in lines]

@@ -67,6 +67,16 @@ class CBenchApp : public wxApp {
             std::printf("stored text: %zu KiB; RSS growth: %ld KiB (%.2fx the stored text)\n",
                         bytes / 1024, after - before,
                         double(after - before) / (double(bytes) / 1024));
+            {
+                // The stored lines alone, for comparison: what the document costs without a
+                // list.
+                const long base = RssKiB();
+                kolvane::CLogStore alone(128000);
+                for (int i = 1; i <= 128000; ++i)
+                    alone.Append("    " + std::to_string(i) +
+                                 ") ... /srv/kolvane/scan/branch-report-data.txt scanned");
+                std::printf("stored lines alone: RSS growth %ld KiB\n", RssKiB() - base);
+            }
             frame->Close();
         });
         return true;

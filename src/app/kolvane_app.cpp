@@ -9,6 +9,7 @@
 #include <wx/image.h>
 #include <wx/log.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -84,6 +85,22 @@ class CRuleTemplate : public wxDocTemplate {
     wxView* DoCreateView() override { return new CKolvaneView; }
 };
 
+// SIGTERM and SIGINT (delivered on the user-interface thread): every run stops at its next
+// check as after a double-click, and the program closes through its normal path (window state,
+// recent files) once no run is on the stack.
+void OnTerminate(int) {
+    AppFlags().m_bTerminate = true;
+    if (wxDocManager* manager = wxDocManager::GetDocumentManager())
+        for (wxDocument* d : manager->GetDocumentsVector()) {
+            auto* doc = static_cast<CKolvaneDoc*>(d);
+            if (CKolvaneView* view = doc->View(); view && view->RunOnStack()) {
+                doc->Data().m_bBusy = false;
+                doc->Data().m_bAbort = true;
+            }
+        }
+    wxWakeUpIdle();
+}
+
 }  // namespace
 
 CKolvaneApp::CKolvaneApp() = default;
@@ -138,6 +155,8 @@ bool CKolvaneApp::OnInit() {
         if (!path.empty()) frame->OpenRuleFile(path);
         frame->Raise();
     });
+    SetSignalHandler(SIGTERM, OnTerminate);
+    SetSignalHandler(SIGINT, OnTerminate);
     // 6: the command-line flag and the line limit.
     SAppFlags& flags = AppFlags();
     flags.m_bCommandLine = !files.empty();

@@ -79,6 +79,11 @@ CMainFrame::CMainFrame(wxDocManager* manager, const wxString& title)
         m_bMenuOpen = false;
         e.Skip();
     });
+    // While the pointer is on a tool bar button its prompt stays in pane 0.
+    Bind(wxEVT_TOOL_ENTER, [this](wxCommandEvent& e) {
+        m_bToolHover = e.GetSelection() != -1;
+        e.Skip();
+    });
     auto track = [this](wxEvent& e) {
         if (!IsMaximized() && !IsIconized() && IsShown()) m_normalRect = GetRect();
         e.Skip();
@@ -164,18 +169,23 @@ void CMainFrame::OnIdle(wxIdleEvent& event) {
     event.Skip();
     SAppFlags& flags = AppFlags();
     if (flags.m_nRunsOnStack > 0) return;
-    if (!m_bMenuOpen) {
-        if (CKolvaneView* view = ActiveView()) {
-            view->ShowLogStatus();
-        } else {
-            m_panes->SetPane(0, "Ready");
-            m_panes->SetPane(1, "");
-            m_panes->SetPane(2, "");
-        }
+    // A highlighted menu item or tool bar button keeps its prompt in pane 0.
+    const bool prompt = m_bMenuOpen || m_bToolHover;
+    if (CKolvaneView* view = ActiveView()) {
+        view->ShowLogStatus(!prompt);
+    } else {
+        if (!prompt) m_panes->SetPane(0, "Ready");
+        m_panes->SetPane(1, "");
+        m_panes->SetPane(2, "");
+    }
+    if (m_bExitPosted) return;
+    if (flags.m_bTerminate) {
+        m_bExitPosted = true;
+        CallAfter([this] { Close(true); });
+        return;
     }
     // The automatic exit once a window opened from the command line has run and has no
     // schedule (any more).
-    if (m_bExitPosted) return;
     for (wxDocument* d : m_docManager->GetDocumentsVector()) {
         auto* doc = static_cast<CKolvaneDoc*>(d);
         CKolvaneView* view = doc->View();

@@ -212,11 +212,12 @@ void CKolvaneView::ShowCloseRefusal() {
     });
 }
 
-void CKolvaneView::ShowLogStatus() {
+void CKolvaneView::ShowLogStatus(bool withPane0) {
     CPaneStatusBar* panes = ThePanes();
     if (!panes) return;
     const CKolvaneDocData& data = Doc().Data();
-    if (data.m_cmd.m_nInterval == 0) panes->SetPane(0, m_strNotice.empty() ? "Ready" : m_strNotice);
+    if (withPane0 && data.m_cmd.m_nInterval == 0)
+        panes->SetPane(0, m_strNotice.empty() ? "Ready" : m_strNotice);
     panes->SetPane(1, wxString::Format("%d Lines", data.m_log.LineCount()));
     panes->SetPane(2, "Display Frame 1 of 1");
     LayoutLogList();
@@ -306,7 +307,14 @@ void CKolvaneView::PumpMessages() {
     m_lastPump = std::chrono::steady_clock::now();
 }
 
+void CKolvaneView::ShowPendingLines() {
+    // The lines so far are on the screen before a dialog covers the window.
+    m_lastPump = {};
+    PumpMessages();
+}
+
 void CKolvaneView::MessageBox(std::string_view text, EMessageIcon icon) {
+    ShowPendingLines();
     wxMessageBox(DisplayText(text), "Kolvane",
                  wxOK | (icon == EMessageIcon::Stop ? wxICON_STOP : wxICON_INFORMATION),
                  GetFrame());
@@ -336,6 +344,7 @@ void CKolvaneView::KillScheduleTimer(int) {
 
 ECredentialsResult CKolvaneView::AskCredentials(std::string_view url, std::string& user,
                                                 std::string& password) {
+    ShowPendingLines();
     return AskCredentialsDialog(GetFrame(), DisplayText(url), user, password)
                ? ECredentialsResult::Success
                : ECredentialsResult::Cancelled;

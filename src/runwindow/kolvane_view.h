@@ -51,7 +51,7 @@ class CKolvaneView : public wxView, public CRunHost {
     // "&Stop Scheduler's Timer".
     void StopSchedule();
     // The idle-time panes ("Ready", "%d Lines", "Display Frame 1 of 1").
-    void ShowLogStatus();
+    void ShowLogStatus(bool withPane0 = true);
     void ShowCloseRefusal();
     // Double-click on a row: the abort request while a run is on the stack, else the editor.
     void ActivateRow(int row);
@@ -81,6 +81,7 @@ class CKolvaneView : public wxView, public CRunHost {
   private:
     void RunGuarded(const std::function<ERunResult()>& run);
     void OnTimer(wxTimerEvent& event);
+    void ShowPendingLines();
 
     CSystemClock m_clock;
     std::unique_ptr<CKolvaneEngine> m_engine;

@@ -7,7 +7,7 @@ import os
 import re
 import subprocess
 
-from harness import (ALERT_ROLES, KOLVANE, KOLVANE_RUN, Failure, Kolvane, Slow_http, centre,
+from harness import (ALERT_ROLES, KOLVANE, KOLVANE_RUN, Failure, Kolvane, SlowHttpServer, centre,
                      click_at, find, main, pyatspi, role_is, showing, wait_for, walk, write)
 
 COUNTDOWN = re.compile(r"^(\d+ hrs )?(\d+ mins )?\d+ secs till next update!$")
@@ -133,7 +133,7 @@ def case_schedule_stop(work):
 
 
 def _slow_run(work, **rule_args):
-    server = Slow_http()
+    server = SlowHttpServer()
     rule = make_rule(work, http_port=server.port, **rule_args)
     return server, rule
 

@@ -219,7 +219,7 @@ def click_at(x, y, double=False):
         xdotool("click", 1)
 
 
-class Slow_http:
+class SlowHttpServer:
     """An HTTP server on 127.0.0.1 that sends its file one byte at a time (fast enough for the
     transfer's stall limit, slow enough to take an hour), so a run that fetches it stays on its
     way until `release()`; then the rest is sent at once."""

@@ -7,6 +7,7 @@
 #include <wx/msgdlg.h>
 #include <wx/panel.h>
 #include <wx/sizer.h>
+#include <wx/weakref.h>
 
 #include <algorithm>
 
@@ -90,9 +91,10 @@ void CMySheet::OnHelp(wxCommandEvent&) {
 }
 
 void ShowMessageLater(wxWindow* parent, const wxString& text, bool stopIcon) {
-    wxWindow* top = parent ? wxGetTopLevelParent(parent) : nullptr;
+    // The sheet may be gone by then (Cancel right after a refused check).
+    wxWeakRef<wxWindow> top(parent ? wxGetTopLevelParent(parent) : nullptr);
     wxTheApp->CallAfter([top, text, stopIcon] {
-        wxMessageBox(text, "Kolvane", wxOK | (stopIcon ? wxICON_HAND : wxICON_NONE), top);
+        wxMessageBox(text, "Kolvane", wxOK | (stopIcon ? wxICON_HAND : wxICON_NONE), top.get());
     });
 }
 

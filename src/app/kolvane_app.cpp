@@ -16,6 +16,8 @@
 #include "app_flags.h"
 #include "child_frame.h"
 #include "editor_hooks.h"
+#include "help.h"
+#include "install_editor.h"
 #include "kolvane_doc.h"
 #include "kolvane_view.h"
 #include "main_frame.h"
@@ -145,7 +147,7 @@ bool CKolvaneApp::OnInit() {
         manager->AddFileToHistory(wxString::FromUTF8(*it));
     // 3: the document type.
     new CRuleTemplate(manager);
-    EditorHooks();  // the placeholders until the editor installs its own
+    editor::InstallEditorHooks(ShowHelpTopic);
     // 4, 5: the main window.
     auto* frame = new CMainFrame(manager, "Kolvane");
     frame->SetIcons(ProgramIcons());

@@ -103,6 +103,7 @@ std::vector<std::string> LoadFilters() {
     for (int n = 1; n <= kMaxFilters; ++n) {
         std::string value = Read(wxString::Format("/File Filters/Filter%d", n));
         if (value.empty()) break;
+        if (value.find('|') == std::string::npos) continue;  // no description|pattern: unusable
         filters.push_back(std::move(value));
     }
     return filters.empty() ? DefaultFilters() : filters;

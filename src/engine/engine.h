@@ -60,6 +60,8 @@ class CKolvaneEngine {
 
     // --- Rule-file writer -------------------------------------------------------------------
     int WriteRuleFile();
+    // The text WriteRuleFile writes for `doc`; the editor reads it back before it saves.
+    static std::string RuleFileText(const CKolvaneDocData& doc);
 
     // --- Error log and the run's date and time ----------------------------------------------
     int OpenErrorLog(std::string_view dir, std::string_view name);

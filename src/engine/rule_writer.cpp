@@ -18,7 +18,11 @@ int CKolvaneEngine::WriteRuleFile() {
         return 0;
     };
     if (!file.Open(path)) return failed();
+    if (!file.Write(RuleFileText(m_doc)) || !file.Commit()) return failed();
+    return 1;
+}
 
+std::string CKolvaneEngine::RuleFileText(const CKolvaneDocData& doc) {
     std::string out;
     auto line = [&out](std::string_view key, std::string_view value) {
         out.append(key).append(value).append("\r\n");
@@ -27,7 +31,7 @@ int CKolvaneEngine::WriteRuleFile() {
         if (!value.empty()) line(key, value);
     };
 
-    const CCommandSection& cmd = m_doc.m_cmd;
+    const CCommandSection& cmd = doc.m_cmd;
     out += "&command:\r\n";
     line("TemplateFile Name = ", cmd.m_strTemplateName);
     line("TemplateFile Path = ", cmd.m_strTemplatePath);
@@ -46,11 +50,11 @@ int CKolvaneEngine::WriteRuleFile() {
     // The first variable of each scan file and number, in list order, found in one pass (a list
     // lookup per written line took quadratic time: seconds for a rule of the largest size).
     std::map<std::pair<int, int>, const CScanVar*> varsByNumber;
-    for (const auto& v : m_doc.m_scanVars)
+    for (const auto& v : doc.m_scanVars)
         varsByNumber.emplace(std::pair(v->m_nScanFile, v->m_nVarNo), v.get());
 
     for (int a = 1;; ++a) {
-        const CScanFile* f = m_doc.m_scanFiles.FindScanFile(a);
+        const CScanFile* f = doc.m_scanFiles.FindScanFile(a);
         if (!f) break;
         out += "&ScanFile" + std::to_string(a) + ":\r\n";
         optional(f->m_bFtp ? "FtpURL = " : "HttpURL = ", f->m_strUrl);
@@ -92,9 +96,7 @@ int CKolvaneEngine::WriteRuleFile() {
         }
         out += "\r\n";
     }
-
-    if (!file.Write(out) || !file.Commit()) return failed();
-    return 1;
+    return out;
 }
 
 }  // namespace kolvane

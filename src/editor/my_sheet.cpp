@@ -1,0 +1,101 @@
+// The editor's and the Options sheet's host (see my_sheet.h).
+#include "my_sheet.h"
+
+#include <wx/app.h>
+#include <wx/bookctrl.h>
+#include <wx/button.h>
+#include <wx/msgdlg.h>
+#include <wx/panel.h>
+#include <wx/sizer.h>
+#include <wx/weakref.h>
+
+#include <algorithm>
+
+namespace kolvane::editor {
+
+CSheetPage::CSheetPage(wxWindow* parent) : wxPanel(parent) {}
+
+CMySheet::CMySheet(wxWindow* parent, const wxString& caption, std::function<void(int)> showHelp)
+    : m_showHelp(std::move(showHelp)) {
+    Create(parent, wxID_ANY, caption, wxDefaultPosition, wxDefaultSize,
+           wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER);
+    CreateButtons(wxOK | wxCANCEL | wxHELP);
+    GetBookCtrl()->Bind(wxEVT_BOOKCTRL_PAGE_CHANGING, &CMySheet::OnPageChanging, this);
+    GetBookCtrl()->Bind(wxEVT_BOOKCTRL_PAGE_CHANGED, &CMySheet::OnPageChanged, this);
+    Bind(wxEVT_BUTTON, &CMySheet::OnOk, this, wxID_OK);
+    Bind(wxEVT_BUTTON, &CMySheet::OnHelp, this, wxID_HELP);
+}
+
+void CMySheet::AddSheetPage(CSheetPage* page, const wxString& tab) {
+    GetBookCtrl()->AddPage(page, tab);
+}
+
+void CMySheet::Finish() {
+    // Wide enough for every tab to show at once.
+    int tabs = 0;
+    for (size_t i = 0; i < GetBookCtrl()->GetPageCount(); ++i)
+        tabs += GetTextExtent(GetBookCtrl()->GetPageText(i)).x + FromDIP(40);
+    GetBookCtrl()->SetMinSize(wxSize(std::max(tabs, GetBookCtrl()->GetBestSize().x), -1));
+    LayoutDialog();
+    SetMinSize(GetSize());
+    if (CSheetPage* page = ActivePage()) page->OnSetActive();
+}
+
+CSheetPage* CMySheet::ActivePage() const {
+    return dynamic_cast<CSheetPage*>(GetBookCtrl()->GetCurrentPage());
+}
+
+void CMySheet::SelectPage(int index) {
+    if (index == GetBookCtrl()->GetSelection()) {
+        if (CSheetPage* page = ActivePage()) page->OnSetActive();
+        return;
+    }
+    // A page chosen by the program after a failed check: the page being left is not asked.
+    m_bSelecting = true;
+    GetBookCtrl()->SetSelection(index);
+    m_bSelecting = false;
+    if (CSheetPage* page = ActivePage()) page->OnSetActive();
+}
+
+void CMySheet::OnPageChanging(wxBookCtrlEvent& event) {
+    if (m_bSelecting) return;
+    CSheetPage* page = ActivePage();
+    if (!page || page->OnKillActive()) return;
+    event.Veto();
+    // The toolkit puts the old page back by selecting it again (and, for a change made through
+    // the accessibility interface, may not): the events of that are not the user's, and the
+    // page that refused to be left is made the shown one once they are over.
+    const int stay = event.GetOldSelection();
+    m_bSelecting = true;
+    CallAfter([this, stay] {
+        if (stay >= 0 && GetBookCtrl()->GetSelection() != stay) GetBookCtrl()->SetSelection(stay);
+        m_bSelecting = false;
+    });
+}
+
+void CMySheet::OnPageChanged(wxBookCtrlEvent& event) {
+    event.Skip();
+    if (m_bSelecting) return;
+    if (CSheetPage* page = ActivePage()) page->OnSetActive();
+}
+
+void CMySheet::OnOk(wxCommandEvent&) {
+    CSheetPage* page = ActivePage();
+    if (page && !page->OnKillActive()) return;
+    if (m_onOk && !m_onOk()) return;
+    EndModal(wxID_OK);
+}
+
+void CMySheet::OnHelp(wxCommandEvent&) {
+    if (CSheetPage* page = ActivePage(); page && m_showHelp) m_showHelp(page->HelpTopic());
+}
+
+void ShowMessageLater(wxWindow* parent, const wxString& text, bool stopIcon) {
+    // The sheet may be gone by then (Cancel right after a refused check).
+    wxWeakRef<wxWindow> top(parent ? wxGetTopLevelParent(parent) : nullptr);
+    wxTheApp->CallAfter([top, text, stopIcon] {
+        wxMessageBox(text, "Kolvane", wxOK | (stopIcon ? wxICON_HAND : wxICON_NONE), top.get());
+    });
+}
+
+}  // namespace kolvane::editor

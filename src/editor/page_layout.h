@@ -1,0 +1,25 @@
+// Small helpers the editor's pages share to build their controls: a label created right before
+// its control (so the accessibility interface links them), with the model's capacity as the
+// control's length limit.
+#pragma once
+
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include <string>
+
+namespace kolvane::editor {
+
+// The longest key value the rule reader takes.
+inline constexpr unsigned long kMaxFieldLength = 259;
+
+// Adds a label and a text field to a two-column grid; the label is created first.
+wxTextCtrl* AddLabelledText(wxWindow* parent, wxFlexGridSizer* grid, const wxString& label,
+                            unsigned long maxLength, long style = 0);
+
+// Bytes of the model as shown: UTF-8 when valid, else Latin-1; and back.
+wxString ToWx(const std::string& bytes);
+std::string FromWx(const wxString& text);
+
+}  // namespace kolvane::editor

@@ -1,0 +1,70 @@
+// The rule-file dialog and its prompt (see rule_file_dialog.h).
+#include "rule_file_dialog.h"
+
+#include <wx/filefn.h>
+#include <wx/msgdlg.h>
+
+#include "editor_host.h"
+#include "editor_paths.h"
+#include "page_layout.h"
+
+namespace kolvane::editor {
+
+CRuleFileDialog::CRuleFileDialog(wxWindow* parent, bool openMode, const wxString& title,
+                                 const wxString& wildcard, const wxString& dir,
+                                 const wxString& file)
+    : wxFileDialog(parent, title, dir, file, wildcard,
+                   openMode ? wxFD_OPEN | wxFD_FILE_MUST_EXIST : wxFD_SAVE) {
+    m_hook.m_pDialog = this;
+    SetCustomizeHook(m_hook);
+}
+
+void CRuleFileDialog::CHook::AddCustomControls(wxFileDialogCustomize& customizer) {
+    wxFileDialogButton* button = customizer.AddButton("&Edit Rule File");
+    button->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
+        const wxString chosen = m_pDialog->GetCurrentlySelectedFilename();
+        // GTK names the folder shown when no file is chosen.
+        if (chosen.empty() || wxDirExists(chosen)) {
+            wxMessageBox("Please select a Rule File then Reselect 'Edit Rule File' Button",
+                         "Kolvane", wxOK, m_pDialog);
+            return;
+        }
+        m_strChosen = chosen;
+        m_bEditRequest = true;
+        m_pDialog->EndModal(wxID_OK);
+    });
+}
+
+wxString CRuleFileDialog::ChosenPath() const {
+    return m_hook.m_bEditRequest ? m_hook.m_strChosen : GetPath();
+}
+
+bool PromptRuleFileName(IEditorHost& host, std::string& path, bool openMode, bool* editRequest) {
+    wxString wildcard;
+    for (const std::string& filter : host.Filters()) {
+        if (!wildcard.empty()) wildcard += "|";
+        wildcard += ToWx(filter);
+    }
+    const wxString title = openMode       ? "Select a rule file and Run Rule"
+                           : path.empty() ? "Save Rule File"
+                                          : "Save Rule File As";
+    wxString dir = ToWx(host.LastPath());
+    wxString file;
+    if (!openMode && !path.empty()) {
+        const std::string pathDir = LastPathOf(path);
+        if (!pathDir.empty()) dir = ToWx(pathDir);
+        file = ToWx(path.substr(path.rfind('/') + 1));
+    }
+    CRuleFileDialog dialog(host.Window(), openMode, title, wildcard, dir, file);
+    const int answer = dialog.ShowModal();
+    if (editRequest) *editRequest = false;
+    if (answer != wxID_OK) return false;
+    const std::string chosen = FromWx(dialog.ChosenPath());
+    if (chosen.empty()) return false;
+    path = chosen;
+    if (editRequest) *editRequest = dialog.EditRequest();
+    if (const std::string last = LastPathOf(chosen); !last.empty()) host.SetLastPath(last);
+    return true;
+}
+
+}  // namespace kolvane::editor

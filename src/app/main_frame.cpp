@@ -1,0 +1,295 @@
+// The main window.
+#include "main_frame.h"
+
+#include <wx/app.h>
+#include <wx/dnd.h>
+#include <wx/menu.h>
+#include <wx/printdlg.h>
+#include <wx/toolbar.h>
+
+#include <memory>
+
+#include "about_box.h"
+#include "app_flags.h"
+#include "command_ids.h"
+#include "editor_hooks.h"
+#include "help.h"
+#include "kolvane_doc.h"
+#include "kolvane_view.h"
+#include "log_printout.h"
+#include "menus.h"
+#include "settings.h"
+#include "status_panes.h"
+
+namespace kolvane {
+namespace {
+
+// Rule files dropped on the main window open and run, each in its own log window.
+class CRuleDropTarget : public wxFileDropTarget {
+  public:
+    explicit CRuleDropTarget(CMainFrame& frame) : m_frame(frame) {}
+    bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& files) override {
+        bool any = false;
+        for (const auto& f : files)
+            if (f.Lower().EndsWith(".rul")) {
+                wxString path = f;
+                m_frame.CallAfter([this, path] { m_frame.OpenRuleFile(path); });
+                any = true;
+            }
+        return any;
+    }
+
+  private:
+    CMainFrame& m_frame;
+};
+
+}  // namespace
+
+CMainFrame::CMainFrame(wxDocManager* manager, const wxString& title)
+    : wxDocMDIParentFrame(manager, nullptr, wxID_ANY, title, wxDefaultPosition, wxDefaultSize,
+                          wxDEFAULT_FRAME_STYLE | wxFRAME_NO_WINDOW_MENU) {
+    SetMenuBar(MakeMenuBar(false, manager->GetFileHistory()));
+    MakeToolBar(this);
+    m_panes = new CPaneStatusBar(this);
+    SetStatusBar(m_panes);
+    SetThePanes(m_panes);
+    SetStatusBarPane(0);
+    SetMinSize(wxSize(300, 220));
+    SetDropTarget(new CRuleDropTarget(*this));
+    if (GetClientWindow()) GetClientWindow()->SetDropTarget(new CRuleDropTarget(*this));
+
+    Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnClose, this);
+    Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
+    Bind(wxEVT_MENU_OPEN, [this](wxMenuEvent& e) {
+        m_bMenuOpen = true;
+        e.Skip();
+    });
+    Bind(wxEVT_MENU_CLOSE, [this](wxMenuEvent& e) {
+        m_bMenuOpen = false;
+        e.Skip();
+    });
+    auto track = [this](wxEvent& e) {
+        if (!IsMaximized() && !IsIconized() && IsShown()) m_normalRect = GetRect();
+        e.Skip();
+    };
+    Bind(wxEVT_SIZE, track);
+    Bind(wxEVT_MOVE, track);
+    Bind(wxEVT_ICONIZE, [this](wxIconizeEvent& e) {
+        if (e.IsIconized()) m_bRestoreMaximized = IsMaximized();
+        e.Skip();
+    });
+    BindCommands();
+}
+
+CMainFrame::~CMainFrame() {
+    SetThePanes(nullptr);
+}
+
+CKolvaneView* CMainFrame::ActiveView() const {
+    return dynamic_cast<CKolvaneView*>(m_docManager->GetCurrentView());
+}
+
+void CMainFrame::OpenRuleFile(const wxString& path) {
+    m_docManager->CreateDocument(path, wxDOC_SILENT);
+}
+
+void CMainFrame::ApplyWindowState(const SWindowState& state) {
+    m_state = state;
+    const SRect& r = state.rect;
+    m_normalRect = wxRect(r.left, r.top, r.Width(), r.Height());
+    SetSize(m_normalRect);
+    GetToolBar()->Show(state.toolBar);
+    m_panes->Show(state.statusLine);
+}
+
+void CMainFrame::ShowWithState() {
+    if (m_state.iconized) {
+        m_bRestoreMaximized = m_state.maximized;
+        Iconize(true);
+    } else if (m_state.maximized) {
+        Maximize(true);
+    }
+    Show(true);
+    SendSizeEvent();
+    Update();
+}
+
+SWindowState CMainFrame::CurrentWindowState() const {
+    SWindowState s;
+    s.rect = {m_normalRect.GetLeft(), m_normalRect.GetTop(), m_normalRect.GetRight() + 1,
+              m_normalRect.GetBottom() + 1};
+    s.iconized = IsIconized();
+    s.maximized = s.iconized ? m_bRestoreMaximized : IsMaximized();
+    s.toolBar = GetToolBar() && GetToolBar()->IsShown();
+    s.statusLine = m_panes && m_panes->IsShown();
+    return s;
+}
+
+bool CMainFrame::CloseAllWindows() {
+    bool all = true;
+    // A copy: closing changes the manager's list.
+    for (wxDocument* doc : m_docManager->GetDocumentsVector())
+        if (!m_docManager->CloseDocument(doc, false)) all = false;
+    return all;
+}
+
+void CMainFrame::OnClose(wxCloseEvent& event) {
+    // The state is written even when the close is then refused.
+    settings::SaveWindowState(CurrentWindowState());
+    if (!CloseAllWindows() && event.CanVeto()) {
+        event.Veto();
+        return;
+    }
+    std::vector<std::string> recent;
+    if (wxFileHistory* history = m_docManager->GetFileHistory())
+        for (size_t i = 0; i < history->GetCount(); ++i)
+            recent.emplace_back(history->GetHistoryFile(i).utf8_str());
+    settings::SaveRecentFiles(recent);
+    CloseHelp();
+    event.Skip();
+}
+
+void CMainFrame::OnIdle(wxIdleEvent& event) {
+    event.Skip();
+    SAppFlags& flags = AppFlags();
+    if (flags.m_nRunsOnStack > 0) return;
+    if (!m_bMenuOpen) {
+        if (CKolvaneView* view = ActiveView()) {
+            view->ShowLogStatus();
+        } else {
+            m_panes->SetPane(0, "Ready");
+            m_panes->SetPane(1, "");
+            m_panes->SetPane(2, "");
+        }
+    }
+    // The automatic exit once a window opened from the command line has run and has no
+    // schedule (any more).
+    if (m_bExitPosted) return;
+    for (wxDocument* d : m_docManager->GetDocumentsVector()) {
+        auto* doc = static_cast<CKolvaneDoc*>(d);
+        CKolvaneView* view = doc->View();
+        if (view && doc->m_bCommandLine && view->RanFromFirstStart() &&
+            doc->Data().m_cmd.m_nInterval == 0) {
+            m_bExitPosted = true;
+            CallAfter([this] { Close(); });
+            return;
+        }
+    }
+}
+
+void CMainFrame::BindCommands() {
+    using namespace cmd;
+    auto on = [this](int id, auto handler) { Bind(wxEVT_MENU, handler, id); };
+    auto enable = [this](int id, auto test) {
+        Bind(
+            wxEVT_UPDATE_UI, [test](wxUpdateUIEvent& e) { e.Enable(test()); }, id);
+    };
+    // Commands that open a modal dialog run after the command has returned, so the menu (and an
+    // accessibility client that pressed it) is not held by the dialog.
+    on(kNewInstance,
+       [this](wxCommandEvent&) { CallAfter([this] { m_docManager->CreateNewDocument(); }); });
+    on(kNewRuleFile, [this](wxCommandEvent&) {
+        CallAfter([this] {
+            AppFlags().m_bNewRuleRequest = true;
+            if (!m_docManager->CreateNewDocument()) AppFlags().m_bNewRuleRequest = false;
+        });
+    });
+    on(kOpenExecute, [this](wxCommandEvent&) {
+        CallAfter([this] { m_docManager->CreateDocument(wxString(), 0); });
+    });
+    on(kEditRuleFile, [this](wxCommandEvent&) {
+        CallAfter([this] {
+            SAppFlags& flags = AppFlags();
+            flags.m_bEditing = flags.m_bEditOpenPending = true;
+            if (!m_docManager->CreateDocument(wxString(), 0))
+                flags.m_bEditing = flags.m_bEditOpenPending = false;
+        });
+    });
+    on(kClose, [this](wxCommandEvent&) {
+        if (CKolvaneView* view = ActiveView()) view->GetFrame()->Close();
+    });
+    on(kCloseAll, [this](wxCommandEvent&) { CloseAllWindows(); });
+    on(wxID_EXIT, [this](wxCommandEvent&) { Close(); });
+    on(kPrint, [this](wxCommandEvent&) {
+        CallAfter([this] {
+            CKolvaneView* view = ActiveView();
+            if (!view || view->Doc().Data().m_log.Lines().empty()) return;
+            wxPrintDialogData data(PageSetupData().GetPrintData());
+            wxPrinter printer(&data);
+            std::unique_ptr<wxPrintout> printout(view->OnCreatePrintout());
+            if (printer.Print(this, printout.get(), true))
+                PageSetupData().SetPrintData(printer.GetPrintDialogData().GetPrintData());
+        });
+    });
+    on(kPrintPreview, [this](wxCommandEvent&) {
+        CKolvaneView* view = ActiveView();
+        if (!view || view->Doc().Data().m_log.Lines().empty()) return;
+        wxPrintDialogData data(PageSetupData().GetPrintData());
+        auto* preview =
+            new wxPrintPreview(view->OnCreatePrintout(), view->OnCreatePrintout(), &data);
+        if (!preview->IsOk()) {
+            delete preview;
+            return;
+        }
+        auto* frame = new wxPreviewFrame(preview, this, "Kolvane Print Preview", wxDefaultPosition,
+                                         wxSize(700, 800));
+        // Modal to the application: the log window cannot close under its preview.
+        frame->InitializeWithModality(wxPreviewFrame_AppModal);
+        frame->Show();
+    });
+    on(kPrintSetup, [this](wxCommandEvent&) {
+        CallAfter([this] {
+            wxPageSetupDialog dialog(this, &PageSetupData());
+            if (dialog.ShowModal() == wxID_OK) PageSetupData() = dialog.GetPageSetupDialogData();
+        });
+    });
+    on(kOptions, [this](wxCommandEvent&) {
+        CallAfter([this] {
+            if (CKolvaneView* view = ActiveView()) {
+                EditorHooks().showOptions(*view);
+                if (view->GetFrame()) view->GetFrame()->Refresh();
+            }
+        });
+    });
+    on(kStopTimer, [this](wxCommandEvent&) {
+        if (CKolvaneView* view = ActiveView()) view->StopSchedule();
+    });
+    on(kNextWindow, [this](wxCommandEvent&) { ActivateNext(); });
+    on(kPreviousWindow, [this](wxCommandEvent&) { ActivatePrevious(); });
+#ifdef __WXMSW__
+    on(kCascade, [this](wxCommandEvent&) { Cascade(); });
+    on(kTileHorizontal, [this](wxCommandEvent&) { Tile(wxHORIZONTAL); });
+    on(kTileVertical, [this](wxCommandEvent&) { Tile(wxVERTICAL); });
+#endif
+    on(kSynopsis, [this](wxCommandEvent&) { CallAfter([] { ShowHelpTopic(5001); }); });
+    on(kContents, [this](wxCommandEvent&) { CallAfter([] { ShowHelpTopic(5000); }); });
+    on(wxID_ABOUT, [this](wxCommandEvent&) { CallAfter([this] { ShowAboutBox(this); }); });
+    on(kToggleToolBar, [this](wxCommandEvent&) {
+        GetToolBar()->Show(!GetToolBar()->IsShown());
+        SendSizeEvent();
+    });
+    on(kToggleStatusBar, [this](wxCommandEvent&) {
+        m_panes->Show(!m_panes->IsShown());
+        SendSizeEvent();
+    });
+    Bind(
+        wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& e) { e.Check(GetToolBar()->IsShown()); },
+        kToggleToolBar);
+    Bind(
+        wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& e) { e.Check(m_panes->IsShown()); },
+        kToggleStatusBar);
+    auto hasLines = [this] {
+        CKolvaneView* view = ActiveView();
+        return view && !view->Doc().Data().m_log.Lines().empty();
+    };
+    enable(kPrint, hasLines);
+    enable(kPrintPreview, hasLines);
+    enable(kStopTimer, [this] {
+        CKolvaneView* view = ActiveView();
+        return view && view->TimerArmed();
+    });
+    for (int id : {kClose, kOptions, kCloseAll, kNextWindow, kPreviousWindow})
+        enable(id, [this] { return ActiveView() != nullptr; });
+}
+
+}  // namespace kolvane

@@ -1,0 +1,138 @@
+// Menus and tool bar.
+#include "menus.h"
+
+#include <wx/artprov.h>
+#include <wx/filehistory.h>
+#include <wx/frame.h>
+#include <wx/menu.h>
+#include <wx/toolbar.h>
+
+#include <string>
+
+#include "command_ids.h"
+
+namespace kolvane {
+namespace {
+
+std::string Before(const char* prompt) {
+    std::string text(prompt);
+    return text.substr(0, text.find('\n'));
+}
+
+std::string After(const char* prompt) {
+    std::string text(prompt);
+    auto nl = text.find('\n');
+    return nl == std::string::npos ? text : text.substr(nl + 1);
+}
+
+void Item(wxMenu* menu, int id, const char* text, const char* prompt) {
+    menu->Append(id, text, Before(prompt));
+}
+
+}  // namespace
+
+void FillRecentFiles(wxMenuBar* bar, const wxFileHistory* history) {
+    wxMenu* file = bar && bar->GetMenuCount() > 0 ? bar->GetMenu(0) : nullptr;
+    if (!file || !history) return;
+    for (int id = wxID_FILE1; id <= wxID_FILE9; ++id)
+        if (file->FindChildItem(id)) file->Delete(id);
+    size_t exitAt = 0;
+    if (!file->FindChildItem(wxID_EXIT, &exitAt)) return;
+    // The separator before "E&xit" closes the list.
+    size_t at = exitAt - 1;
+    for (size_t i = 0; i < history->GetCount(); ++i) {
+        wxString path = history->GetHistoryFile(i);
+        path.Replace("&", "&&");
+        file->Insert(at++, wxID_FILE1 + static_cast<int>(i),
+                     wxString::Format("&%d %s", static_cast<int>(i + 1), path),
+                     "Open this rule file and run it");
+    }
+}
+
+wxMenuBar* MakeMenuBar(bool withLog, const wxFileHistory* history) {
+    using namespace cmd;
+    auto* file = new wxMenu;
+    auto* newMenu = new wxMenu;
+    Item(newMenu, kNewInstance, withLog ? "New Merge Instance\tCtrl+N" : "New &Merge Instance",
+         kPromptNewInstance);
+    newMenu->AppendSeparator();
+    Item(newMenu, kNewRuleFile, "New &Rule File", kPromptNewRuleFile);
+    file->AppendSubMenu(newMenu, "New...");
+    auto* openMenu = new wxMenu;
+    Item(openMenu, kOpenExecute,
+         withLog ? "Open to &Execute...\tCtrl+O" : "&Open to &Execute...\tCtrl+O",
+         kPromptOpenExecute);
+    openMenu->AppendSeparator();
+    Item(openMenu, kEditRuleFile, "Open to Edit &Rule File", kPromptEditRuleFile);
+    file->AppendSubMenu(openMenu, "&Open...");
+    if (withLog) {
+        Item(file, kClose, "&Close", kPromptClose);
+        file->AppendSeparator();
+        Item(file, kPrint, "&Print...\tCtrl+P", kPromptPrint);
+        Item(file, kPrintPreview, "Print Pre&view", kPromptPreview);
+    } else {
+        file->AppendSeparator();
+    }
+    Item(file, kPrintSetup, "P&rint Setup...", kPromptPrintSetup);
+    file->AppendSeparator();
+    file->AppendSeparator();
+    Item(file, wxID_EXIT, "E&xit", kPromptExit);
+
+    auto* view = new wxMenu;
+    view->AppendCheckItem(kToggleToolBar, "&Toolbar", Before(kPromptToolBar));
+    view->AppendCheckItem(kToggleStatusBar, "&Status Bar", Before(kPromptStatusBar));
+
+    auto* help = new wxMenu;
+    auto* bar = new wxMenuBar;
+    bar->Append(file, "&File");
+    bar->Append(view, "&View");
+    if (withLog) {
+        auto* tools = new wxMenu;
+        Item(tools, kOptions, "&Options...", kPromptOptions);
+        Item(tools, kStopTimer, "&Stop Scheduler's Timer", kPromptStopTimer);
+        bar->Append(tools, "&Tools");
+        auto* window = new wxMenu;
+#ifdef __WXMSW__
+        // Only a platform whose child windows overlap can cascade or tile them.
+        Item(window, kCascade, "&Cascade", kPromptCascade);
+        Item(window, kTileHorizontal, "Tile &Horizontally", kPromptTile);
+        Item(window, kTileVertical, "Tile &Vertically", kPromptTile);
+#endif
+        Item(window, kNextWindow, "&Next\tF6", kPromptNext);
+        Item(window, kPreviousWindow, "&Previous\tShift+F6", kPromptPrevious);
+        window->AppendSeparator();
+        Item(window, kCloseAll, "Close &All", kPromptCloseAll);
+        bar->Append(window, "&Window");
+        Item(help, kSynopsis, "Application &Synopsis...", kPromptSynopsis);
+        Item(help, kContents, "&Contents...", kPromptContents);
+        help->AppendSeparator();
+    }
+    Item(help, wxID_ABOUT, "&About Kolvane...", kPromptAbout);
+    bar->Append(help, "&Help");
+    FillRecentFiles(bar, history);
+    return bar;
+}
+
+void MakeToolBar(wxFrame* frame) {
+    using namespace cmd;
+    wxToolBar* bar = frame->CreateToolBar(wxTB_HORIZONTAL | wxTB_FLAT);
+    const wxSize size = wxArtProvider::GetSizeHint(wxART_TOOLBAR);
+    auto tool = [&](int id, const wxArtID& art, const char* prompt) {
+        bar->AddTool(id, After(prompt), wxArtProvider::GetBitmapBundle(art, wxART_TOOLBAR, size),
+                     After(prompt), wxITEM_NORMAL);
+        bar->SetToolLongHelp(id, Before(prompt));
+    };
+    tool(kNewInstance, wxART_NEW, kPromptNewInstance);
+    tool(kNewRuleFile, wxART_EDIT, kPromptNewRuleFile);
+    bar->AddSeparator();
+    tool(kOpenExecute, wxART_FILE_OPEN, kPromptOpenExecute);
+    tool(kEditRuleFile, wxART_REPORT_VIEW, kPromptEditRuleFile);
+    bar->AddSeparator();
+    tool(kStopTimer, wxART_STOP, kPromptStopTimer);
+    bar->AddSeparator();
+    tool(kPrint, wxART_PRINT, kPromptPrint);
+    tool(kContents, wxART_HELP_BOOK, kPromptContents);
+    bar->Realize();
+}
+
+}  // namespace kolvane

@@ -1,0 +1,159 @@
+// The settings file through wxFileConfig.
+#include "settings.h"
+
+#include <wx/fileconf.h>
+#include <wx/filename.h>
+
+#include <memory>
+
+#include "user_settings.h"
+
+namespace kolvane::settings {
+namespace {
+
+std::unique_ptr<wxFileConfig>& Holder() {
+    static std::unique_ptr<wxFileConfig> config;
+    return config;
+}
+
+wxString W(std::string_view s) {
+    return wxString::FromUTF8(s.data(), s.size());
+}
+
+std::string S(const wxString& s) {
+    return std::string(s.utf8_str());
+}
+
+std::string Read(const wxString& key, const std::string& fallback = {}) {
+    wxString value;
+    return Config().Read(key, &value) ? S(value) : fallback;
+}
+
+// An integer setting: its stored text converted, or the default when absent or empty.
+int ReadInt(const wxString& key, int fallback) {
+    std::string text = Read(key);
+    return text.empty() ? fallback : std::atoi(text.c_str());
+}
+
+void Flush() {
+    wxFileName(W(FilePath())).Mkdir(0700, wxPATH_MKDIR_FULL);
+    Config().Flush();
+}
+
+}  // namespace
+
+std::string FilePath() {
+    return UserSettingsPath();
+}
+
+wxConfigBase& Config() {
+    auto& config = Holder();
+    if (!config) {
+        config = std::make_unique<wxFileConfig>("Kolvane", "Pellucor Enterprises", W(FilePath()),
+                                                wxString(), wxCONFIG_USE_LOCAL_FILE);
+        // Editor commands may hold "$": keep every value as it was written.
+        config->SetExpandEnvVars(false);
+    }
+    return *config;
+}
+
+void Close() {
+    if (Holder()) Holder()->Flush();
+    Holder().reset();
+}
+
+SPreferences LoadPreferences() {
+    SPreferences p;
+    std::string editor = Read("/Preferences/Editor");
+    if (!editor.empty()) p.m_strEditor = editor;
+    p.m_strLastPath = Read("/Preferences/LastPath");
+    p.m_nDateDisplay = ReadInt("/Preferences/DateDisplay", 1);
+    p.m_nMatchCase = ReadInt("/Preferences/MatchCase", 0);
+    p.m_nAskFileName = ReadInt("/Preferences/AskFileName", 1);
+    p.m_nLastFilterIndex = ReadInt("/Preferences/LastFilterIndex", 1);
+    p.m_strLastFilter = Read("/Preferences/LastFilter");
+    return p;
+}
+
+void SaveEditor(const std::string& editor) {
+    if (editor == kDefaultEditor) return;
+    Config().Write("/Preferences/Editor", W(editor));
+    Flush();
+}
+
+void SavePreferences(const SPreferences& p) {
+    if (p.m_strEditor != kDefaultEditor) Config().Write("/Preferences/Editor", W(p.m_strEditor));
+    Config().Write("/Preferences/DateDisplay", wxString::Format("%d", p.m_nDateDisplay));
+    Config().Write("/Preferences/MatchCase", wxString::Format("%d", p.m_nMatchCase));
+    Config().Write("/Preferences/AskFileName", wxString::Format("%d", p.m_nAskFileName));
+    Flush();
+}
+
+void SaveLastPath(const std::string& dir) {
+    Config().Write("/Preferences/LastPath", W(dir));
+    Flush();
+}
+
+std::vector<std::string> DefaultFilters() {
+    return {"Rule Files|*.rul", "Text|*.txt", "All Files|*.*"};
+}
+
+std::vector<std::string> LoadFilters() {
+    std::vector<std::string> filters;
+    for (int n = 1; n <= kMaxFilters; ++n) {
+        std::string value = Read(wxString::Format("/File Filters/Filter%d", n));
+        if (value.empty()) break;
+        filters.push_back(std::move(value));
+    }
+    return filters.empty() ? DefaultFilters() : filters;
+}
+
+void SaveFilters(const std::vector<std::string>& filters) {
+    int n = 0;
+    for (const auto& f : filters) {
+        if (++n > kMaxFilters) break;
+        Config().Write(wxString::Format("/File Filters/Filter%d", n), W(f));
+    }
+    for (++n; n <= kMaxFilters; ++n)
+        Config().DeleteEntry(wxString::Format("/File Filters/Filter%d", n), false);
+    Flush();
+}
+
+SWindowState LoadWindowState(int screenWidth, int screenHeight) {
+    return WindowStateFromTexts(
+        Read("/Last Window Data/Coordinates"), Read("/Last Window Data/Iconized", "0"),
+        Read("/Last Window Data/Maximized", "0"), Read("/Last Window Data/ToolBar", "1"),
+        Read("/Last Window Data/StatusLine", "1"), screenWidth, screenHeight);
+}
+
+void SaveWindowState(const SWindowState& s) {
+    wxConfigBase& c = Config();
+    c.Write("/Last Window Data/Coordinates", W(FormatCoordinates(s.rect)));
+    c.Write("/Last Window Data/Iconized", wxString::Format("%d", s.iconized ? 1 : 0));
+    c.Write("/Last Window Data/Maximized", wxString::Format("%d", s.maximized ? 1 : 0));
+    c.Write("/Last Window Data/ToolBar", wxString::Format("%d", s.toolBar ? 1 : 0));
+    c.Write("/Last Window Data/StatusLine", wxString::Format("%d", s.statusLine ? 1 : 0));
+    Flush();
+}
+
+std::vector<std::string> LoadRecentFiles() {
+    std::vector<std::string> files;
+    for (int n = 1; n <= kRecentFiles; ++n) {
+        std::string path = Read(wxString::Format("/Recent File List/File%d", n));
+        if (!path.empty()) files.push_back(std::move(path));
+    }
+    return files;
+}
+
+void SaveRecentFiles(const std::vector<std::string>& files) {
+    for (int n = 1; n <= kRecentFiles; ++n) {
+        wxString key = wxString::Format("/Recent File List/File%d", n);
+        if (n <= static_cast<int>(files.size()))
+            Config().Write(key, W(files[static_cast<std::size_t>(n - 1)]));
+        else
+            Config().DeleteEntry(key, false);
+    }
+    Flush();
+}
+
+}  // namespace kolvane::settings

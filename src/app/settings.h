@@ -1,0 +1,73 @@
+// The per-user settings of both programs, in one place: preferences, file filters, the main
+// window's state and the recent-file list.
+//
+// They live in one INI file, $XDG_CONFIG_HOME/Kolvane.conf (else ~/.config/Kolvane.conf),
+// written through wxConfig (vendor "Pellucor Enterprises", application "Kolvane"); kolvane-run
+// reads "DateDisplay" from the same file. Every save is flushed at once, so the runner and a
+// crash see what was saved. Sections and entries:
+//   [Preferences]       Editor, DateDisplay, MatchCase, AskFileName, LastPath, LastFilter,
+//                       LastFilterIndex
+//   [File Filters]      Filter1 ... FilterN ("description|pattern;pattern")
+//   [Last Window Data]  Coordinates, Iconized, Maximized, ToolBar, StatusLine
+//   [Recent File List]  File1 ... File4
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "window_state.h"
+
+class wxConfigBase;
+
+namespace kolvane {
+
+// The editor used when the setting is empty or absent.
+inline constexpr std::string_view kDefaultEditor = "xdg-open";
+inline constexpr int kMaxFilters = 100;
+inline constexpr int kRecentFiles = 4;
+
+// The preferences a document loads when it is created and keeps as its own copy.
+struct SPreferences {
+    std::string m_strEditor{kDefaultEditor};
+    int m_nDateDisplay = 1;  // 1: U.S. date and time style
+    int m_nMatchCase = 0;    // kept and edited; no matching reads it
+    int m_nAskFileName = 1;  // the editor asks for a file name after editing
+    std::string m_strLastPath;
+    std::string m_strLastFilter;
+    int m_nLastFilterIndex = 1;
+};
+
+namespace settings {
+
+// The settings file's path.
+std::string FilePath();
+// The one configuration object (created on first use). Close() flushes and releases it.
+wxConfigBase& Config();
+void Close();
+
+SPreferences LoadPreferences();
+// Writes "Editor" (only when it differs from the default editor), "DateDisplay", "MatchCase"
+// and "AskFileName"; "LastPath" and the filter values are written on their own.
+void SavePreferences(const SPreferences& prefs);
+void SaveEditor(const std::string& editor);  // only when it differs from the default
+void SaveLastPath(const std::string& dir);
+
+// "Filter1".. up to the first missing or empty entry (at most 100); the three built-in filters
+// when none is stored.
+std::vector<std::string> LoadFilters();
+// Writes Filter1..FilterN and removes entries left from a longer list, which loading would
+// otherwise bring back.
+void SaveFilters(const std::vector<std::string>& filters);
+// The built-in filters.
+std::vector<std::string> DefaultFilters();
+
+// The saved main-window state, fitted to a screen of the given size.
+SWindowState LoadWindowState(int screenWidth, int screenHeight);
+void SaveWindowState(const SWindowState& state);
+
+std::vector<std::string> LoadRecentFiles();
+void SaveRecentFiles(const std::vector<std::string>& files);
+
+}  // namespace settings
+}  // namespace kolvane

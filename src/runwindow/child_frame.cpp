@@ -1,0 +1,17 @@
+// The log window's frame.
+#include "child_frame.h"
+
+namespace kolvane {
+
+std::function<wxMenuBar*()>& ChildMenuBarMaker() {
+    static std::function<wxMenuBar*()> maker;
+    return maker;
+}
+
+CChildFrame::CChildFrame(wxDocument* doc, wxView* view, wxMDIParentFrame* parent)
+    : wxDocMDIChildFrame(doc, view, parent, wxID_ANY, doc->GetUserReadableName()) {
+    if (ChildMenuBarMaker()) SetMenuBar(ChildMenuBarMaker()());
+    if (parent->GetIcons().IsOk()) SetIcons(parent->GetIcons());
+}
+
+}  // namespace kolvane

@@ -1,0 +1,19 @@
+// The log window's frame: an MDI child of the main window (a tab on GTK) that adds nothing to
+// the framework's child frame but its menu bar, which the application provides.
+#pragma once
+
+#include <wx/docmdi.h>
+
+#include <functional>
+
+namespace kolvane {
+
+class CChildFrame : public wxDocMDIChildFrame {
+  public:
+    CChildFrame(wxDocument* doc, wxView* view, wxMDIParentFrame* parent);
+};
+
+// Makes the menu bar of a log window; set by the application at start-up.
+std::function<wxMenuBar*()>& ChildMenuBarMaker();
+
+}  // namespace kolvane

@@ -1,0 +1,115 @@
+// Building the external editor's argument vector.
+#include "editor_command.h"
+
+namespace kolvane {
+namespace {
+
+void ReplaceAll(std::string& word, std::string_view from, std::string_view to) {
+    for (std::size_t at = word.find(from); at != std::string::npos;
+         at = word.find(from, at + to.size()))
+        word.replace(at, from.size(), to);
+}
+
+std::string_view CutAt(std::string_view text, std::string_view marker) {
+    std::size_t at = text.find(marker);
+    return at == std::string_view::npos ? text : text.substr(0, at);
+}
+
+}  // namespace
+
+std::optional<std::string> FileOfLogLine(std::string_view line) {
+    std::string_view file;
+    if (line.find("Output File:") != std::string_view::npos &&
+        line.find("Server Output File") != std::string_view::npos)
+        return std::nullopt;
+    if (std::size_t at = line.find(") ... "); at != std::string_view::npos)
+        file = line.substr(at + 6);
+    else if (std::size_t out = line.find("Output File: "); out != std::string_view::npos)
+        file = line.substr(out + 13);
+    else if (std::size_t f = line.find("File -> "); f != std::string_view::npos)
+        file = line.substr(f + 8);
+    else
+        return std::nullopt;
+    file = CutAt(CutAt(CutAt(file, " scanned"), " see error log"), " created!");
+    if (file.empty()) return std::nullopt;
+    return std::string(file);
+}
+
+std::string ResolveAgainst(std::string_view ruleDir, std::string_view file) {
+    if (file.empty() || file.front() == '/' || ruleDir.empty()) return std::string(file);
+    std::string path(ruleDir);
+    if (path.back() != '/') path += '/';
+    return path.append(file);
+}
+
+bool SplitWords(std::string_view text, std::vector<std::string>& words) {
+    words.clear();
+    std::string word;
+    bool inWord = false;
+    char quote = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (quote == '\'') {
+            if (c == '\'')
+                quote = 0;
+            else
+                word += c;
+        } else if (quote == '"') {
+            if (c == '"')
+                quote = 0;
+            else if (c == '\\' && i + 1 < text.size() &&
+                     (text[i + 1] == '"' || text[i + 1] == '\\'))
+                word += text[++i];
+            else
+                word += c;
+        } else if (c == ' ' || c == '\t') {
+            if (inWord) words.push_back(std::move(word));
+            word.clear();
+            inWord = false;
+        } else {
+            inWord = true;
+            if (c == '\'' || c == '"')
+                quote = c;
+            else if (c == '\\' && i + 1 < text.size())
+                word += text[++i];
+            else
+                word += c;
+        }
+    }
+    if (quote != 0) return false;
+    if (inWord) words.push_back(std::move(word));
+    return true;
+}
+
+std::vector<std::string> EditorArgv(std::string_view editor, std::string_view file, int line) {
+    std::vector<std::string> argv;
+    if (!SplitWords(editor, argv) || argv.empty()) return {};
+    const std::string number = std::to_string(line);
+    bool hadFile = false;
+    // The program itself is never rewritten: only its arguments carry the placeholders.
+    for (std::size_t i = 1; i < argv.size(); ++i) {
+        if (argv[i].find("%f") != std::string::npos) hadFile = true;
+        // %l first: a file name holding "%l" must stay as it is.
+        ReplaceAll(argv[i], "%l", number);
+        ReplaceAll(argv[i], "%f", file);
+    }
+    if (!hadFile) argv.emplace_back(file);
+    return argv;
+}
+
+std::string CommandText(const std::vector<std::string>& argv) {
+    std::string text;
+    for (const auto& word : argv) {
+        if (!text.empty()) text += ' ';
+        if (word.empty() || word.find_first_of(" \t'\"\\") != std::string::npos) {
+            text += '\'';
+            for (char c : word) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+            text += '\'';
+        } else {
+            text += word;
+        }
+    }
+    return text;
+}
+
+}  // namespace kolvane

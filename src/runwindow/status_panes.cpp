@@ -1,0 +1,62 @@
+// The status panes as labels.
+#include "status_panes.h"
+
+#include <wx/display.h>
+#include <wx/stattext.h>
+
+namespace kolvane {
+namespace {
+CPaneStatusBar* g_panes = nullptr;
+}
+
+CPaneStatusBar* ThePanes() {
+    return g_panes;
+}
+
+void SetThePanes(CPaneStatusBar* panes) {
+    g_panes = panes;
+}
+
+CPaneStatusBar::CPaneStatusBar(wxWindow* parent)
+    : wxStatusBar(parent, wxID_ANY, wxSTB_DEFAULT_STYLE & ~wxSTB_SHOW_TIPS) {
+    // Pane 2 gets half, pane 1 0.4 of the default width of a quarter of the screen; pane 0
+    // stretches over the rest.
+    const int quarter = wxDisplay(parent).GetGeometry().GetWidth() / 4;
+    const int widths[3] = {-1, quarter * 4 / 10, quarter / 2};
+    SetFieldsCount(3, widths);
+    for (int i = 0; i < 3; ++i)
+        m_labels[static_cast<std::size_t>(i)] =
+            new wxStaticText(this, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
+                             wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
+    Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
+        PlaceLabels();
+        e.Skip();
+    });
+    PlaceLabels();
+}
+
+void CPaneStatusBar::PlaceLabels() {
+    for (int i = 0; i < 3; ++i) {
+        wxRect r;
+        if (!GetFieldRect(i, r)) continue;
+        wxStaticText* label = m_labels[static_cast<std::size_t>(i)];
+        const int h = label->GetBestSize().GetHeight();
+        label->SetSize(r.x + 4, r.y + (r.height - h) / 2, std::max(r.width - 8, 1), h);
+    }
+}
+
+void CPaneStatusBar::SetPane(int pane, const wxString& text) {
+    if (pane < 0 || pane > 2 || GetStatusText(pane) == text) return;
+    SetStatusText(text, pane);
+}
+
+void CPaneStatusBar::DoUpdateStatusText(int field) {
+    if (field >= 0 && field < 3) {
+        wxStaticText* label = m_labels[static_cast<std::size_t>(field)];
+        // Mnemonics are not wanted: "&" in a path stays an "&".
+        if (label) label->SetLabelText(GetStatusText(field));
+    }
+    wxStatusBar::DoUpdateStatusText(field);
+}
+
+}  // namespace kolvane

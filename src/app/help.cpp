@@ -1,12 +1,15 @@
 // The help controller, created when help is first asked for.
 #include "help.h"
 
+#include <wx/ffile.h>
 #include <wx/filename.h>
 #include <wx/html/helpctrl.h>
 #include <wx/msgdlg.h>
+#include <wx/sysopt.h>
 
 #include <memory>
 
+#include "help_map.h"
 #include "resources.h"
 
 namespace kolvane {
@@ -22,6 +25,9 @@ std::unique_ptr<wxHtmlHelpController>& Controller() {
 void ShowHelpTopic(int topic) {
     auto& help = Controller();
     if (!help) {
+        // The pages' types by their extensions (.htm is HTML), not by the desktop's type
+        // database, which may know no .htm at all.
+        wxSystemOptions::SetOption("filesys.no-mimetypesmanager", 1);
         const wxString book = SharedFile("help/kolvane.hhp");
         auto controller = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE);
         if (!wxFileName::FileExists(book) || !controller->AddBook(wxFileName(book))) {
@@ -32,7 +38,12 @@ void ShowHelpTopic(int topic) {
         controller->SetTitleFormat("Kolvane Help: %s");
         help = std::move(controller);
     }
-    if (!help->Display(topic)) help->DisplayContents();
+    // The page from the book's own map; the toolkit's numeric lookup only knows ids given in
+    // the contents file.
+    wxString project;
+    wxFFile(SharedFile("help/kolvane.hhp")).ReadAll(&project);
+    const std::string page = HelpPageFor(std::string(project.utf8_str()), topic);
+    if (page.empty() || !help->Display(wxString::FromUTF8(page))) help->DisplayContents();
 }
 
 void CloseHelp() {

@@ -9,6 +9,7 @@
 #include <wx/image.h>
 #include <wx/log.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -20,6 +21,7 @@
 #include "main_frame.h"
 #include "menus.h"
 #include "resources.h"
+#include "run_timing.h"
 #include "settings.h"
 #include "single_instance.h"
 #include "version_info.h"
@@ -83,6 +85,22 @@ class CRuleTemplate : public wxDocTemplate {
     wxView* DoCreateView() override { return new CKolvaneView; }
 };
 
+// SIGTERM and SIGINT (delivered on the user-interface thread): every run stops at its next
+// check as after a double-click, and the program closes through its normal path (window state,
+// recent files) once no run is on the stack.
+void OnTerminate(int) {
+    AppFlags().m_bTerminate = true;
+    if (wxDocManager* manager = wxDocManager::GetDocumentManager())
+        for (wxDocument* d : manager->GetDocumentsVector()) {
+            auto* doc = static_cast<CKolvaneDoc*>(d);
+            if (CKolvaneView* view = doc->View(); view && view->RunOnStack()) {
+                doc->Data().m_bBusy = false;
+                doc->Data().m_bAbort = true;
+            }
+        }
+    wxWakeUpIdle();
+}
+
 }  // namespace
 
 CKolvaneApp::CKolvaneApp() = default;
@@ -137,6 +155,8 @@ bool CKolvaneApp::OnInit() {
         if (!path.empty()) frame->OpenRuleFile(path);
         frame->Raise();
     });
+    SetSignalHandler(SIGTERM, OnTerminate);
+    SetSignalHandler(SIGINT, OnTerminate);
     // 6: the command-line flag and the line limit.
     SAppFlags& flags = AppFlags();
     flags.m_bCommandLine = !files.empty();
@@ -181,6 +201,7 @@ int CKolvaneApp::OnExit() {
 wxIMPLEMENT_APP_NO_MAIN(kolvane::CKolvaneApp);
 
 int main(int argc, char** argv) {
+    kolvane::CRunTiming::Start() = std::chrono::steady_clock::now();
     // --help and --version answer without a display.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--") == 0) break;

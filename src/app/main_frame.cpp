@@ -1,12 +1,14 @@
 // The main window.
 #include "main_frame.h"
 
+#include <wx/accel.h>
 #include <wx/app.h>
 #include <wx/dnd.h>
 #include <wx/menu.h>
 #include <wx/printdlg.h>
 #include <wx/toolbar.h>
 
+#include <iterator>
 #include <memory>
 
 #include "about_box.h"
@@ -55,6 +57,15 @@ CMainFrame::CMainFrame(wxDocManager* manager, const wxString& title)
     SetThePanes(m_panes);
     SetStatusBarPane(0);
     SetMinSize(wxSize(300, 220));
+    // The keys of the commands whose menu text does not carry them in every menu bar.
+    wxAcceleratorEntry keys[] = {
+        {wxACCEL_CTRL, 'N', cmd::kNewInstance},
+        {wxACCEL_CTRL, 'O', cmd::kOpenExecute},
+        {wxACCEL_CTRL, 'P', cmd::kPrint},
+        {wxACCEL_NORMAL, WXK_F6, cmd::kNextWindow},
+        {wxACCEL_SHIFT, WXK_F6, cmd::kPreviousWindow},
+    };
+    SetAcceleratorTable(wxAcceleratorTable(std::size(keys), keys));
     SetDropTarget(new CRuleDropTarget(*this));
     if (GetClientWindow()) GetClientWindow()->SetDropTarget(new CRuleDropTarget(*this));
 
@@ -66,6 +77,11 @@ CMainFrame::CMainFrame(wxDocManager* manager, const wxString& title)
     });
     Bind(wxEVT_MENU_CLOSE, [this](wxMenuEvent& e) {
         m_bMenuOpen = false;
+        e.Skip();
+    });
+    // While the pointer is on a tool bar button its prompt stays in pane 0.
+    Bind(wxEVT_TOOL_ENTER, [this](wxCommandEvent& e) {
+        m_bToolHover = e.GetSelection() != -1;
         e.Skip();
     });
     auto track = [this](wxEvent& e) {
@@ -153,18 +169,23 @@ void CMainFrame::OnIdle(wxIdleEvent& event) {
     event.Skip();
     SAppFlags& flags = AppFlags();
     if (flags.m_nRunsOnStack > 0) return;
-    if (!m_bMenuOpen) {
-        if (CKolvaneView* view = ActiveView()) {
-            view->ShowLogStatus();
-        } else {
-            m_panes->SetPane(0, "Ready");
-            m_panes->SetPane(1, "");
-            m_panes->SetPane(2, "");
-        }
+    // A highlighted menu item or tool bar button keeps its prompt in pane 0.
+    const bool prompt = m_bMenuOpen || m_bToolHover;
+    if (CKolvaneView* view = ActiveView()) {
+        view->ShowLogStatus(!prompt);
+    } else {
+        if (!prompt) m_panes->SetPane(0, "Ready");
+        m_panes->SetPane(1, "");
+        m_panes->SetPane(2, "");
+    }
+    if (m_bExitPosted) return;
+    if (flags.m_bTerminate) {
+        m_bExitPosted = true;
+        CallAfter([this] { Close(true); });
+        return;
     }
     // The automatic exit once a window opened from the command line has run and has no
     // schedule (any more).
-    if (m_bExitPosted) return;
     for (wxDocument* d : m_docManager->GetDocumentsVector()) {
         auto* doc = static_cast<CKolvaneDoc*>(d);
         CKolvaneView* view = doc->View();

@@ -39,6 +39,7 @@ class CMainFrame : public wxDocMDIParentFrame {
     wxRect m_normalRect;  // the last position neither maximized nor minimized
     bool m_bRestoreMaximized = false;
     bool m_bMenuOpen = false;
+    bool m_bToolHover = false;
     bool m_bExitPosted = false;
     SWindowState m_state;
 };

@@ -24,6 +24,7 @@ void CConsoleHost::ClearStatusLine() {
 }
 
 void CConsoleHost::ShowLogLine(std::string_view line) {
+    m_timing.OnLine();
     ClearStatusLine();
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "run_host.h"
+#include "run_timing.h"
 
 namespace kolvane {
 
@@ -32,6 +33,7 @@ class CConsoleHost : public CRunHost {
     std::function<void()> m_onPump;
     // Removes the status line from the terminal (before the program exits).
     void ClearStatusLine();
+    CRunTiming m_timing;
 
   private:
     void DrawStatusLine();

@@ -102,6 +102,7 @@ int RunRule(const SOptions& options) {
     ERunResult result = ERunResult::Failed;
     try {
         result = RunMerge(view);
+        host.m_timing.Report();
         while (doc.m_nTimerId != 0) {
             struct timespec second {
                 1, 0

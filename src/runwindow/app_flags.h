@@ -16,6 +16,7 @@ struct SAppFlags {
     int m_nLineLimit = 128000;        // stored log lines per window
     std::optional<int> m_exitStatus;  // kolvane-run's status for the last command-line run
     int m_nRunsOnStack = 0;           // runs of all windows now on the stack
+    bool m_bTerminate = false;        // SIGTERM or SIGINT: close as soon as no run is going on
 };
 
 SAppFlags& AppFlags();

@@ -19,6 +19,7 @@
 #include "log_model.h"
 #include "merge_run.h"
 #include "run_host.h"
+#include "run_timing.h"
 
 namespace kolvane {
 
@@ -50,7 +51,7 @@ class CKolvaneView : public wxView, public CRunHost {
     // "&Stop Scheduler's Timer".
     void StopSchedule();
     // The idle-time panes ("Ready", "%d Lines", "Display Frame 1 of 1").
-    void ShowLogStatus();
+    void ShowLogStatus(bool withPane0 = true);
     void ShowCloseRefusal();
     // Double-click on a row: the abort request while a run is on the stack, else the editor.
     void ActivateRow(int row);
@@ -80,12 +81,15 @@ class CKolvaneView : public wxView, public CRunHost {
   private:
     void RunGuarded(const std::function<ERunResult()>& run);
     void OnTimer(wxTimerEvent& event);
+    void ShowPendingLines();
+    void ShowList();
 
     CSystemClock m_clock;
     std::unique_ptr<CKolvaneEngine> m_engine;
     wxObjectDataPtr<CLogListModel> m_model;
     wxDataViewCtrl* m_list = nullptr;
     wxTimer m_timer;
+    wxTimer m_startTimer;  // the first start, outside the idle handling that showed the window
     int m_nRunDepth = 0;
     int m_nWaitCursors = 0;
     bool m_bFirstShowDone = false;
@@ -93,6 +97,9 @@ class CKolvaneView : public wxView, public CRunHost {
     bool m_bRanFromFirstStart = false;
     bool m_bOpenedForEditing = false;
     bool m_bRefusalPending = false;
+    bool m_bFirstLineTimed = false;
+    CRunTiming m_timing;
+    std::chrono::steady_clock::time_point m_lastPump;
     wxString m_strNotice;  // shown in pane 0 instead of "Ready" until the next double-click
 };
 

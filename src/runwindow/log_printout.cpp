@@ -11,7 +11,13 @@
 namespace kolvane {
 
 wxPageSetupDialogData& PageSetupData() {
-    static wxPageSetupDialogData data;
+    static wxPageSetupDialogData data = [] {
+        wxPageSetupDialogData d;
+        // Margins of 15 mm, clear of what printers cannot reach.
+        d.SetMarginTopLeft(wxPoint(15, 15));
+        d.SetMarginBottomRight(wxPoint(15, 15));
+        return d;
+    }();
     return data;
 }
 

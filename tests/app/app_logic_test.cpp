@@ -1,6 +1,7 @@
 // The main window's saved state and its fitting to the screen; the version texts.
 #include <gtest/gtest.h>
 
+#include "help_map.h"
 #include "version_info.h"
 #include "window_state.h"
 
@@ -42,6 +43,16 @@ TEST(VersionInfo, ShortVersionAndAboutText) {
     const CVersionInfo info = CVersionInfo::OfThisBuild();
     EXPECT_EQ(info.m_strProductVersion, "3, 0, 0, 0");
     EXPECT_EQ(TheAboutText().substr(0, TheAboutText().find('\n', 8)), "Kolvane\nVersion 3.0.0");
+}
+
+TEST(HelpMap, TopicNumbersToPages) {
+    const char* project =
+        "[OPTIONS]\nTitle=Kolvane Help\n\n[MAP]\n#define IDH_CONTENTS 5000\n"
+        "#define IDH_FILTERS  5007\r\n\n[ALIAS]\nIDH_CONTENTS=contents.htm\n"
+        "IDH_FILTERS = filters.htm\r\n";
+    EXPECT_EQ(HelpPageFor(project, 5000), "contents.htm");
+    EXPECT_EQ(HelpPageFor(project, 5007), "filters.htm");
+    EXPECT_EQ(HelpPageFor(project, 5008), "");
 }
 
 }  // namespace

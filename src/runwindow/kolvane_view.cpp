@@ -92,6 +92,13 @@ bool CKolvaneView::OnCreate(wxDocument* doc, long flags) {
         ActivateRow(static_cast<int>(m_model->GetRow(e.GetItem())));
     });
     SetFrame(frame);
+    // The list joins the window once the window has a size: GTK complains about a scrolled
+    // list laid out in the empty page the window starts as.
+    m_list->Hide();
+    frame->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
+        e.Skip();
+        if (e.GetSize().GetHeight() >= 40) ShowList();
+    });
     frame->Show(true);
     // Nothing runs until the window has been shown and painted: pending calls are handled at
     // idle time, after the paint. The run itself then starts from a timer, because the toolkit
@@ -100,9 +107,16 @@ bool CKolvaneView::OnCreate(wxDocument* doc, long flags) {
     return true;
 }
 
+void CKolvaneView::ShowList() {
+    if (!m_list || m_list->IsShown()) return;
+    m_list->Show();
+    if (wxWindow* frame = GetFrame()) frame->CallAfter([frame] { frame->SendSizeEvent(); });
+}
+
 void CKolvaneView::OnFirstShow() {
     if (m_bFirstShowDone) return;
     m_bFirstShowDone = true;
+    ShowList();  // in a window too small to have shown it so far
     LayoutLogList();
     SAppFlags& flags = AppFlags();
     if (flags.m_bNewRuleRequest) {

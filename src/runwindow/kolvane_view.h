@@ -82,6 +82,7 @@ class CKolvaneView : public wxView, public CRunHost {
     void RunGuarded(const std::function<ERunResult()>& run);
     void OnTimer(wxTimerEvent& event);
     void ShowPendingLines();
+    void ShowList();
 
     CSystemClock m_clock;
     std::unique_ptr<CKolvaneEngine> m_engine;

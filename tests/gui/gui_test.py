@@ -114,7 +114,7 @@ def case_schedule_stop(work):
     """Two scheduled rules count down in pane 0 (kept as a screenshot); "&Stop Scheduler's Timer"
     is enabled only during the countdown, stops it, and the program then closes by itself."""
     long_rule = make_rule(work, name="hourly.rul", interval="3725", out_name="hourly.htm")
-    short_rule = make_rule(work, name="quick.rul", interval="10")
+    short_rule = make_rule(work, name="quick.rul", interval="30")
     app = Kolvane([long_rule, short_rule], cwd=work)
     try:
         wait_for("two log windows", lambda: len(app.log_tables()) == 2, 60)

@@ -313,6 +313,23 @@ def case_log_equals_cli(work):
             if a or b))
 
 
+def case_no_rule_file(work):
+    """Started without a file, the program asks for a rule file to run; cancelling the dialog
+    leaves the one line "Kolvane -- No rule file specified!" in the new log window."""
+    app = Kolvane([], cwd=work)
+    try:
+        dialog = wait_for("the rule-file dialog", lambda: find(
+            app.app(), lambda n: n.getRole() in (pyatspi.ROLE_FILE_CHOOSER, pyatspi.ROLE_DIALOG)
+            and n.name == "Select a rule file and Run Rule", max_depth=1), 30)
+        buttons = [n.name for n in walk(dialog) if n.getRole() == pyatspi.ROLE_PUSH_BUTTON]
+        app.press_button(dialog, "Abort" if "Abort" in buttons else "Cancel")
+        table = app.log_table()
+        wait_for("the no-rule-file line", lambda: app.rows(table) == [
+            "Kolvane -- No rule file specified!"], 20)
+    finally:
+        finish(app)
+
+
 def case_help_topics(work):
     """Help > Contents and Help > Application Synopsis open the help book at their pages."""
     rule = make_rule(work, interval="3600")

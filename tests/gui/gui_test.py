@@ -7,7 +7,7 @@ import os
 import re
 import subprocess
 
-from harness import (ALERT_ROLES, KOLVANE, KOLVANE_RUN, Failure, Kolvane, Slow_http, centre,
+from harness import (ALERT_ROLES, KOLVANE, KOLVANE_RUN, Failure, Kolvane, SlowHttpServer, centre,
                      click_at, find, main, pyatspi, role_is, showing, wait_for, walk, write)
 
 COUNTDOWN = re.compile(r"^(\d+ hrs )?(\d+ mins )?\d+ secs till next update!$")
@@ -92,7 +92,7 @@ def case_command_line_run(work):
     app = Kolvane([refused], cwd=work)
     try:
         def alert_or_exit():
-            return "exited" if app.exited() else find(app.app(), role_is(*ALERT_ROLES))
+            return "exited" if app.exited() else find(app.app(), role_is(*ALERT_ROLES), max_depth=1)
         seen = wait_for("the refusal message or the exit", alert_or_exit, 60)
         if seen != "exited":
             if "template file name" not in _text(seen):
@@ -114,7 +114,7 @@ def case_schedule_stop(work):
     """Two scheduled rules count down in pane 0 (kept as a screenshot); "&Stop Scheduler's Timer"
     is enabled only during the countdown, stops it, and the program then closes by itself."""
     long_rule = make_rule(work, name="hourly.rul", interval="3725", out_name="hourly.htm")
-    short_rule = make_rule(work, name="quick.rul", interval="10")
+    short_rule = make_rule(work, name="quick.rul", interval="30")
     app = Kolvane([long_rule, short_rule], cwd=work)
     try:
         wait_for("two log windows", lambda: len(app.log_tables()) == 2, 60)
@@ -133,36 +133,44 @@ def case_schedule_stop(work):
 
 
 def _slow_run(work, **rule_args):
-    server = Slow_http()
+    server = SlowHttpServer()
     rule = make_rule(work, http_port=server.port, **rule_args)
     return server, rule
 
 
+GUARD_PARTS = ("Currently processing files.  Won't CLOSE until processing is COMPLETE!",
+               "If you wish to abort the merge operation, double click on",
+               "one of the DISPLAYED lines in the ACTIVE Kolvane window!!!!")
+
+
 def case_busy_close_guard(work):
-    """While a run fetches a slow HTTP scan file, File > Close gives the three-part message and
-    the window stays; once the run is over the window closes."""
+    """While a run fetches a slow HTTP scan file, File > Close and File > Exit each give the
+    three-part message and everything stays open; once the run is over both go through."""
     server, rule = _slow_run(work, interval="3600")
     app = Kolvane([rule], cwd=work)
     try:
         app.log_table(60)
         wait_for("the fetch to start", lambda: server.requests > 0, 60)
-        app.press_menu("&File", "&Close", modal=True)
-        alert = app.alert(20)
-        text = _text(alert)
-        for part in ("Currently processing files.  Won't CLOSE until processing is COMPLETE!",
-                     "If you wish to abort the merge operation, double click on",
-                     "one of the DISPLAYED lines in the ACTIVE Kolvane window!!!!"):
-            if part not in text:
-                raise Failure(f"the close guard's message lacks {part!r}: {text!r}")
-        app.press_button(alert, "OK")
-        if len(app.log_tables()) != 1:
-            raise Failure("the busy window went away")
+        for command in ("&Close", "E&xit"):
+            app.press_menu("&File", command, modal=True)
+            alert = app.alert(20)
+            text = _text(alert)
+            missing = [part for part in GUARD_PARTS if part not in text]
+            if missing:
+                raise Failure(f"{command}: the close guard's message lacks {missing}: {text!r}")
+            app.press_button(alert, "OK")
+            wait_for("the message box to close",
+                     lambda: not find(app.app(), role_is(*ALERT_ROLES), max_depth=1))
+            if app.exited() or len(app.log_tables()) != 1:
+                raise Failure(f"{command} let the busy window go")
         server.release()
         table = app.log_table()
         wait_for("the scan line", lambda: any(SCANNED.match(r) for r in app.rows(table)), 60)
         wait_for("the countdown", countdown_shown(app), 30)
-        app.press_menu("&File", "&Close", modal=True)
+        app.press_menu("&File", "&Close")
         wait_for("the idle window to close", lambda: not app.log_tables(), 20)
+        app.press_menu("&File", "E&xit")
+        app.wait_exit(20)
     finally:
         server.close()
         finish(app)
@@ -303,6 +311,40 @@ def case_log_equals_cli(work):
             f"{a!r:70} | {b!r}" for a, b in zip(expected + [""] * len(got),
                                                  got + [""] * len(expected))
             if a or b))
+
+
+def case_no_rule_file(work):
+    """Started without a file, the program asks for a rule file to run; cancelling the dialog
+    leaves the one line "Kolvane -- No rule file specified!" in the new log window."""
+    app = Kolvane([], cwd=work)
+    try:
+        dialog = wait_for("the rule-file dialog", lambda: find(
+            app.app(), lambda n: n.getRole() in (pyatspi.ROLE_FILE_CHOOSER, pyatspi.ROLE_DIALOG)
+            and n.name == "Select a rule file and Run Rule", max_depth=1), 30)
+        buttons = [n.name for n in walk(dialog) if n.getRole() == pyatspi.ROLE_PUSH_BUTTON]
+        app.press_button(dialog, "Abort" if "Abort" in buttons else "Cancel")
+        table = app.log_table()
+        wait_for("the no-rule-file line", lambda: app.rows(table) == [
+            "Kolvane -- No rule file specified!"], 20)
+    finally:
+        finish(app)
+
+
+def case_help_topics(work):
+    """Help > Contents and Help > Application Synopsis open the help book at their pages."""
+    rule = make_rule(work, interval="3600")
+    app = Kolvane([rule], cwd=work)
+    try:
+        wait_for("the countdown", countdown_shown(app), 60)
+        for command, title in (("&Contents...", "Kolvane Help: Contents"),
+                               ("Application &Synopsis...", "Kolvane Help: Application Synopsis")):
+            app.press_menu("&Help", command)
+            wait_for(f"the help window titled {title!r}", lambda: find(
+                app.app(), lambda n: n.getRole() in (pyatspi.ROLE_FRAME, pyatspi.ROLE_DIALOG)
+                and n.name == title, max_depth=1), 20)
+        app.screenshot("help-synopsis.png")
+    finally:
+        finish(app)
 
 
 def _normalised(lines):

@@ -31,12 +31,15 @@ class Failure(AssertionError):
 
 def wait_for(what, probe, timeout=20.0, interval=0.05):
     """Polls `probe` until it returns something true and returns that; fails naming `what`."""
-    deadline = time.monotonic() + timeout
+    start = time.monotonic()
+    deadline = start + timeout
     last_error = None
     while True:
         try:
             value = probe()
             if value:
+                if time.monotonic() - start > 2:
+                    print(f"  waited {time.monotonic() - start:.1f} s for {what}")
                 return value
         except Exception as error:  # an object that went away while we looked
             last_error = error
@@ -146,24 +149,26 @@ TABLE_ROLES = None
 ALERT_ROLES = (pyatspi.ROLE_ALERT, pyatspi.ROLE_DIALOG) if pyatspi else ()
 
 
-def walk(root, skip_tables=True, max_nodes=20000):
-    """Breadth-first over the tree below `root`, never descending into a (long) table."""
+def walk(root, skip_tables=True, max_nodes=20000, max_depth=1000):
+    """Breadth-first over the tree below `root` (down to `max_depth` levels), never descending
+    into a (long) table. During a run the program answers between its steps only, so callers
+    keep walks short."""
     global TABLE_ROLES
     if TABLE_ROLES is None:
         TABLE_ROLES = {pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_TREE}
-    queue, seen = [root], 0
+    queue, seen = [(root, 0)], 0
     while queue and seen < max_nodes:
-        node = queue.pop(0)
+        node, depth = queue.pop(0)
         if node is None:
             continue
         seen += 1
         yield node
         try:
-            if skip_tables and node.getRole() in TABLE_ROLES:
+            if depth >= max_depth or (skip_tables and node.getRole() in TABLE_ROLES):
                 continue
         except Exception:
             continue
-        queue.extend(children(node))
+        queue.extend((child, depth + 1) for child in children(node))
 
 
 def find_all(root, pred, **kw):
@@ -214,11 +219,13 @@ def click_at(x, y, double=False):
         xdotool("click", 1)
 
 
-class Slow_http:
-    """An HTTP server on 127.0.0.1 that sends its file one byte at a time, so a run that fetches
-    it stays busy until `release()` (then the rest is sent at once)."""
+class SlowHttpServer:
+    """An HTTP server on 127.0.0.1 that sends its file one byte at a time (fast enough for the
+    transfer's stall limit, slow enough to take an hour), so a run that fetches it stays on its
+    way until `release()`; then the rest is sent at once."""
 
-    def __init__(self, body=b"line one\nstate: slow\n", byte_interval=0.25):
+    def __init__(self, body=b"Session: 2026-12-07 slowly\n" + b"." * 20000 + b"\n",
+                 byte_interval=0.05):
         self.body = body
         self.interval = byte_interval
         self.released = threading.Event()
@@ -277,13 +284,11 @@ class Slow_http:
 class Kolvane:
     """One running `kolvane` and the accessibility view of it."""
 
-    def __init__(self, args, cwd, extra_env=None):
+    def __init__(self, args, cwd):
         if pyatspi is None:
             raise Failure(f"pyatspi is missing ({import_pyatspi_error}); run with /usr/bin/python3")
-        env = dict(os.environ)
-        env.update(extra_env or {})
         self.log = open(os.path.join(cwd, "kolvane.stderr"), "w")
-        self.proc = subprocess.Popen([KOLVANE, *args], cwd=cwd, env=env, stdout=self.log,
+        self.proc = subprocess.Popen([KOLVANE, *args], cwd=cwd, stdout=self.log,
                                      stderr=subprocess.STDOUT)
         self._app = None
 
@@ -315,10 +320,7 @@ class Kolvane:
     def main_frame(self):
         return wait_for("the main window", lambda: find(
             self.app(), lambda n: n.getRole() == pyatspi.ROLE_FRAME and n.name.startswith("Kolvane"),
-            max_nodes=50))
-
-    def find(self, pred, what, timeout=20, root=None):
-        return wait_for(what, lambda: find(root or self.app(), pred), timeout)
+            max_depth=1))
 
     def log_tables(self):
         """The log lists of the open log windows (one table per window)."""
@@ -358,8 +360,10 @@ class Kolvane:
     def menu_item(self, *path):
         """The menu item at `path` (texts as in the menu, mnemonics allowed), opening each menu
         on the way with an accessibility action (opening a menu never blocks)."""
-        node = wait_for("the menu bar", lambda: find(self.main_frame(),
-                                                     role_is(pyatspi.ROLE_MENU_BAR)))
+        def menu_bar():  # the frame keeps one bar per state (with and without a log window)
+            bars = find_all(self.main_frame(), role_is(pyatspi.ROLE_MENU_BAR), max_depth=2)
+            return next((b for b in bars if showing(b)), bars[0] if bars else None)
+        node = wait_for("the menu bar", menu_bar)
         for depth, text in enumerate(path):
             want = plain(text)
             parent = node
@@ -396,7 +400,9 @@ class Kolvane:
         return state
 
     def alert(self, timeout=20):
-        return self.find(role_is(*ALERT_ROLES), "a message box", timeout)
+        """A message box: a top-level window of the program."""
+        return wait_for("a message box", lambda: find(self.app(), role_is(*ALERT_ROLES),
+                                                      max_depth=1), timeout)
 
     @staticmethod
     def press_button(root, text):
@@ -411,9 +417,9 @@ class Kolvane:
         return path
 
 
-def write(path, text, mode="w"):
+def write(path, text):
     os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, mode) as f:
+    with open(path, "w") as f:
         f.write(text)
     return path
 

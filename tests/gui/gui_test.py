@@ -114,7 +114,7 @@ def case_schedule_stop(work):
     """Two scheduled rules count down in pane 0 (kept as a screenshot); "&Stop Scheduler's Timer"
     is enabled only during the countdown, stops it, and the program then closes by itself."""
     long_rule = make_rule(work, name="hourly.rul", interval="3725", out_name="hourly.htm")
-    short_rule = make_rule(work, name="quick.rul", interval="10")
+    short_rule = make_rule(work, name="quick.rul", interval="30")
     app = Kolvane([long_rule, short_rule], cwd=work)
     try:
         wait_for("two log windows", lambda: len(app.log_tables()) == 2, 60)
@@ -311,6 +311,23 @@ def case_log_equals_cli(work):
             f"{a!r:70} | {b!r}" for a, b in zip(expected + [""] * len(got),
                                                  got + [""] * len(expected))
             if a or b))
+
+
+def case_no_rule_file(work):
+    """Started without a file, the program asks for a rule file to run; cancelling the dialog
+    leaves the one line "Kolvane -- No rule file specified!" in the new log window."""
+    app = Kolvane([], cwd=work)
+    try:
+        dialog = wait_for("the rule-file dialog", lambda: find(
+            app.app(), lambda n: n.getRole() in (pyatspi.ROLE_FILE_CHOOSER, pyatspi.ROLE_DIALOG)
+            and n.name == "Select a rule file and Run Rule", max_depth=1), 30)
+        buttons = [n.name for n in walk(dialog) if n.getRole() == pyatspi.ROLE_PUSH_BUTTON]
+        app.press_button(dialog, "Abort" if "Abort" in buttons else "Cancel")
+        table = app.log_table()
+        wait_for("the no-rule-file line", lambda: app.rows(table) == [
+            "Kolvane -- No rule file specified!"], 20)
+    finally:
+        finish(app)
 
 
 def case_help_topics(work):

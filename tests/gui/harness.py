@@ -284,13 +284,11 @@ class SlowHttpServer:
 class Kolvane:
     """One running `kolvane` and the accessibility view of it."""
 
-    def __init__(self, args, cwd, extra_env=None):
+    def __init__(self, args, cwd):
         if pyatspi is None:
             raise Failure(f"pyatspi is missing ({import_pyatspi_error}); run with /usr/bin/python3")
-        env = dict(os.environ)
-        env.update(extra_env or {})
         self.log = open(os.path.join(cwd, "kolvane.stderr"), "w")
-        self.proc = subprocess.Popen([KOLVANE, *args], cwd=cwd, env=env, stdout=self.log,
+        self.proc = subprocess.Popen([KOLVANE, *args], cwd=cwd, stdout=self.log,
                                      stderr=subprocess.STDOUT)
         self._app = None
 
@@ -323,9 +321,6 @@ class Kolvane:
         return wait_for("the main window", lambda: find(
             self.app(), lambda n: n.getRole() == pyatspi.ROLE_FRAME and n.name.startswith("Kolvane"),
             max_depth=1))
-
-    def find(self, pred, what, timeout=20, root=None):
-        return wait_for(what, lambda: find(root or self.app(), pred), timeout)
 
     def log_tables(self):
         """The log lists of the open log windows (one table per window)."""
@@ -422,9 +417,9 @@ class Kolvane:
         return path
 
 
-def write(path, text, mode="w"):
+def write(path, text):
     os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, mode) as f:
+    with open(path, "w") as f:
         f.write(text)
     return path
 

@@ -575,6 +575,34 @@ def case_scan_var_delete(work):
         raise Failure(f"saved rule:\n{saved!r}\nexpected:\n{expected!r}")
 
 
+def case_sheet_help(work):
+    """Help on each page of the Options sheet and of the editor opens that page's topic; stopped
+    while the help window holds the input over a sheet, the program still exits cleanly."""
+    def editor(app):
+        app.press_menu("&File", "New...", "New &Rule File", modal=True)
+        return Sheet(app, "Creating New Rule File")
+    rule = options_rule(work)
+    for opener, pages in ((open_options, (("Preferences", "Options: Preferences"),
+                                          ("Filters", "Options: Filters"))),
+                          (editor, (("Command Section", "Rule Editor: Command Section"),
+                                    ("Scan File Command Section Info", "Rule Editor: Scan File"),
+                                    ("Scan File Scan Variable Info", "Rule Editor: Scan Variable")))):
+        app = Kolvane([rule], cwd=work)
+        try:
+            sheet = opener(app)
+            for tab, title in pages:
+                sheet.page(tab)
+                sheet.button("Help")
+                wait_for(f"the help window titled {title!r}", lambda: find(
+                    app.app(), lambda n: n.getRole() in (pyatspi.ROLE_FRAME, pyatspi.ROLE_DIALOG)
+                    and n.name == "Kolvane Help: " + title, max_depth=1), 20)
+            app.proc.terminate()
+            if app.wait_exit(30) != 0:
+                raise Failure(f"stopped over the help window, the program exited with {app.proc.returncode}")
+        finally:
+            app.stop()
+
+
 CASES = {name[len("case_"):]: fn for name, fn in globals().items() if name.startswith("case_")}
 
 if __name__ == "__main__":

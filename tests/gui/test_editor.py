@@ -447,15 +447,15 @@ def case_filters_page(work):
             return [t.getAccessibleAt(r, 0).name + "|" + t.getAccessibleAt(r, 1).name
                     for r in range(t.nRows)]
 
-        def expect(lines, offered):
-            def probe():
-                return shown() == lines and offered == {b for b in ("Up", "Down", "Replace", "Remove")
-                                                        if enabled(button(sheet.node, b))}
+        def offered():
+            return {b for b in ("Up", "Down", "Replace", "Remove") if enabled(button(sheet.node, b))}
+
+        def expect(lines, buttons):
             try:
-                wait_for(f"{lines} with {offered} offered", probe, 10)
+                wait_for(f"{lines} with {buttons} offered",
+                         lambda: shown() == lines and offered() == buttons, 10)
             except Failure:
-                raise Failure(f"shown {shown()}, offered " + str(
-                    {b for b in ("Up", "Down", "Replace", "Remove") if enabled(button(sheet.node, b))}))
+                raise Failure(f"shown {shown()}, offered {offered()}")
 
         rule, text, every = "Rule Files|*.rul", "Text|*.txt", "All Files|*.*"
         expect([rule, text, every], set())
@@ -520,9 +520,8 @@ def edit_and_save(work, files, edit):
     return open(rule, "rb").read()
 
 
-def shows(sheet, **fields):
-    """Waits until the labelled fields hold the texts given (label: text, blanks as "_")."""
-    want = {label.replace("_", " "): text for label, text in fields.items()}
+def shows(sheet, want):
+    """Waits until the labelled fields hold the texts of `want` (label: text)."""
     try:
         wait_for(f"the page to show {want}", lambda: all(
             sheet.get(label) == text for label, text in want.items()), 10)
@@ -537,13 +536,13 @@ def case_scan_file_delete(work):
         sheet.page("Scan File Command Section Info")
         local = "Scan File Path/Name on Local Machine:"
         sheet.set("ScanFile Number:", "2")
-        shows(sheet, **{local: f"{work}/f2.txt"})
+        shows(sheet, {local: f"{work}/f2.txt"})
         sheet.button("Delete")
-        shows(sheet, **{"ScanFile Number:": "2", local: f"{work}/f3.txt"})
+        shows(sheet, {"ScanFile Number:": "2", local: f"{work}/f3.txt"})
         sheet.set("ScanFile Number:", "9")
-        shows(sheet, **{"ScanFile Number:": "3", local: f"{work}/f4.txt"})
+        shows(sheet, {"ScanFile Number:": "3", local: f"{work}/f4.txt"})
         sheet.button("Delete")
-        shows(sheet, **{"ScanFile Number:": "2", local: f"{work}/f3.txt"})
+        shows(sheet, {"ScanFile Number:": "2", local: f"{work}/f3.txt"})
     files = [("f1.txt", ["A"]), ("f2.txt", ["B"]), ("f3.txt", ["C", "D"]), ("f4.txt", ["E"])]
     saved = edit_and_save(work, files, edit)
     expected = writer_output(work, rule_of(work, [files[0], files[2]]))
@@ -557,17 +556,17 @@ def case_scan_var_delete(work):
     def edit(sheet):
         sheet.page("Scan File Scan Variable Info")
         name, number = "Scan Variable Name:", "Scan Variable No."
-        shows(sheet, **{name: "A"})
+        shows(sheet, {name: "A"})
         sheet.button("Delete")
-        shows(sheet, **{number: "1", name: "B"})
+        shows(sheet, {number: "1", name: "B"})
         sheet.set(number, "2")
-        shows(sheet, **{name: "C"})
+        shows(sheet, {name: "C"})
         sheet.button("Delete")
-        shows(sheet, **{number: "1", name: "B"})
+        shows(sheet, {number: "1", name: "B"})
         sheet.set("ScanFile Number", "2")
-        shows(sheet, **{name: "X"})
+        shows(sheet, {name: "X"})
         sheet.button("Delete")
-        shows(sheet, **{number: "0"})
+        shows(sheet, {number: "0"})
         wait_for("Delete greyed", lambda: not enabled(button(sheet.node, "Delete")), 10)
     saved = edit_and_save(work, [("f1.txt", ["A", "B", "C"]), ("f2.txt", ["X"])], edit)
     expected = writer_output(work, rule_of(work, [("f1.txt", ["B"]), ("f2.txt", [])]))

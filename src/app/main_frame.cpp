@@ -190,7 +190,7 @@ void CMainFrame::OnIdle(wxIdleEvent& event) {
         if (wxEventLoopBase::GetActive() != wxTheApp->GetMainLoop()) {
             if (!CloseHelpWindow())
                 for (wxWindow* window : wxTopLevelWindows)
-                    if (auto* dialog = wxDynamicCast(window, wxDialog); dialog && dialog->IsModal())
+                    if (auto* dialog = dynamic_cast<wxDialog*>(window); dialog && dialog->IsModal())
                         dialog->EndModal(wxID_CANCEL);
             wxWakeUpIdle();
             return;

@@ -8,7 +8,7 @@ import subprocess
 
 from harness import (enabled, xdotool, ALERT_ROLES, KOLVANE_RUN, Failure, Kolvane, click_at, centre, find, main,
                      pyatspi, role_is, showing, wait_for, walk, write)
-from gui_test import read_settings, settings
+from gui_test import countdown_shown, read_settings, settings
 
 
 def labelled(text):
@@ -338,8 +338,14 @@ def options_rule(work):
                  "ScanFile Name = s.txt\r\nScanFile Path = .\r\n")
 
 
-def open_options(app):
+def run_over(app):
+    """Waits until the rule given on the command line has run (its log window counts down)."""
     app.log_table(60)
+    wait_for("the countdown", countdown_shown(app), 60)
+
+
+def open_options(app):
+    run_over(app)
     app.press_menu("&Tools", "&Options...", modal=True)
     return Sheet(app, "Kolvane")
 
@@ -578,6 +584,7 @@ def case_sheet_help(work):
     """Help on each page of the Options sheet and of the editor opens that page's topic; stopped
     while the help window holds the input over a sheet, the program still exits cleanly."""
     def editor(app):
+        run_over(app)
         app.press_menu("&File", "New...", "New &Rule File", modal=True)
         return Sheet(app, "Creating New Rule File")
     rule = options_rule(work)

@@ -46,6 +46,15 @@ void ShowHelpTopic(int topic) {
     if (page.empty() || !help->Display(wxString::FromUTF8(page))) help->DisplayContents();
 }
 
+bool CloseHelpWindow() {
+    // Closed as by the user: over a modal dialog that ends the window's hold on the input.
+    auto& help = Controller();
+    wxFrame* frame = help ? help->GetFrame() : nullptr;
+    if (!frame) return false;
+    frame->Close(true);
+    return true;
+}
+
 void CloseHelp() {
     if (auto& help = Controller()) {
         help->Quit();

@@ -6,7 +6,9 @@
 namespace kolvane {
 
 void ShowHelpTopic(int topic);
-// Closes the help window (at exit).
+// Closes the help window, keeping the book loaded; false when none was open.
+bool CloseHelpWindow();
+// Closes the help window and drops the book (at exit).
 void CloseHelp();
 
 }  // namespace kolvane

@@ -3,7 +3,9 @@
 
 #include <wx/accel.h>
 #include <wx/app.h>
+#include <wx/dialog.h>
 #include <wx/dnd.h>
+#include <wx/evtloop.h>
 #include <wx/menu.h>
 #include <wx/printdlg.h>
 #include <wx/toolbar.h>
@@ -180,6 +182,19 @@ void CMainFrame::OnIdle(wxIdleEvent& event) {
     }
     if (m_bExitPosted) return;
     if (flags.m_bTerminate) {
+        // A modal dialog (an editor sheet, a file dialog) and the help window's hold on the
+        // input over it run event loops of their own on their callers' stacks, which closing
+        // the frame under them would free twice. They are ended one at a time, innermost first
+        // (an outer loop told to end while an inner one runs would not notice), and the frame
+        // closes from the main loop.
+        if (wxEventLoopBase::GetActive() != wxTheApp->GetMainLoop()) {
+            if (!CloseHelpWindow())
+                for (wxWindow* window : wxTopLevelWindows)
+                    if (auto* dialog = dynamic_cast<wxDialog*>(window); dialog && dialog->IsModal())
+                        dialog->EndModal(wxID_CANCEL);
+            wxWakeUpIdle();
+            return;
+        }
         m_bExitPosted = true;
         CallAfter([this] { Close(true); });
         return;

@@ -87,7 +87,11 @@ void CMySheet::OnOk(wxCommandEvent&) {
 }
 
 void CMySheet::OnHelp(wxCommandEvent&) {
-    if (CSheetPage* page = ActivePage(); page && m_showHelp) m_showHelp(page->HelpTopic());
+    // Over a modal sheet the help window takes the input for itself and runs its own event loop
+    // until it is closed: it opens after the button's handler has returned, so the button (and
+    // an accessibility client that pressed it) is not held meanwhile.
+    if (CSheetPage* page = ActivePage(); page && m_showHelp)
+        CallAfter([this, topic = page->HelpTopic()] { m_showHelp(topic); });
 }
 
 void ShowMessageLater(wxWindow* parent, const wxString& text, bool stopIcon) {

@@ -8,7 +8,7 @@ import subprocess
 
 from harness import (enabled, xdotool, ALERT_ROLES, KOLVANE_RUN, Failure, Kolvane, click_at, centre, find, main,
                      pyatspi, role_is, showing, wait_for, walk, write)
-from gui_test import read_settings, settings
+from gui_test import countdown_shown, read_settings, settings
 
 
 def labelled(text):
@@ -23,13 +23,16 @@ def labelled(text):
     return pred
 
 
-def press(root, text):
-    """Presses the button `text` that is on screen (every page has its own "Add"; dialogs keep
-    hidden buttons)."""
-    button = wait_for(f"button {text!r}", lambda: find(
+def button(root, text):
+    """The button `text` that is on screen (every page has its own "Add"; dialogs keep hidden
+    buttons)."""
+    return wait_for(f"button {text!r}", lambda: find(
         root, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and showing(n) and
         n.name.replace("_", "") == text))
-    button.queryAction().doAction(0)
+
+
+def press(root, text):
+    button(root, text).queryAction().doAction(0)
 
 
 class Sheet:
@@ -111,6 +114,22 @@ def new_rule_sheet(app):
     dismiss_start_prompt(app)
     app.press_menu("&File", "New...", "New &Rule File", modal=True)
     return Sheet(app, "Creating New Rule File")
+
+
+def open_for_edit(app, rule):
+    """Opens `rule` through "Open to Edit Rule File" (the program started without a rule)."""
+    app.main_frame()
+    dismiss_start_prompt(app)
+    app.press_menu("&File", "Open...", "Open to Edit &Rule File", modal=True)
+    chooser = app.find(lambda n: n.getRole() in (pyatspi.ROLE_FILE_CHOOSER, pyatspi.ROLE_DIALOG)
+                       and showing(n), "the open dialog", 30)
+    subprocess.run(["xdotool", "key", "ctrl+l"], check=True)
+    entry = wait_for("the location field", lambda: find(
+        chooser, lambda n: n.getRole() == pyatspi.ROLE_TEXT and showing(n) and
+        pyatspi.STATE_EDITABLE in n.getState().getStates()))
+    entry.queryEditableText().setTextContents(rule)
+    press(chooser, "Open")
+    return Sheet(app, "Editing - ")
 
 
 def save_as(app, path):
@@ -248,18 +267,7 @@ def case_reedit_one_line(work):
     settings({"Preferences": {"AskFileName": "0"}})
     app = Kolvane([], cwd=w)
     try:
-        app.main_frame()
-        dismiss_start_prompt(app)
-        app.press_menu("&File", "Open...", "Open to Edit &Rule File", modal=True)
-        chooser = app.find(lambda n: n.getRole() in (pyatspi.ROLE_FILE_CHOOSER, pyatspi.ROLE_DIALOG)
-                           and showing(n), "the open dialog", 30)
-        subprocess.run(["xdotool", "key", "ctrl+l"], check=True)
-        entry = wait_for("the location field", lambda: find(
-            chooser, lambda n: n.getRole() == pyatspi.ROLE_TEXT and showing(n) and
-            pyatspi.STATE_EDITABLE in n.getState().getStates()))
-        entry.queryEditableText().setTextContents(rule)
-        press(chooser, "Open")
-        sheet = Sheet(app, "Editing - ")
+        sheet = open_for_edit(app, rule)
         sheet.page("Scan File Scan Variable Info")
         sheet.set("Scan Variable No.", "2")
         wait_for("PRICE shown", lambda: sheet.get("Scan Variable Name:") == "PRICE")
@@ -319,23 +327,38 @@ def case_check_messages(work):
         app.stop()
 
 
+def options_rule(work):
+    """A rule that runs once an hour and shows %%SYSDATE%%: the Options sheet needs a log window."""
+    write(os.path.join(work, "s.txt"), "x\n")
+    write(os.path.join(work, "t.htm"), "%%SYSDATE%%\n")
+    return write(os.path.join(work, "r.rul"),
+                 "&command:\r\nTemplateFile Name = t.htm\r\nTemplateFile Path = .\r\n"
+                 "OutputFile Name = o.htm\r\nOutputFile Path = .\r\nErrorLogFile Name = e.log\r\n"
+                 "ErrorLogFile Path = .\r\nReSchedule Interval= 1 H\r\n\r\n&ScanFile1:\r\n"
+                 "ScanFile Name = s.txt\r\nScanFile Path = .\r\n")
+
+
+def run_over(app):
+    """Waits until the rule given on the command line has run (its log window counts down)."""
+    app.log_table(60)
+    wait_for("the countdown", countdown_shown(app), 60)
+
+
+def open_options(app):
+    run_over(app)
+    app.press_menu("&Tools", "&Options...", modal=True)
+    return Sheet(app, "Kolvane")
+
+
 def case_options_sheet(work):
     """The Filters page's operations and messages, the settings file they leave (entries above
     the list removed, an entry without "|" skipped), and the date style the next run uses."""
     settings({"File Filters": {"Filter1": "Rule Files|*.rul", "Filter2": "broken",
                                "Filter3": "Text|*.txt", "Filter4": "Old|*.old"}})
-    write(os.path.join(work, "s.txt"), "x\n")
-    write(os.path.join(work, "t.htm"), "%%SYSDATE%%\n")
-    rule = write(os.path.join(work, "r.rul"),
-                 "&command:\r\nTemplateFile Name = t.htm\r\nTemplateFile Path = .\r\n"
-                 "OutputFile Name = o.htm\r\nOutputFile Path = .\r\nErrorLogFile Name = e.log\r\n"
-                 "ErrorLogFile Path = .\r\nReSchedule Interval= 1 H\r\n\r\n&ScanFile1:\r\n"
-                 "ScanFile Name = s.txt\r\nScanFile Path = .\r\n")
+    rule = options_rule(work)
     app = Kolvane([rule], cwd=work)
     try:
-        app.log_table(60)
-        app.press_menu("&Tools", "&Options...", modal=True)
-        sheet = Sheet(app, "Kolvane")
+        sheet = open_options(app)
         box = sheet.field("Editor Application:")
         box.queryEditableText().setTextContents("xdg-open")
         checks = {n.name.replace("_", ""): n for n in walk(sheet.node)
@@ -413,6 +436,177 @@ def case_prompt_edit_button(work):
         app.stop()
     if os.path.exists(os.path.join(work, "rules", "o.htm")):
         raise Failure("the rule was run instead of edited")
+
+
+def case_filters_page(work):
+    """Up, Down, Replace and Remove offered as the selection allows, double-click loading a line
+    into the fields, Add; OK stores exactly the list shown, in order."""
+    app = Kolvane([options_rule(work)], cwd=work)  # nothing stored: the three built-in filters
+    try:
+        sheet = open_options(app)
+        sheet.page("Filters")
+        table = wait_for("the filter list", lambda: find(sheet.node, lambda n: n.getRole() in (
+            pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE) and showing(n)))
+
+        def shown():
+            t = table.queryTable()
+            return [t.getAccessibleAt(r, 0).name + "|" + t.getAccessibleAt(r, 1).name
+                    for r in range(t.nRows)]
+
+        def offered():
+            return {b for b in ("Up", "Down", "Replace", "Remove") if enabled(button(sheet.node, b))}
+
+        def expect(lines, buttons):
+            try:
+                wait_for(f"{lines} with {buttons} offered",
+                         lambda: shown() == lines and offered() == buttons, 10)
+            except Failure:
+                raise Failure(f"shown {shown()}, offered {offered()}")
+
+        rule, text, every = "Rule Files|*.rul", "Text|*.txt", "All Files|*.*"
+        expect([rule, text, every], set())
+        table.queryTable().addRowSelection(2)
+        expect([rule, text, every], {"Up", "Replace", "Remove"})
+        sheet.button("Up")
+        expect([rule, every, text], {"Up", "Down", "Replace", "Remove"})
+        sheet.button("Up")
+        expect([every, rule, text], {"Down", "Replace", "Remove"})
+        sheet.button("Down")
+        expect([rule, every, text], {"Up", "Down", "Replace", "Remove"})
+        click_at(*centre(table.queryTable().getAccessibleAt(1, 0)), double=True)
+        wait_for("the line in the fields", lambda: (sheet.get("Description:"), sheet.get("Filter:"))
+                 == ("All Files", "*.*"), 10)
+        sheet.set("Filter:", "*")
+        sheet.button("Replace")
+        expect([rule, "All Files|*", text], set())
+        table.queryTable().addRowSelection(0)
+        expect([rule, "All Files|*", text], {"Down", "Replace", "Remove"})
+        sheet.button("Remove")
+        expect(["All Files|*", text], set())
+        sheet.set("Description:", "Web")
+        sheet.set("Filter:", "*.htm; *.html")
+        sheet.button("Add")
+        want = ["All Files|*", text, "Web|*.htm;*.html"]
+        expect(want, set())
+        sheet.button("OK")
+        wait_for("the sheet to close", lambda: not showing(sheet.node), 10)
+    finally:
+        app.stop()
+    stored = read_settings().get("File Filters", {})
+    if stored != {f"Filter{i}": line for i, line in enumerate(want, 1)}:
+        raise Failure(f"stored filters {stored}")
+
+
+def rule_of(w, files):
+    """A rule on local scan files: `files` lists (file name, its variables' names), each variable
+    a line-column extract (a whole-file rule would end the scan file's variables)."""
+    text = (f"&command:\r\nTemplateFile Name = t.htm\r\nTemplateFile Path = {w}\r\n"
+            f"OutputFile Name = o.htm\r\nOutputFile Path = {w}\r\n"
+            f"ErrorLogFile Name = e.log\r\nErrorLogFile Path = {w}\r\n\r\n")
+    for n, (name, names) in enumerate(files, 1):
+        text += f"&ScanFile{n}:\r\nScanFile Name = {name}\r\nScanFile Path = {w}\r\n"
+        text += "".join(f"{v}=r1c1????r1c2\r\n" for v in names) + "\r\n"
+    return text
+
+
+def edit_and_save(work, files, edit):
+    """Opens the rule of `files` for editing, runs `edit(sheet)`, saves with OK (no file-name
+    prompt) and returns the saved rule."""
+    rule = os.path.join(work, "rule.rul")
+    open(rule, "wb").write(writer_output(work, rule_of(work, files)))
+    settings({"Preferences": {"AskFileName": "0"}})
+    app = Kolvane([], cwd=work)
+    try:
+        sheet = open_for_edit(app, rule)
+        edit(sheet)
+        sheet.button("OK")
+        answer_run_now(sheet, "No")
+    finally:
+        app.stop()
+    return open(rule, "rb").read()
+
+
+def shows(sheet, want):
+    """Waits until the labelled fields hold the texts of `want` (label: text)."""
+    try:
+        wait_for(f"the page to show {want}", lambda: all(
+            sheet.get(label) == text for label, text in want.items()), 10)
+    except Failure:
+        raise Failure(f"the page shows {({label: sheet.get(label) for label in want})}, not {want}")
+
+
+def case_scan_file_delete(work):
+    """Delete on the Scan File page takes the scan file and its variables away, renumbers the
+    later ones with their variables, and shows the same number (the new last at the end)."""
+    def edit(sheet):
+        sheet.page("Scan File Command Section Info")
+        local = "Scan File Path/Name on Local Machine:"
+        sheet.set("ScanFile Number:", "2")
+        shows(sheet, {local: f"{work}/f2.txt"})
+        sheet.button("Delete")
+        shows(sheet, {"ScanFile Number:": "2", local: f"{work}/f3.txt"})
+        sheet.set("ScanFile Number:", "9")
+        shows(sheet, {"ScanFile Number:": "3", local: f"{work}/f4.txt"})
+        sheet.button("Delete")
+        shows(sheet, {"ScanFile Number:": "2", local: f"{work}/f3.txt"})
+    files = [("f1.txt", ["A"]), ("f2.txt", ["B"]), ("f3.txt", ["C", "D"]), ("f4.txt", ["E"])]
+    saved = edit_and_save(work, files, edit)
+    expected = writer_output(work, rule_of(work, [files[0], files[2]]))
+    if saved != expected:
+        raise Failure(f"saved rule:\n{saved!r}\nexpected:\n{expected!r}")
+
+
+def case_scan_var_delete(work):
+    """Delete on the Scan Variable page renumbers the scan file's later variables and shows the
+    same number (the new last at the end); deleting the only one leaves number 0, Delete greyed."""
+    def edit(sheet):
+        sheet.page("Scan File Scan Variable Info")
+        name, number = "Scan Variable Name:", "Scan Variable No."
+        shows(sheet, {name: "A"})
+        sheet.button("Delete")
+        shows(sheet, {number: "1", name: "B"})
+        sheet.set(number, "2")
+        shows(sheet, {name: "C"})
+        sheet.button("Delete")
+        shows(sheet, {number: "1", name: "B"})
+        sheet.set("ScanFile Number", "2")
+        shows(sheet, {name: "X"})
+        sheet.button("Delete")
+        shows(sheet, {number: "0"})
+        wait_for("Delete greyed", lambda: not enabled(button(sheet.node, "Delete")), 10)
+    saved = edit_and_save(work, [("f1.txt", ["A", "B", "C"]), ("f2.txt", ["X"])], edit)
+    expected = writer_output(work, rule_of(work, [("f1.txt", ["B"]), ("f2.txt", [])]))
+    if saved != expected:
+        raise Failure(f"saved rule:\n{saved!r}\nexpected:\n{expected!r}")
+
+
+def case_sheet_help(work):
+    """Help on each page of the Options sheet and of the editor opens that page's topic; stopped
+    while the help window holds the input over a sheet, the program still exits cleanly."""
+    def editor(app):
+        run_over(app)
+        app.press_menu("&File", "New...", "New &Rule File", modal=True)
+        return Sheet(app, "Creating New Rule File")
+    rule = options_rule(work)
+    for opener, pages in ((open_options, (("Preferences", "Options: Preferences"),
+                                          ("Filters", "Options: Filters"))),
+                          (editor, (("Command Section", "Rule Editor: Command Section"),
+                                    ("Scan File Command Section Info", "Rule Editor: Scan File"),
+                                    ("Scan File Scan Variable Info", "Rule Editor: Scan Variable")))):
+        app = Kolvane([rule], cwd=work)
+        try:
+            sheet = opener(app)
+            for tab, title in pages:
+                sheet.page(tab)
+                sheet.button("Help")
+                wait_for(f"the help window titled {title!r}", lambda: find(
+                    app.app(), lambda n: n.getRole() in (pyatspi.ROLE_FRAME, pyatspi.ROLE_DIALOG)
+                    and n.name == "Kolvane Help: " + title, max_depth=1), 20)
+            app.proc.terminate()
+            if app.wait_exit(30) != 0:
+                raise Failure(f"stopped over the help window, the program exited with {app.proc.returncode}")
+        finally:
+            app.stop()
 
 
 CASES = {name[len("case_"):]: fn for name, fn in globals().items() if name.startswith("case_")}

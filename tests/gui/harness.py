@@ -322,6 +322,9 @@ class Kolvane:
             self.app(), lambda n: n.getRole() == pyatspi.ROLE_FRAME and n.name.startswith("Kolvane"),
             max_depth=1))
 
+    def find(self, pred, what, timeout=20, root=None):
+        return wait_for(what, lambda: find(root or self.app(), pred), timeout)
+
     def log_tables(self):
         """The log lists of the open log windows (one table per window)."""
         return find_all(self.app(), role_is(pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE))

@@ -149,7 +149,9 @@ TEST(Soak, TwoThousandScheduledRunsStayFlatAndNeverShowAPartialPage) {
 
     EXPECT_EQ(failed, 0) << ReadFile(dir / "out/err.log");
     EXPECT_EQ(ReadFile(dir / "out/err.log"), "");
-    EXPECT_EQ(CountDescriptors(dir / "out/page.htm"), fds);
+    // A leak would add one or more descriptors a run; the transfer's cached connections to the
+    // test servers may open or close one or two between the samples.
+    EXPECT_LE(CountDescriptors(dir / "out/page.htm"), fds + 2);
     EXPECT_EQ(CountEntries(dir / "out") + CountEntries(dir / "data"), files);
 #ifndef KOLVANE_UNDER_ASAN
     EXPECT_LT(ResidentKiB() - rss, 2048) << "resident memory grew";

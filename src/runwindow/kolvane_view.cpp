@@ -193,7 +193,11 @@ void CKolvaneView::OnTimer(wxTimerEvent& event) {
     const int id = event.GetId();
     if (id != data.m_nTimerId || data.m_cmd.m_nInterval == 0) return;
     if (data.m_nElapsed + 1 < data.m_cmd.m_nInterval) {
-        OnScheduleTimer(*m_engine, id);  // a countdown tick: one text, no run
+        // A countdown tick: one text, no run. Pane 0 shows the active window's countdown, not
+        // whichever window ticked last.
+        m_bBackgroundTick = GetDocumentManager()->GetCurrentView() != this;
+        OnScheduleTimer(*m_engine, id);
+        m_bBackgroundTick = false;
         return;
     }
     RunGuarded([this, id] { return OnScheduleTimer(*m_engine, id).value_or(ERunResult::Ok); });
@@ -263,8 +267,8 @@ void CKolvaneView::OpenLineInEditor(int row) {
     if (row < 0 || static_cast<std::size_t>(row) >= lines.size()) return wxBell();
     auto file = FileOfLogLine(lines[static_cast<std::size_t>(row)]);
     if (!file) return wxBell();
-    std::vector<std::string> argv = EditorArgv(
-        Doc().Prefs().m_strEditor, ResolvePath(Doc().Data().RuleDirectory(), "", *file));
+    std::vector<std::string> argv =
+        EditorArgv(Doc().Prefs().m_strEditor, ResolvePath(Doc().Data().RuleDirectory(), "", *file));
     if (argv.empty()) return wxBell();
     std::vector<const char*> args;
     for (const auto& a : argv) args.push_back(a.c_str());
@@ -299,6 +303,7 @@ void CKolvaneView::ShowLogLine(std::string_view) {
 }
 
 void CKolvaneView::SetPaneText(int pane, std::string_view text) {
+    if (pane == 0 && m_bBackgroundTick) return;
     if (CPaneStatusBar* panes = ThePanes()) panes->SetPane(pane, DisplayText(text));
 }
 

@@ -98,6 +98,7 @@ class CKolvaneView : public wxView, public CRunHost {
     bool m_bOpenedForEditing = false;
     bool m_bRefusalPending = false;
     bool m_bFirstLineTimed = false;
+    bool m_bBackgroundTick = false;  // a countdown tick of a window that is not the active one
     CRunTiming m_timing;
     std::chrono::steady_clock::time_point m_lastPump;
     wxString m_strNotice;  // shown in pane 0 instead of "Ready" until the next double-click

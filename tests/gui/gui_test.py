@@ -6,6 +6,7 @@
 import os
 import re
 import subprocess
+import time
 
 from harness import (ALERT_ROLES, KOLVANE, KOLVANE_RUN, Failure, Kolvane, SlowHttpServer, centre,
                      click_at, find, main, pyatspi, role_is, showing, wait_for, walk, write)
@@ -122,6 +123,11 @@ def case_schedule_stop(work):
         for page in ("hourly.htm", "page.htm"):
             wait_for(f"{page} written", lambda: os.path.exists(os.path.join(work, "out", page)), 30)
         app.screenshot("main-window-two-logs.png")
+        # The active window is quick.rul: pane 0 counts its 30 seconds, never the hourly one's.
+        for _ in range(3):
+            if "hrs" in app.pane(0):
+                raise Failure(f"pane 0 shows the other window's countdown: {app.pane(0)!r}")
+            time.sleep(0.4)
         if not app.menu_enabled("&Tools", "&Stop Scheduler's Timer"):
             raise Failure("Stop Scheduler's Timer is disabled during a countdown")
         app.press_menu("&Tools", "&Stop Scheduler's Timer")

@@ -126,7 +126,7 @@ void MakeToolBar(wxFrame* frame) {
     tool(kNewRuleFile, wxART_EDIT, kPromptNewRuleFile);
     bar->AddSeparator();
     tool(kOpenExecute, wxART_FILE_OPEN, kPromptOpenExecute);
-    tool(kEditRuleFile, wxART_REPORT_VIEW, kPromptEditRuleFile);
+    tool(kEditRuleFile, wxArtID("document-properties"), kPromptEditRuleFile);
     bar->AddSeparator();
     tool(kStopTimer, wxART_STOP, kPromptStopTimer);
     bar->AddSeparator();

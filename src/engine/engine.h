@@ -86,8 +86,6 @@ class CKolvaneEngine {
     int ReadScanFile(std::string_view dir, std::string_view name, std::size_t* length = nullptr);
     int ScanFileVars(CScanFile& entry, std::string_view name);
     int ExtractScanVars(CScanFile& entry);
-    void ExtractLineColumn(CScanVar& var);
-    void ExtractWholeFile(CScanVar& var);
     // The outcome of the last ReadScanFile: Found when it read the file, else why not (its
     // detail the path as given, directory and name joined).
     const SValueOutcome& LastScanRead() const { return m_scanRead; }

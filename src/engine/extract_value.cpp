@@ -5,8 +5,6 @@
 
 #include <cstring>
 
-#include "clock.h"
-#include "engine.h"
 #include "text_ops.h"
 
 namespace kolvane {
@@ -244,19 +242,6 @@ SExtraction ExtractValue(const CScanVar& var, const SScanText& scan, std::size_t
         default:
             return ExtractPattern(var, scan, walk);
     }
-}
-
-SExtraction ValueNow(std::string_view name, std::string_view definition,
-                     std::string_view scanBytes) {
-    CKolvaneDocData doc;
-    CNullHost host;
-    CFixedClock clock({});
-    CKolvaneEngine engine(doc, host, clock);
-    engine.m_bEditing = true;
-    CScanVar var;
-    var.m_szName = std::string(name);
-    if (!engine.ParseScanVarRule(definition, var, name)) return {std::nullopt, var.m_outcome};
-    return ExtractValue(var, SScanText(scanBytes));
 }
 
 }  // namespace kolvane

@@ -2,9 +2,9 @@
 // free of any run, window or file.
 //
 // The run (CKolvaneEngine::ExtractScanVars) calls ExtractValue for each variable of a scan file
-// and stores the value and the outcome on the variable. The editor's "Value now:" field calls
-// ValueNow for the definition being edited against the scan text it has read; the runner's
-// `--values` shows the outcome recorded by the run. All of them therefore give the same value
+// and stores the value and the outcome on the variable. The editor's "Value now:" field runs
+// that same extraction for the one variable being edited; the runner's `--values` shows the
+// outcome recorded by the run. All of them therefore give the same value
 // and the same words (ValueOutcomeText, value_outcome.h).
 //
 // Every rule is linear in the scan text's length: each walk over the text starts where an
@@ -40,11 +40,5 @@ struct SExtraction {
 // a run gives it. `examined`, when given, is increased by the characters looked at.
 SExtraction ExtractValue(const CScanVar& var, const SScanText& scan,
                          std::size_t* examined = nullptr);
-
-// The editor's "Value now:": reads `definition` (the text after "NAME=" on a variable line) as
-// the rule reader does, then extracts it from `scanBytes`. A refused definition gives no value
-// and the outcome Refused with the reader's refusal text. No message box, no error log.
-SExtraction ValueNow(std::string_view name, std::string_view definition,
-                     std::string_view scanBytes);
 
 }  // namespace kolvane

@@ -89,19 +89,6 @@ int CKolvaneEngine::ExtractScanVars(CScanFile& entry) {
     return 1;
 }
 
-// The rule kinds' own operations, for a variable of that kind.
-void CKolvaneEngine::ExtractLineColumn(CScanVar& var) {
-    SExtraction found = ExtractValue(var, SScanText(ScanText()));
-    var.m_pszValue = std::move(found.value);
-    var.m_outcome = std::move(found.outcome);
-}
-
-void CKolvaneEngine::ExtractWholeFile(CScanVar& var) {
-    var.m_pszValue = std::string(ScanText());
-    var.m_outcome = SValueOutcome{};
-    var.m_outcome.kind = EValueOutcome::Found;
-}
-
 void CKolvaneEngine::SetScanFileOutcome(const CScanFile& entry, const SValueOutcome& why) {
     const int count = entry.m_nNextVarNo - 1;
     for (auto& var : m_doc.m_scanVars) {

@@ -96,6 +96,20 @@ struct ReasonCase {
     const char* words;
 };
 
+// A definition read as the rule reader reads it (a refusal gives the outcome Refused with the
+// reader's text), then extracted from `scan`.
+SExtraction ValueNow(std::string_view name, std::string_view definition, std::string_view scan) {
+    CKolvaneDocData doc;
+    CNullHost host;
+    CFixedClock clock({});
+    CKolvaneEngine engine(doc, host, clock);
+    engine.m_bEditing = true;
+    CScanVar var;
+    var.m_szName = std::string(name);
+    if (!engine.ParseScanVarRule(definition, var, name)) return {std::nullopt, var.m_outcome};
+    return ExtractValue(var, SScanText(scan));
+}
+
 TEST(ValueNowTest, SaysWhyThereIsNoValue) {
     const ReasonCase cases[] = {
         {"Price:????EUR", "Price: 5 USD\n", "end pattern not found after the start pattern"},

@@ -55,7 +55,8 @@ std::optional<long> CNumberField::Typed() const {
     return n;
 }
 
-std::optional<int> CNumberField::TypedTarget(int current, int count, const wxString& message) {
+std::optional<int> CNumberField::TypedMove(int current, int count, const wxString& message,
+                                           const std::function<bool()>& store) {
     if (Empty()) return std::nullopt;  // an emptied field is being retyped
     const std::optional<long> typed = Typed();
     if (!typed || *typed < 1) {
@@ -66,6 +67,10 @@ std::optional<int> CNumberField::TypedTarget(int current, int count, const wxStr
     const int to = int(std::min<long>(*typed, count));
     if (to != *typed) Set(to);
     if (to == current) return std::nullopt;
+    if (!store()) {
+        Set(current);
+        return std::nullopt;
+    }
     return to;
 }
 

@@ -32,8 +32,10 @@ class CNumberField {
     bool Empty() const;
     // What the pages do with a typed number: none while the field is empty or shows `current`;
     // below 1 or not a number: `message` and `current` put back, none; above `count`: `count`
-    // (shown in the field). Otherwise the number to move to.
-    std::optional<int> TypedTarget(int current, int count, const wxString& message);
+    // (shown in the field). Otherwise the page must first store what it shows (`store`); when
+    // it refuses, `current` is put back and none given, else the number to move to.
+    std::optional<int> TypedMove(int current, int count, const wxString& message,
+                                 const std::function<bool()>& store);
     int Low() const { return m_nLow; }
     int High() const { return m_nHigh; }
     wxTextCtrl* Edit() const { return m_edit; }

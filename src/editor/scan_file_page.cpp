@@ -163,14 +163,10 @@ void CScanFilePage::Show() {
 
 void CScanFilePage::OnTyped() {
     if (!m_bLive) return;
-    const std::optional<int> to = m_number->TypedTarget(
-        m_nCurrent, m_nCount, "Can't have a negative or non-integer Scan File Number!");
-    if (!to) return;
-    if (!Store()) {
-        m_number->Set(m_nCurrent);
-        return;
-    }
-    MoveTo(*to);
+    if (const std::optional<int> to = m_number->TypedMove(
+            m_nCurrent, m_nCount, "Can't have a negative or non-integer Scan File Number!",
+            [this] { return Store(); }))
+        MoveTo(*to);
 }
 
 void CScanFilePage::OnHttpChanged() {

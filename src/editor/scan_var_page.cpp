@@ -298,26 +298,18 @@ bool CScanVarPage::Store() {
 
 void CScanVarPage::OnScanFileTyped() {
     if (!m_bLive) return;
-    const std::optional<int> to = m_fileNumber->TypedTarget(
-        m_nFile, m_nFileCount, "Can't have a negative or non-integer Scan File Number!");
-    if (!to) return;
-    if (!Store()) {
-        m_fileNumber->Set(m_nFile);
-        return;
-    }
-    SelectScanFile(*to);
+    if (const std::optional<int> to = m_fileNumber->TypedMove(
+            m_nFile, m_nFileCount, "Can't have a negative or non-integer Scan File Number!",
+            [this] { return Store(); }))
+        SelectScanFile(*to);
 }
 
 void CScanVarPage::OnVarTyped() {
     if (!m_bLive || m_bAdding) return;
-    const std::optional<int> to = m_varNumber->TypedTarget(
-        m_nVar, m_nVarCount, "Can't have a negative or non-integer Scan Variable Number!");
-    if (!to) return;
-    if (!Store()) {
-        m_varNumber->Set(m_nVar);
-        return;
-    }
-    SelectVar(*to);
+    if (const std::optional<int> to = m_varNumber->TypedMove(
+            m_nVar, m_nVarCount, "Can't have a negative or non-integer Scan Variable Number!",
+            [this] { return Store(); }))
+        SelectVar(*to);
 }
 
 void CScanVarPage::OnRuleChanged() {

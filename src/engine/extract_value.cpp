@@ -3,18 +3,51 @@
 // nothing.
 #include "extract_value.h"
 
+#include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "text_ops.h"
 
 namespace kolvane {
+
+// The first occurrence of something at or after a position, with the last answer kept for
+// the questions that follow: one from the stretch the kept answer covers (from its question up
+// to its occurrence) costs no walk, and one from before that stretch walks only up to it. So
+// the variables that ask for the same end pattern or skip character walk the text about once
+// between them, in whatever order they ask.
+class CNextMemo {
+  public:
+    // `search(from, limit)`: the first occurrence from `from` that starts before `limit`.
+    template <class Search>
+    std::size_t Next(std::size_t from, Search search) {
+        if (m_known && from >= m_from && (m_at == npos || from <= m_at)) return m_at;
+        std::size_t at;
+        if (m_known && from < m_from) {
+            at = search(from, m_from);
+            if (at == npos) at = m_at;
+        } else {
+            at = search(from, npos);
+        }
+        m_known = true;
+        m_from = from;
+        m_at = at;
+        return at;
+    }
+
+  private:
+    bool m_known = false;
+    std::size_t m_from = 0, m_at = npos;
+};
+
 namespace {
 
 // The scan text with the searches the rules make, each adding the characters it passes over to
 // the counter.
 class CWalk {
   public:
-    CWalk(std::string_view text, std::size_t* examined) : m_text(text), m_examined(examined) {}
+    CWalk(std::string_view text, std::size_t* examined, CMultiFind* keys = nullptr)
+        : m_text(text), m_examined(examined), m_keys(keys) {}
 
     std::size_t Size() const { return m_text.size(); }
     char At(std::size_t i) const { return m_text[i]; }
@@ -28,15 +61,32 @@ class CWalk {
         Count(at == npos ? Size() - std::min(from, Size()) : at + what.size() - from);
         return at;
     }
+    // Key `id` of the shared scan from `from`; without one, Find. The shared scan is counted
+    // once, by its owner.
+    std::size_t FindKey(std::size_t id, std::string_view what, std::size_t from) const {
+        return m_keys ? m_keys->Find(id, from) : Find(what, from);
+    }
     std::size_t FindChar(char c, std::size_t from) const {
         std::size_t at = m_text.find(c, from);
         Count(at == npos ? Size() - std::min(from, Size()) : at + 1 - from);
         return at;
     }
+    // The same, for an occurrence that starts before `limit` (npos: anywhere).
+    std::size_t FindBefore(std::string_view what, std::size_t from, std::size_t limit) const {
+        if (limit == npos) return Find(what, from);
+        const CWalk prefix(m_text.substr(0, limit + what.size() - 1), m_examined);
+        const std::size_t at = prefix.Find(what, from);
+        return at < limit ? at : npos;
+    }
+    std::size_t FindCharBefore(char c, std::size_t from, std::size_t limit) const {
+        if (limit == npos) return FindChar(c, from);
+        return CWalk(m_text.substr(0, limit), m_examined).FindChar(c, from);
+    }
 
   private:
     std::string_view m_text;
     std::size_t* m_examined;
+    CMultiFind* m_keys;
 };
 
 // Carriage returns dropped, line feeds made blanks: a pattern value is one line.
@@ -66,26 +116,56 @@ SExtraction Value(std::string value) {
     return r;
 }
 
-SExtraction ExtractPattern(const CScanVar& var, const SScanText& scan, const CWalk& walk) {
-    std::string search = var.m_szStartPattern;
-    if (auto caret = search.find("^^"); caret != std::string::npos)
-        search.replace(caret, 2, scan.crlf ? "\r\n" : "\n");
-    // The last character of the pattern; a NUL never occurs inside the text.
-    const char last = search.empty() ? '\0' : search.back();
-    std::string_view endPattern = var.m_szEndPattern;
+// A start pattern made ready for the scan text: "^^" as the text's line break, the key the
+// occurrences are searched for, and the digit test and skip that an occurrence must pass.
+// Every variable with the same start pattern shares these, and so the occurrences that pass.
+struct SPattern {
+    std::string search;
+    std::size_t keyAt = 0, keyLength = 0;  // the key within `search`
+    std::size_t digits = 0;                // the digit test's count; 0 when there is none
+    bool skipping = false;
+    char last = '\0';       // the last character of the pattern; a NUL never occurs in the text
+    std::size_t keyId = 0;  // in the scan's CMultiFind, when there is one
+    std::string_view Key() const { return std::string_view(search).substr(keyAt, keyLength); }
+};
 
+SPattern MakePattern(const CScanVar& var, const SScanText& scan) {
+    SPattern p;
+    p.search = var.m_szStartPattern;
+    if (auto caret = p.search.find("^^"); caret != std::string::npos)
+        p.search.replace(caret, 2, scan.crlf ? "\r\n" : "\n");
+    if (!p.search.empty()) p.last = p.search.back();
+    const std::string_view search = p.search;
     std::string_view key = search;
-    std::size_t digits = 0;  // the digit test's count; 0 when there is none
     const std::size_t hash = search.find('#');
-    if (hash != std::string::npos) {
-        key = TrimView(std::string_view(search).substr(0, hash));
-        while (hash + digits < search.size() && search[hash + digits] == '#') ++digits;
-        if (auto cut = endPattern.find('#'); cut != npos) endPattern = endPattern.substr(0, cut);
+    if (hash != npos) {
+        key = TrimView(search.substr(0, hash));
+        while (hash + p.digits < search.size() && search[hash + p.digits] == '#') ++p.digits;
     }
     const std::size_t skip = search.find("$$$");
-    if (skip != std::string::npos && hash == std::string::npos)
-        key = TrimView(std::string_view(search).substr(0, skip));
-    const bool skipping = skip != std::string::npos;
+    if (skip != npos && hash == npos) key = TrimView(search.substr(0, skip));
+    p.skipping = skip != npos;
+    p.keyAt = std::size_t(key.data() - search.data());
+    p.keyLength = key.size();
+    return p;
+}
+
+// The end pattern of `var`: with a digit test, only the part before its first "#".
+std::string_view EndPattern(const CScanVar& var, const SPattern& p) {
+    std::string_view end = var.m_szEndPattern;
+    if (p.digits > 0) end = end.substr(0, end.find('#'));
+    return end;
+}
+
+// The occurrences of the pattern's key that pass its digit test and skip, counted from the
+// start of the text: for each of the `wanted` counts (ascending) the occurrence where the count
+// first reaches it, npos when the text ends before. Returns the count reached, which is the
+// count of the whole text when some wanted count was not reached.
+long Locate(const SPattern& p, const CWalk& walk, const std::vector<long>& wanted,
+            std::vector<std::size_t>& found, CNextMemo& lastMemo) {
+    const std::string_view key = p.Key();
+    const char last = p.last;
+    found.assign(wanted.size(), npos);
 
     // Occurrences only move forward, so each answer below serves every later occurrence that
     // still lies before it and is looked for again only once one has passed it; every walk then
@@ -95,16 +175,12 @@ SExtraction ExtractPattern(const CScanVar& var, const SScanText& scan, const CWa
     //  - the digit test's stop: the first digit, `last` or line feed at or after an occurrence,
     //    and the end of the digit run there; an occurrence inside that run stops where it is,
     //    at a digit of the same run;
-    //  - the first `last` at or after a position.
+    //  - the first `last` at or after a position (`lastMemo`, which only ever serves `last`).
     std::size_t stop = npos, run = npos;
-    std::size_t nextLast = npos;
-    bool nextLastKnown = false;
     auto lastFrom = [&](std::size_t from) {
-        if (!nextLastKnown || (nextLast != npos && nextLast < from)) {
-            nextLast = walk.FindChar(last, from);
-            nextLastKnown = true;
-        }
-        return nextLast;
+        return lastMemo.Next(from, [&](std::size_t f, std::size_t limit) {
+            return walk.FindCharBefore(last, f, limit);
+        });
     };
     // A next `last` at or after `from` with at least two characters between.
     auto lastFollows = [&](std::size_t from) {
@@ -113,12 +189,13 @@ SExtraction ExtractPattern(const CScanVar& var, const SScanText& scan, const CWa
     };
 
     long count = 0;
-    std::size_t at = walk.Find(key, 0);
+    std::size_t next = 0;  // the first of `wanted` not yet reached
+    std::size_t at = walk.FindKey(p.keyId, key, 0);
     while (at != npos) {
         walk.Count(1);
         const std::size_t after = at + key.size();
         bool qualifies = true;
-        if (digits > 0) {
+        if (p.digits > 0) {
             if (stop != npos && after > stop && after < run) {
                 stop = after;
             } else if (stop == npos || after > stop) {
@@ -133,25 +210,35 @@ SExtraction ExtractPattern(const CScanVar& var, const SScanText& scan, const CWa
             // An empty key searches every position; it never starts inside a run of digits.
             const bool insideRun = key.empty() && at > 0 && IsDigit(walk.At(at - 1));
             qualifies = !insideRun && stop < walk.Size() && IsDigit(walk.At(stop)) &&
-                        run - stop == digits && (!skipping || lastFollows(run));
-        } else if (skipping) {
+                        run - stop == p.digits && (!p.skipping || lastFollows(run));
+        } else if (p.skipping) {
             qualifies = lastFollows(after);
         }
         if (qualifies) ++count;
-        if (count >= var.m_nInstance) break;
+        for (; next < wanted.size() && count >= wanted[next]; ++next) found[next] = at;
+        if (next == wanted.size()) break;
         // Occurrences do not overlap; an empty key moves on one character at a time.
-        at = walk.Find(key, after > at ? after : at + 1);
+        at = walk.FindKey(p.keyId, key, after > at ? after : at + 1);
     }
+    return count;
+}
+
+// The value of `var` whose occurrence is `at` (npos: none; `count` passed the whole text).
+// `lastMemo` serves the pattern's last character, `endMemo` the variable's end pattern.
+SExtraction FinishPattern(const CScanVar& var, const SPattern& p, std::size_t at, long count,
+                          const CWalk& walk, CNextMemo& lastMemo, CNextMemo& endMemo) {
     if (at == npos)
         return count == 0 ? Nothing(EValueOutcome::StartNotFound)
                           : Nothing(EValueOutcome::TooFewOccurrences, var.m_nInstance, count);
 
-    std::size_t start = at + key.size();
-    if (skipping) {
-        std::size_t l = walk.FindChar(last, at);
+    std::size_t start = at + p.keyLength;
+    if (p.skipping) {
+        const std::size_t l = lastMemo.Next(at, [&](std::size_t from, std::size_t limit) {
+            return walk.FindCharBefore(p.last, from, limit);
+        });
         if (l == npos) {
             SExtraction r = Nothing(EValueOutcome::SkipEndNotFound);
-            r.outcome.detail = std::string(1, last);
+            r.outcome.detail = std::string(1, p.last);
             return r;
         }
         start = l + 1;
@@ -160,9 +247,20 @@ SExtraction ExtractPattern(const CScanVar& var, const SScanText& scan, const CWa
         walk.Count(std::min<std::size_t>(walk.Size() - start, std::size_t(var.m_nCopyCount)));
         return Value(CleanValue(walk.Sub(start, static_cast<std::size_t>(var.m_nCopyCount))));
     }
-    std::size_t end = walk.Find(endPattern, start);
+    const std::string_view endPattern = EndPattern(var, p);
+    const std::size_t end = endMemo.Next(start, [&](std::size_t from, std::size_t limit) {
+        return walk.FindBefore(endPattern, from, limit);
+    });
     if (end == npos) return Nothing(EValueOutcome::EndNotFound);
     return Value(CleanValue(walk.Sub(start, end - start)));
+}
+
+SExtraction ExtractPattern(const CScanVar& var, const SScanText& scan, const CWalk& walk) {
+    const SPattern p = MakePattern(var, scan);
+    std::vector<std::size_t> found;
+    CNextMemo lastMemo, endMemo;
+    const long count = Locate(p, walk, {var.m_nInstance}, found, lastMemo);
+    return FinishPattern(var, p, found[0], count, walk, lastMemo, endMemo);
 }
 
 // Lines of the text: one per line feed, and one more for a last line without one.
@@ -242,6 +340,70 @@ SExtraction ExtractValue(const CScanVar& var, const SScanText& scan, std::size_t
         default:
             return ExtractPattern(var, scan, walk);
     }
+}
+
+// A start pattern shared by some variables, the counts they ask for, and once located, where
+// each is reached.
+struct CScanExtractor::SGroup {
+    SPattern pattern;
+    std::vector<long> wanted;
+    bool located = false;
+    std::vector<std::size_t> found;
+    long count = 0;
+};
+
+CScanExtractor::CScanExtractor(const SScanText& scan, std::vector<const CScanVar*> vars,
+                               EMultiPath path)
+    : m_scan(scan),
+      m_vars(std::move(vars)),
+      m_keys(scan.text, path),
+      m_groupOf(m_vars.size(), npos),
+      m_endOf(m_vars.size(), npos),
+      m_lastMemos(256) {
+    std::unordered_map<std::string, std::size_t> bySearch, byEnd;
+    for (std::size_t i = 0; i < m_vars.size(); ++i) {
+        if (!m_vars[i]) continue;
+        const CScanVar& var = *m_vars[i];
+        if (var.m_nRule == kRuleWholeFile || var.m_nRule == kRuleLineColumn) continue;
+        SPattern p = MakePattern(var, scan);
+        auto [it, added] = bySearch.try_emplace(p.search, m_groups.size());
+        if (added) {
+            p.keyId = m_keys.Add(p.Key());
+            m_groups.push_back({std::move(p), {}, false, {}, 0});
+        }
+        SGroup& group = m_groups[it->second];
+        group.wanted.push_back(var.m_nInstance);
+        m_groupOf[i] = it->second;
+        // End patterns are searched from near their start: each from where it is needed, the
+        // variables with the same one (letters folded) sharing its answers.
+        std::string end(EndPattern(var, group.pattern));
+        for (char& c : end) c = FoldAscii(c);
+        m_endOf[i] = byEnd.try_emplace(std::move(end), byEnd.size()).first->second;
+    }
+    m_endMemos.resize(byEnd.size());
+    for (SGroup& group : m_groups) {
+        std::sort(group.wanted.begin(), group.wanted.end());
+        group.wanted.erase(std::unique(group.wanted.begin(), group.wanted.end()),
+                           group.wanted.end());
+    }
+}
+
+CScanExtractor::~CScanExtractor() = default;
+
+SExtraction CScanExtractor::Extract(std::size_t i) {
+    const CScanVar& var = *m_vars[i];
+    if (m_groupOf[i] == npos) return ExtractValue(var, m_scan, &m_examined);
+    const CWalk walk(m_scan.text, &m_examined, &m_keys);
+    SGroup& group = m_groups[m_groupOf[i]];
+    CNextMemo& lastMemo = m_lastMemos[static_cast<unsigned char>(group.pattern.last)];
+    if (!group.located) {
+        group.count = Locate(group.pattern, walk, group.wanted, group.found, lastMemo);
+        group.located = true;
+    }
+    const auto at = std::lower_bound(group.wanted.begin(), group.wanted.end(), var.m_nInstance) -
+                    group.wanted.begin();
+    return FinishPattern(var, group.pattern, group.found[std::size_t(at)], group.count, walk,
+                         lastMemo, m_endMemos[m_endOf[i]]);
 }
 
 }  // namespace kolvane

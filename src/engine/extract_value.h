@@ -1,23 +1,28 @@
 // One scan variable's value from one scan text, and why there is none: the extraction itself,
 // free of any run, window or file.
 //
-// The run (CKolvaneEngine::ExtractScanVars) calls ExtractValue for each variable of a scan file
-// and stores the value and the outcome on the variable. The editor's "Value now:" field runs
-// that same extraction for the one variable being edited; the runner's `--values` shows the
-// outcome recorded by the run. All of them therefore give the same value
-// and the same words (ValueOutcomeText, value_outcome.h).
+// The run (CKolvaneEngine::ExtractScanVars) extracts the variables of a scan file with a
+// CScanExtractor and stores each value and outcome on its variable; the editor's "Value now:"
+// field runs ExtractValue for the one variable being edited; the runner's `--values` shows the
+// outcome recorded by the run. Both give the value and the words (ValueOutcomeText,
+// value_outcome.h) that the variable alone would give.
 //
 // Every rule is linear in the scan text's length: each walk over the text starts where an
-// earlier one stopped, or its answer is kept while later occurrences still lie before it. The
-// `examined` counter adds up the characters the walks pass over, so tests can bound the work
-// without timing it.
+// earlier one stopped, or its answer is kept while later occurrences still lie before it. A
+// CScanExtractor also shares the walks between the variables of one text: the start keys and
+// end patterns of all of them are found in one pass (CMultiFind), and variables with the same
+// start pattern share its occurrences, so the work grows with the text's length, not with the
+// number of variables. The `examined` counters add up the characters the walks pass over, so
+// tests can bound the work without timing it.
 #pragma once
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "multi_find.h"
 #include "rule_model.h"
 #include "value_outcome.h"
 
@@ -40,5 +45,33 @@ struct SExtraction {
 // a run gives it. `examined`, when given, is increased by the characters looked at.
 SExtraction ExtractValue(const CScanVar& var, const SScanText& scan,
                          std::size_t* examined = nullptr);
+
+class CNextMemo;
+
+// The variables of one scan text, extracted together: Extract(i) gives exactly what
+// ExtractValue(*vars[i], scan) gives (a null entry is skipped and never asked for). The scan
+// text and the variables must outlive it.
+class CScanExtractor {
+  public:
+    CScanExtractor(const SScanText& scan, std::vector<const CScanVar*> vars,
+                   EMultiPath path = EMultiPath::Best);
+    ~CScanExtractor();
+
+    SExtraction Extract(std::size_t i);
+    // The characters looked at so far: the shared scan's and every walk's.
+    std::size_t Examined() const { return m_examined + m_keys.Scanned(); }
+
+  private:
+    struct SGroup;
+    const SScanText& m_scan;
+    std::vector<const CScanVar*> m_vars;
+    CMultiFind m_keys;
+    std::vector<SGroup> m_groups;
+    std::vector<std::size_t> m_groupOf;  // per variable; npos for the rules without patterns
+    std::vector<std::size_t> m_endOf;    // per variable: its end pattern's memo
+    std::vector<CNextMemo> m_endMemos;
+    std::vector<CNextMemo> m_lastMemos;  // by the skip's last character
+    std::size_t m_examined = 0;
+};
 
 }  // namespace kolvane

@@ -70,7 +70,9 @@ int CKolvaneEngine::ExtractScanVars(CScanFile& entry) {
             byNumber[var->m_nVarNo] = var.get();
     }
     const SScanText scan(ScanText());
-    // Many variables over a large file take seconds: pending events (a window's, the console's
+    CScanExtractor extractor(scan,
+                             std::vector<const CScanVar*>(byNumber.begin() + 1, byNumber.end()));
+    // Many variables over a large file take a while: pending events (a window's, the console's
     // SIGTERM) are still served about ten times a second.
     auto lastPump = std::chrono::steady_clock::now();
     for (int i = 1; i <= count; ++i) {
@@ -81,7 +83,7 @@ int CKolvaneEngine::ExtractScanVars(CScanFile& entry) {
             lastPump = now;
             PumpMessages();
         }
-        SExtraction found = ExtractValue(*var, scan);
+        SExtraction found = extractor.Extract(std::size_t(i - 1));
         var->m_pszValue = std::move(found.value);
         var->m_outcome = std::move(found.outcome);
         if (var->m_nRule == kRuleWholeFile) break;

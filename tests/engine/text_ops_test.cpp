@@ -2,12 +2,12 @@
 #include "text_ops.h"
 
 #include <gtest/gtest.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <string>
+
+#include "guarded_text.h"
 
 namespace kolvane {
 namespace {
@@ -180,16 +180,8 @@ TEST(FindText, EveryPathAgreesWithAPlainSearch) {
                     std::isalpha(static_cast<unsigned char>(what[k])) ? what[k] ^ 0x20 : what[k]);
             std::size_t from = next() % 2 ? 0 : next() % (at + 1);
             // The text ends where an unreadable page begins: a load past its end faults.
-            const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
-            const std::size_t span = (size + page - 1) / page * page;
-            auto* map = static_cast<char*>(::mmap(nullptr, span + page, PROT_READ | PROT_WRITE,
-                                                  MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-            ASSERT_NE(map, MAP_FAILED);
-            ASSERT_EQ(::mprotect(map + span, page, PROT_NONE), 0);
-            text.copy(map + span - size, size);
-            const std::string_view guarded(map + span - size, size);
-            const std::size_t found = FindTextOn(path, guarded, what, from);
-            ::munmap(map, span + page);
+            const test::CGuardedText guarded(text);
+            const std::size_t found = FindTextOn(path, guarded.View(), what, from);
             ASSERT_EQ(found, plain(text, what, from))
                 << "path " << int(path) << " long round " << round;
         }

@@ -1,0 +1,319 @@
+// The shared scan of CMultiFind (multi_find.h): a fingerprint of every key tested at each start
+// with byte shuffles (SSSE3, AVX2 or AVX-512, chosen at run time), candidates compared in full.
+//
+// Fingerprint: for each of a key's first four bytes, its bucket's bit is set in the entry of
+// the byte's low nibble and in the entry of its high nibble (a lower-case letter also in its
+// upper-case high nibble); a byte position beyond a short key accepts anything. A start is a
+// candidate for a bucket when all six lookups keep its bit. One key alone gives no false
+// candidate from its own letters; keys sharing a bucket do, and the full compare sorts them out.
+#include "multi_find.h"
+
+#include <algorithm>
+#include <limits>
+#include <unordered_map>
+
+#include "text_ops.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+namespace kolvane {
+namespace {
+
+constexpr std::size_t kPrint = CMultiFind::kPrint;
+constexpr std::size_t kChunk =
+    16 * 1024;  // starts scanned per step before a question is asked again
+
+#if defined(__x86_64__)
+const bool g_ssse3 = __builtin_cpu_supports("ssse3");
+const bool g_avx2 = g_ssse3 && __builtin_cpu_supports("avx2");
+const bool g_avx512 = g_avx2 && __builtin_cpu_supports("avx512bw");
+#else
+const bool g_ssse3 = false, g_avx2 = false, g_avx512 = false;
+#endif
+
+// Whether the folded key matches at `at` (the caller has checked that it fits).
+inline bool MatchesAt(const char* at, const std::string& folded) {
+    for (std::size_t i = 0; i < folded.size(); ++i)
+        if (FoldAscii(at[i]) != folded[i]) return false;
+    return true;
+}
+
+}  // namespace
+
+bool MultiPathSupported(EMultiPath path) {
+    switch (path) {
+        case EMultiPath::Best:
+        case EMultiPath::Direct:
+            return true;
+        case EMultiPath::Ssse3:
+            return g_ssse3;
+        case EMultiPath::Avx2:
+            return g_avx2;
+        case EMultiPath::Avx512:
+            return g_avx512;
+    }
+    return false;
+}
+
+CMultiFind::CMultiFind(std::string_view text, EMultiPath path) : m_text(text), m_path(path) {
+    if (m_path == EMultiPath::Best)
+        m_path = g_avx512  ? EMultiPath::Avx512
+                 : g_avx2  ? EMultiPath::Avx2
+                 : g_ssse3 ? EMultiPath::Ssse3
+                           : EMultiPath::Direct;
+    if (!MultiPathSupported(m_path) || text.size() > std::numeric_limits<std::uint32_t>::max())
+        m_path = EMultiPath::Direct;
+}
+
+std::size_t CMultiFind::Add(std::string_view key) {
+    std::string folded(key);
+    for (char& c : folded) c = FoldAscii(c);
+    for (std::size_t id = 0; id < m_keys.size(); ++id)
+        if (m_keys[id].folded == folded) return id;
+    SKey& k = m_keys.emplace_back();
+    k.folded = std::move(folded);
+    // An empty key, one longer than the text, or one that comes after the scan began is asked
+    // of FindText directly.
+    k.kept = !m_prepared && m_path != EMultiPath::Direct && !k.folded.empty() &&
+             k.folded.size() <= m_text.size();
+    return m_keys.size() - 1;
+}
+
+void CMultiFind::Prepare() {
+    m_prepared = true;
+    std::vector<std::size_t> kept;
+    for (std::size_t id = 0; id < m_keys.size(); ++id)
+        if (m_keys[id].kept) kept.push_back(id);
+    if (kept.empty()) {
+        m_scanned = m_text.size();
+        return;
+    }
+    // A key shorter than the fingerprint accepts anything at its end, so a bucket it shares
+    // gives false candidates for the other keys there: while there are fewer than eight, each
+    // has a bucket of its own. The other keys share the remaining buckets in the order of their
+    // fingerprints, so that the keys of a bucket tend to have bytes in common and their nibbles
+    // combine into few false fingerprints.
+    auto print = [this](std::size_t id) {
+        const std::string& key = m_keys[id].folded;
+        return std::pair(key.size() >= kPrint, std::string_view(key).substr(0, kPrint));
+    };
+    std::sort(kept.begin(), kept.end(),
+              [&](std::size_t a, std::size_t b) { return print(a) < print(b); });
+    const auto shorts = std::size_t(std::count_if(kept.begin(), kept.end(), [this](std::size_t id) {
+        return m_keys[id].folded.size() < kPrint;
+    }));
+    const std::size_t own = shorts < 8 ? shorts : 0;  // buckets of their own
+    const std::size_t shared = std::min<std::size_t>(8 - own, kept.size() - own);
+    for (std::size_t rank = 0; rank < kept.size(); ++rank) {
+        const std::size_t b = rank < own ? rank : own + (rank - own) * shared / (kept.size() - own);
+        const auto bit = static_cast<std::uint8_t>(1u << b);
+        const std::string& key = m_keys[kept[rank]].folded;
+        m_bucket[b].push_back(kept[rank]);
+        for (std::size_t p = 0; p < kPrint; ++p) {
+            if (p >= key.size()) {
+                for (int n = 0; n < 16; ++n) m_lo[p][n] |= bit, m_hi[p][n] |= bit;
+                continue;
+            }
+            const auto c = static_cast<unsigned char>(key[p]);
+            m_lo[p][c & 15] |= bit;
+            m_hi[p][c >> 4] |= bit;
+            if (c >= 'a' && c <= 'z') m_hi[p][(c - 0x20) >> 4] |= bit;
+        }
+    }
+}
+
+std::size_t CMultiFind::Find(std::size_t id, std::size_t from) {
+    if (!m_prepared) Prepare();
+    SKey& key = m_keys[id];
+    while (key.kept) {
+        // Every start before m_scanned has been tested, and every hit there recorded.
+        auto it = std::lower_bound(key.hits.begin(), key.hits.end(), from,
+                                   [](std::uint32_t hit, std::size_t f) { return hit < f; });
+        if (it != key.hits.end()) return *it;
+        if (m_scanned >= m_text.size()) return npos;
+        ScanChunk();
+    }
+    return FindText(m_text, key.folded, from);
+}
+
+void CMultiFind::Record(SKey& key, std::size_t start) {
+    if (key.hits.size() < kMaxKept) {
+        key.hits.push_back(static_cast<std::uint32_t>(start));
+        return;
+    }
+    key.kept = false;
+    key.hits = {};
+}
+
+void CMultiFind::Verify(std::size_t start, unsigned buckets) {
+    const std::size_t room = m_text.size() - start;
+    for (; buckets; buckets &= buckets - 1)
+        for (std::size_t id : m_bucket[__builtin_ctz(buckets)]) {
+            SKey& key = m_keys[id];
+            if (key.kept && key.folded.size() <= room &&
+                MatchesAt(m_text.data() + start, key.folded))
+                Record(key, start);
+        }
+}
+
+void CMultiFind::ScanChunk() {
+    const std::size_t size = m_text.size();
+    const std::size_t limit = std::min(size, m_scanned + kChunk);
+    std::size_t i = m_scanned;
+    switch (m_path) {
+        case EMultiPath::Avx512:
+            i = Avx512Blocks(i, limit);
+            break;
+        case EMultiPath::Avx2:
+            i = Avx2Blocks(i, limit);
+            break;
+        case EMultiPath::Ssse3:
+            i = Ssse3Blocks(i, limit);
+            break;
+        default:
+            break;
+    }
+    // The vector blocks stop where the fingerprint bytes of a block's last start would pass the
+    // end of the text: the last few starts are tested one by one against every bucket.
+    if (i < limit)
+        for (; i < size; ++i) Verify(i, 0xFF);
+    m_scanned = i;
+}
+
+#if defined(__x86_64__)
+
+// The vector loops: blocks of `W` starts while the block's fingerprint bytes lie inside the
+// text. `block(i)` gives the candidate starts of the block at i (bit j for start i + j) and
+// stores each start's buckets in `buckets`.
+template <class Block>
+[[gnu::always_inline]] inline std::size_t CMultiFind::Blocks(std::size_t i, std::size_t limit,
+                                                             Block block) {
+    constexpr std::size_t W = Block::kWidth;
+    alignas(64) std::uint8_t buckets[64];
+    for (; i < limit && i + W + kPrint - 1 <= m_text.size(); i += W)
+        for (std::uint64_t bits = block(m_text.data() + i, buckets); bits; bits &= bits - 1) {
+            const auto j = std::size_t(__builtin_ctzll(bits));
+            Verify(i + j, buckets[j]);
+        }
+    return i;
+}
+
+#define KOLVANE_SSSE3 __attribute__((target("ssse3")))
+#define KOLVANE_AVX2 __attribute__((target("avx2")))
+#define KOLVANE_AVX512 __attribute__((target("avx512f,avx512bw")))
+
+namespace {
+
+struct SSsse3Block {
+    static constexpr std::size_t kWidth = 16;
+    __m128i lo[kPrint], hi[kPrint], nibble;
+    KOLVANE_SSSE3 SSsse3Block(const std::uint8_t (*l)[16], const std::uint8_t (*h)[16]) {
+        for (std::size_t p = 0; p < kPrint; ++p) {
+            lo[p] = _mm_load_si128(reinterpret_cast<const __m128i*>(l[p]));
+            hi[p] = _mm_load_si128(reinterpret_cast<const __m128i*>(h[p]));
+        }
+        nibble = _mm_set1_epi8(0x0F);
+    }
+    KOLVANE_SSSE3 __m128i At(const char* at, std::size_t p) const {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + p));
+        return _mm_and_si128(_mm_shuffle_epi8(lo[p], _mm_and_si128(v, nibble)),
+                             _mm_shuffle_epi8(hi[p], _mm_and_si128(_mm_srli_epi16(v, 4), nibble)));
+    }
+    KOLVANE_SSSE3 std::uint64_t operator()(const char* at, std::uint8_t* buckets) const {
+        const __m128i r =
+            _mm_and_si128(_mm_and_si128(At(at, 0), At(at, 1)), _mm_and_si128(At(at, 2), At(at, 3)));
+        const unsigned none = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(r, _mm_setzero_si128())));
+        if (none == 0xFFFF) return 0;
+        _mm_store_si128(reinterpret_cast<__m128i*>(buckets), r);
+        return ~none & 0xFFFF;
+    }
+};
+
+struct SAvx2Block {
+    static constexpr std::size_t kWidth = 32;
+    __m256i lo[kPrint], hi[kPrint], nibble;
+    KOLVANE_AVX2 SAvx2Block(const std::uint8_t (*l)[16], const std::uint8_t (*h)[16]) {
+        for (std::size_t p = 0; p < kPrint; ++p) {
+            lo[p] =
+                _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(l[p])));
+            hi[p] =
+                _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(h[p])));
+        }
+        nibble = _mm256_set1_epi8(0x0F);
+    }
+    KOLVANE_AVX2 __m256i At(const char* at, std::size_t p) const {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + p));
+        return _mm256_and_si256(
+            _mm256_shuffle_epi8(lo[p], _mm256_and_si256(v, nibble)),
+            _mm256_shuffle_epi8(hi[p], _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble)));
+    }
+    KOLVANE_AVX2 std::uint64_t operator()(const char* at, std::uint8_t* buckets) const {
+        const __m256i r = _mm256_and_si256(_mm256_and_si256(At(at, 0), At(at, 1)),
+                                           _mm256_and_si256(At(at, 2), At(at, 3)));
+        const auto none =
+            unsigned(_mm256_movemask_epi8(_mm256_cmpeq_epi8(r, _mm256_setzero_si256())));
+        if (none == 0xFFFFFFFFu) return 0;
+        _mm256_store_si256(reinterpret_cast<__m256i*>(buckets), r);
+        return ~none;
+    }
+};
+
+struct SAvx512Block {
+    static constexpr std::size_t kWidth = 64;
+    __m512i lo[kPrint], hi[kPrint], nibble;
+    KOLVANE_AVX512 SAvx512Block(const std::uint8_t (*l)[16], const std::uint8_t (*h)[16]) {
+        for (std::size_t p = 0; p < kPrint; ++p) {
+            lo[p] = _mm512_maskz_broadcast_i32x4(
+                0xFFFF, _mm_load_si128(reinterpret_cast<const __m128i*>(l[p])));
+            hi[p] = _mm512_maskz_broadcast_i32x4(
+                0xFFFF, _mm_load_si128(reinterpret_cast<const __m128i*>(h[p])));
+        }
+        nibble = _mm512_set1_epi8(0x0F);
+    }
+    KOLVANE_AVX512 __m512i At(const char* at, std::size_t p) const {
+        const __m512i v = _mm512_loadu_si512(at + p);
+        return _mm512_and_si512(
+            _mm512_shuffle_epi8(lo[p], _mm512_and_si512(v, nibble)),
+            _mm512_shuffle_epi8(hi[p], _mm512_and_si512(_mm512_srli_epi16(v, 4), nibble)));
+    }
+    KOLVANE_AVX512 std::uint64_t operator()(const char* at, std::uint8_t* buckets) const {
+        const __m512i r = _mm512_and_si512(_mm512_and_si512(At(at, 0), At(at, 1)),
+                                           _mm512_and_si512(At(at, 2), At(at, 3)));
+        const std::uint64_t bits = _mm512_test_epi8_mask(r, r);
+        if (bits) _mm512_store_si512(buckets, r);
+        return bits;
+    }
+};
+
+}  // namespace
+
+KOLVANE_SSSE3 __attribute__((flatten)) std::size_t CMultiFind::Ssse3Blocks(std::size_t i,
+                                                                           std::size_t limit) {
+    return Blocks(i, limit, SSsse3Block(m_lo, m_hi));
+}
+KOLVANE_AVX2 __attribute__((flatten)) std::size_t CMultiFind::Avx2Blocks(std::size_t i,
+                                                                         std::size_t limit) {
+    return Blocks(i, limit, SAvx2Block(m_lo, m_hi));
+}
+KOLVANE_AVX512 __attribute__((flatten)) std::size_t CMultiFind::Avx512Blocks(std::size_t i,
+                                                                             std::size_t limit) {
+    return Blocks(i, limit, SAvx512Block(m_lo, m_hi));
+}
+
+#else
+
+std::size_t CMultiFind::Ssse3Blocks(std::size_t i, std::size_t) {
+    return i;
+}
+std::size_t CMultiFind::Avx2Blocks(std::size_t i, std::size_t) {
+    return i;
+}
+std::size_t CMultiFind::Avx512Blocks(std::size_t i, std::size_t) {
+    return i;
+}
+
+#endif
+
+}  // namespace kolvane

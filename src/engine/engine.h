@@ -86,6 +86,9 @@ class CKolvaneEngine {
     int ReadScanFile(std::string_view dir, std::string_view name, std::size_t* length = nullptr);
     int ScanFileVars(CScanFile& entry, std::string_view name);
     int ExtractScanVars(CScanFile& entry);
+    // The first variable of each number 1..count of scan file `file`, in list order (slot 0 and
+    // missing numbers null).
+    std::vector<CScanVar*> VarsByNumber(int file, int count);
     // The outcome of the last ReadScanFile: Found when it read the file, else why not (its
     // detail the path as given, directory and name joined).
     const SValueOutcome& LastScanRead() const { return m_scanRead; }
@@ -158,6 +161,11 @@ class CKolvaneEngine {
     std::unordered_map<std::string_view, const CScanVar*, SFoldedHash, SFoldedEqual> m_markerIndex;
     unsigned m_nMarkerIndexGeneration = 0;
     bool m_bMarkerIndexValid = false;
+    // The extraction's index: by scan file and variable number, the first variable in list
+    // order; built again when the list's generation changes (VarsByNumber).
+    std::vector<std::vector<CScanVar*>> m_varIndex;
+    unsigned m_nVarIndexGeneration = 0;
+    bool m_bVarIndexValid = false;
     std::function<void(std::string_view)> m_entrySink;
     int m_nSeriousEntries = 0;
 };

@@ -62,13 +62,7 @@ int CKolvaneEngine::ScanFileVars(CScanFile& entry, std::string_view name) {
 int CKolvaneEngine::ExtractScanVars(CScanFile& entry) {
     const int count = entry.m_nNextVarNo - 1;
     if (count <= 0) return 1;
-    // The first variable of each number, in list order, found in one pass.
-    std::vector<CScanVar*> byNumber(static_cast<std::size_t>(count) + 1, nullptr);
-    for (auto& var : m_doc.m_scanVars) {
-        if (var->m_nScanFile == entry.m_nNumber && var->m_nVarNo >= 1 && var->m_nVarNo <= count &&
-            !byNumber[var->m_nVarNo])
-            byNumber[var->m_nVarNo] = var.get();
-    }
+    const std::vector<CScanVar*> byNumber = VarsByNumber(entry.m_nNumber, count);
     const SScanText scan(ScanText());
     CScanExtractor extractor(scan,
                              std::vector<const CScanVar*>(byNumber.begin() + 1, byNumber.end()));
@@ -89,6 +83,45 @@ int CKolvaneEngine::ExtractScanVars(CScanFile& entry) {
         if (var->m_nRule == kRuleWholeFile) break;
     }
     return 1;
+}
+
+// A run extracts scan file after scan file from one list of variables: walking the whole list
+// for each file cost more than the extraction of a small one. The index is built in one walk
+// and kept while no variable is added or removed; a variable whose file or number changed in
+// place since (the editor renumbers so), or a number without a variable, sends the lookup to
+// the walk, which is always right.
+std::vector<CScanVar*> CKolvaneEngine::VarsByNumber(int file, int count) {
+    auto& vars = m_doc.m_scanVars;
+    const std::size_t bound = vars.size();  // no valid file or variable number is larger
+    if (!m_bVarIndexValid || m_nVarIndexGeneration != vars.Generation()) {
+        m_varIndex.clear();
+        for (auto& var : vars) {
+            const auto f = std::size_t(var->m_nScanFile), n = std::size_t(var->m_nVarNo);
+            if (var->m_nScanFile < 1 || var->m_nVarNo < 1 || f > bound || n > bound) continue;
+            if (m_varIndex.size() <= f) m_varIndex.resize(f + 1);
+            std::vector<CScanVar*>& slots = m_varIndex[f];
+            if (slots.size() <= n) slots.resize(n + 1, nullptr);
+            if (!slots[n]) slots[n] = var.get();
+        }
+        m_nVarIndexGeneration = vars.Generation();
+        m_bVarIndexValid = true;
+    }
+    std::vector<CScanVar*> byNumber(static_cast<std::size_t>(count) + 1, nullptr);
+    const std::size_t f = std::size_t(file);
+    bool indexed = file >= 1 && f < m_varIndex.size() && m_varIndex[f].size() > std::size_t(count);
+    for (int i = 1; indexed && i <= count; ++i) {
+        CScanVar* var = m_varIndex[f][std::size_t(i)];
+        indexed = var && var->m_nScanFile == file && var->m_nVarNo == i;
+        byNumber[std::size_t(i)] = var;
+    }
+    if (indexed) return byNumber;
+    std::fill(byNumber.begin(), byNumber.end(), nullptr);
+    for (auto& var : vars) {
+        if (var->m_nScanFile == file && var->m_nVarNo >= 1 && var->m_nVarNo <= count &&
+            !byNumber[std::size_t(var->m_nVarNo)])
+            byNumber[std::size_t(var->m_nVarNo)] = var.get();
+    }
+    return byNumber;
 }
 
 void CKolvaneEngine::SetScanFileOutcome(const CScanFile& entry, const SValueOutcome& why) {

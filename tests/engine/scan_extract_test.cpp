@@ -216,6 +216,31 @@ TEST_F(ExtractTest, WholeFileEndsTheFilesVariables) {
     EXPECT_FALSE(after->m_pszValue);
 }
 
+// The run keeps an index of the variables by file and number; variables renumbered in place
+// (no variable added or removed) and a number left without a variable still get the values of
+// their new numbers.
+TEST_F(EngineTest, VariablesRenumberedInPlaceAreExtractedByTheirNewNumbers) {
+    CScanFile entry;
+    entry.m_nNumber = 1;
+    entry.m_nNextVarNo = 3;
+    CScanVar* a = doc.m_scanVars.AddNewVar();
+    a->m_nScanFile = 1, a->m_nVarNo = 1, a->m_nRule = kRuleLineColumn;
+    a->m_nStartLine = a->m_nEndLine = 1, a->m_nStartCol = a->m_nEndCol = 1;
+    CScanVar* b = doc.m_scanVars.AddNewVar();
+    b->m_nScanFile = 1, b->m_nVarNo = 2, b->m_nRule = kRuleWholeFile;
+    view.SetScanText("xy\n");
+    view.ExtractScanVars(entry);
+    EXPECT_EQ(a->m_pszValue, "x");
+    std::swap(a->m_nVarNo, b->m_nVarNo);  // the whole file now comes first and ends the file
+    doc.m_scanVars.FreeValues();
+    view.ExtractScanVars(entry);
+    EXPECT_EQ(b->m_pszValue, "xy\n");
+    EXPECT_FALSE(a->m_pszValue);
+    b->m_nScanFile = 2;  // number 1 has no variable now
+    view.ExtractScanVars(entry);
+    EXPECT_EQ(a->m_pszValue, "x");
+}
+
 struct ReadCase {
     const char* name;
     std::string bytes;  // "<dir>" makes a directory

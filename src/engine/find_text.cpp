@@ -295,7 +295,20 @@ KOLVANE_AVX2_LOOP std::size_t Avx2(const char* base, std::size_t i, std::size_t 
         return std::uint64_t(unsigned(_mm256_movemask_epi8(both(at)))) |
                std::uint64_t(unsigned(_mm256_movemask_epi8(both(at + 32)))) << 32;
     };
-    return Blocks<32, 2>(base, i, end, k, anyFirst, anyPair, pairBits, nullptr);
+    if (k.n < 3) return Blocks<32, 2>(base, i, end, k, anyFirst, anyPair, pairBits, nullptr);
+    const __m256i mq = _mm256_set1_epi16(short(k.mq));
+    const __m256i w1 = _mm256_set1_epi16(short(k.w1)), w2 = _mm256_set1_epi16(short(k.w2));
+    auto three = [&](std::size_t at) KOLVANE_AVX2 {
+        __m256i a = _mm256_or_si256(
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(base + at + k.q)), mq);
+        return _mm256_or_si256(_mm256_cmpeq_epi16(a, w1), _mm256_cmpeq_epi16(a, w2));
+    };
+    auto anyThree = [&](std::size_t at) KOLVANE_AVX2 {
+        __m256i any = _mm256_or_si256(_mm256_or_si256(three(at), three(at + 32)),
+                                      _mm256_or_si256(three(at + 64), three(at + 96)));
+        return !_mm256_testz_si256(any, any);
+    };
+    return Blocks<32, 8>(base, i, end, k, anyFirst, anyPair, pairBits, anyThree);
 }
 
 #define KOLVANE_AVX512 __attribute__((target("avx512f,avx512bw")))
@@ -319,7 +332,16 @@ KOLVANE_AVX512_LOOP std::size_t Avx512(const char* base, std::size_t i, std::siz
     };
     auto anyPair = [&](std::size_t at)
                        KOLVANE_AVX512 { return (pairBits(at) | pairBits(at + 64)) != 0; };
-    return Blocks<64, 2>(base, i, end, k, anyFirst, anyPair, pairBits, nullptr);
+    if (k.n < 3) return Blocks<64, 2>(base, i, end, k, anyFirst, anyPair, pairBits, nullptr);
+    const __m512i mq = _mm512_set1_epi16(short(k.mq));
+    const __m512i w1 = _mm512_set1_epi16(short(k.w1)), w2 = _mm512_set1_epi16(short(k.w2));
+    auto three = [&](std::size_t at) KOLVANE_AVX512 {
+        __m512i a = _mm512_or_si512(_mm512_load_si512(base + at + k.q), mq);
+        return _mm512_cmpeq_epi16_mask(a, w1) | _mm512_cmpeq_epi16_mask(a, w2);
+    };
+    auto anyThree = [&](std::size_t at)
+                        KOLVANE_AVX512 { return (three(at) | three(at + 64)) != 0; };
+    return Blocks<64, 8>(base, i, end, k, anyFirst, anyPair, pairBits, anyThree);
 }
 
 #endif  // __x86_64__

@@ -8,9 +8,13 @@
 // are often blanks or common letters). While the rarest byte is rare in the text, a block of
 // 128 starts costs one load, compare and OR per vector and one branch, close to memchr; only
 // blocks where it occurs test the second byte too, and only where both agree is the whole key
-// compared. When the rarest byte turns out to occur in most blocks (the branch would then
-// mispredict often), the loop tests both bytes on every block instead. A key that is near
-// costs no choice of bytes in a short text and no branch in the first, unaligned block.
+// compared. When the rarest byte turns out to occur in many blocks (the branch would then
+// mispredict often), the loop tests more on every block instead, and no branch but the rare
+// one where that test fires: a key of three bytes or more its three adjacent bytes whose pairs
+// are rarest, as 16-bit words of one aligned load per vector (the words at even addresses hold
+// one pair for half the starts and the next pair for the others), a shorter key both bytes.
+// A key that is near costs no choice of bytes in a short text and no branch in the first,
+// unaligned block.
 #include <algorithm>
 #include <cstdint>
 #include <string>

@@ -8,12 +8,17 @@
 // are often blanks or common letters). While the rarest byte is rare in the text, a block of
 // 128 starts costs one load, compare and OR per vector and one branch, close to memchr; only
 // blocks where it occurs test the second byte too, and only where both agree is the whole key
-// compared. When the rarest byte turns out to occur in most blocks (the branch would then
-// mispredict often), the loop tests both bytes on every block instead. A key that is near
-// costs no choice of bytes in a short text and no branch in the first, unaligned block.
+// compared. When the rarest byte turns out to occur in many blocks (the branch would then
+// mispredict often), the loop tests more on every block instead, and no branch but the rare
+// one where that test fires: a key of three bytes or more its three adjacent bytes whose pairs
+// are rarest, as 16-bit words of one aligned load per vector (the words at even addresses hold
+// one pair for half the starts and the next pair for the others), a shorter key both bytes.
+// A key that is near costs no choice of bytes in a short text and no branch in the first,
+// unaligned block.
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "text_ops.h"
 
@@ -52,6 +57,10 @@ struct SNeedle {
     std::size_t n;
     std::size_t p1, p2;
     char b1, m1, b2, m2;  // the folded bytes and their OR masks
+    // The SSE2 loop's three adjacent bytes (at q, for keys of three bytes or more): the pairs
+    // q, q+1 and q+1, q+2 as 16-bit words (w1, w2) with the OR mask of all three (mq) folded in.
+    std::size_t q;
+    std::uint16_t w1, w2, mq;
 };
 
 // Folds `what` into `key` (n bytes) and picks the tested bytes: for a short text the first and
@@ -72,7 +81,27 @@ SNeedle MakeNeedle(const char* what, std::size_t n, char* key, bool rarest) {
         p2 = next == ~std::uint64_t(0) ? p1 : std::size_t(std::uint32_t(next));
     }
     const auto u1 = static_cast<unsigned char>(key[p1]), u2 = static_cast<unsigned char>(key[p2]);
-    return {key, n, p1, p2, key[p1], char(OrMask(u1)), key[p2], char(OrMask(u2))};
+    SNeedle k{key, n, p1, p2, key[p1], char(OrMask(u1)), key[p2], char(OrMask(u2)), 0, 0, 0, 0};
+    if (n >= 3) {
+        // The three bytes whose rarer pair is rarest: ranks add up as the logarithms of the
+        // byte frequencies would, the pairs being about as rare as their bytes together.
+        auto rank = [key](std::size_t i) {
+            return kRanks.rank[static_cast<unsigned char>(key[i])];
+        };
+        unsigned best = ~0u;
+        for (std::size_t i = 0; rarest && i + 2 < n; ++i) {
+            unsigned score = std::max(rank(i) + rank(i + 1), rank(i + 1) + rank(i + 2));
+            if (score < best) best = score, k.q = i;
+        }
+        auto u = [key](std::size_t i) { return static_cast<unsigned char>(key[i]); };
+        const std::size_t q = k.q;
+        const unsigned mask = OrMask(u(q)) | OrMask(u(q + 1)) | OrMask(u(q + 2));
+        // A word's low byte is the one at the lower address.
+        k.mq = std::uint16_t(mask | mask << 8);
+        k.w1 = std::uint16_t((u(q) | u(q + 1) << 8) | k.mq);
+        k.w2 = std::uint16_t((u(q + 1) | u(q + 2) << 8) | k.mq);
+    }
+    return k;
 }
 
 // Whether the key matches whole at `a`.
@@ -111,11 +140,16 @@ inline std::size_t AlignedStart(const char* base, std::size_t i, std::size_t p1,
 // The search every vector unit shares, over blocks of 128 starts: `anyFirst(at)` tells whether
 // the rarest byte is at one of the starts at..at+127, `anyPair(at)` whether both tested bytes
 // agree at one of them, `pairBits(at)` at which of the starts at..at+63 (bit j for at + j).
-// Starts i .. end-1 are searched; end - i >= 64.
-template <std::size_t kWidth, class AnyFirst, class AnyPair, class PairBits>
+// Starts i .. end-1 are searched; end - i >= 64. The rare-byte mode gives way to the test of
+// both bytes on every block when the rarest byte occurs in more than 1/kGiveWay of the blocks.
+// `anyThree(at)`, when given, stands for that test: it tells whether the pair may be at one of
+// the starts at-1 .. at+126, from aligned loads at key offset k.q.
+template <std::size_t kWidth, std::size_t kGiveWay, class AnyFirst, class AnyPair, class PairBits,
+          class AnyThree>
 [[gnu::always_inline]] inline std::size_t Blocks(const char* base, std::size_t i, std::size_t end,
                                                  const SNeedle& k, AnyFirst anyFirst,
-                                                 AnyPair anyPair, PairBits pairBits) {
+                                                 AnyPair anyPair, PairBits pairBits,
+                                                 AnyThree anyThree) {
     auto verify64 = [&](std::size_t at) { return Verify(base, at, pairBits(at), k); };
     auto verify128 = [&](std::size_t at) {
         if (!anyPair(at)) return npos;
@@ -126,21 +160,35 @@ template <std::size_t kWidth, class AnyFirst, class AnyPair, class PairBits>
     // branch); then the rarest byte's loads are aligned to the vector width.
     if (std::size_t at = verify64(i); at != npos) return at;
     i = AlignedStart(base, i + 64 - kWidth, k.p1, kWidth);
-    // While the rarest byte occurs in at most half of the blocks, only its test runs on every
-    // block (a miss costs little; a hit costs a branch misprediction).
+    // While the rarest byte occurs in few blocks, only its test runs on every block (a miss
+    // costs little; a hit costs a branch misprediction).
     const std::size_t from = i;
     std::size_t hits = 0;
     for (; i + 128 <= end; i += 128) {
         if (!anyFirst(i)) continue;
         if (std::size_t at = verify128(i); at != npos) return at;
-        if (++hits > 32 && hits * 2 * 128 > i - from) {
+        if (++hits > 32 && hits * kGiveWay * 128 > i - from) {
             i += 128;
             break;
         }
     }
     // Otherwise both bytes on every block.
-    for (; i + 128 <= end; i += 128)
-        if (std::size_t at = verify128(i); at != npos) return at;
+    if constexpr (std::is_same_v<AnyThree, std::nullptr_t>) {
+        for (; i + 128 <= end; i += 128)
+            if (std::size_t at = verify128(i); at != npos) return at;
+    } else if (i + 128 + kWidth <= end) {
+        // The starts before the first block aligned for `anyThree` are tested here, those at
+        // at-1 .. at+126 of a block where it fires exactly.
+        std::size_t at = AlignedStart(base, i, k.q, kWidth);
+        if (at - 1 > i)
+            if (std::size_t found = verify64(i); found != npos) return found;
+        for (i = at; i + 128 <= end; i += 128) {
+            if (!anyThree(i)) continue;
+            if (std::size_t found = verify64(i - 1); found != npos) return found;
+            if (std::size_t found = verify64(i + 63); found != npos) return found;
+        }
+        --i;  // the last block left its last start to the next
+    }
     if (i + 64 <= end) {
         if (std::size_t at = verify64(i); at != npos) return at;
         i += 64;
@@ -193,7 +241,24 @@ std::size_t Sse2Blocks(const char* base, std::size_t i, std::size_t end, const S
         };
         return bits(at) | bits(at + 16) << 16 | bits(at + 32) << 32 | bits(at + 48) << 48;
     };
-    return Blocks<16>(base, i, end, k, anyFirst, anyPair, pairBits);
+    if (k.n < 3) return Blocks<16, 2>(base, i, end, k, anyFirst, anyPair, pairBits, nullptr);
+    // Two tested bytes cost two loads, two ORs, two compares and an AND per 16 starts. Three
+    // adjacent key bytes cost one aligned load, one OR and two 16-bit compares: the words at
+    // even addresses hold the first pair for the starts whose key offset q is even there, the
+    // second pair for the others. Cheaper, so the rare-byte mode gives way sooner.
+    const __m128i mq = _mm_set1_epi16(short(k.mq));
+    const __m128i w1 = _mm_set1_epi16(short(k.w1)), w2 = _mm_set1_epi16(short(k.w2));
+    auto three = [&](std::size_t at) {
+        __m128i a =
+            _mm_or_si128(_mm_load_si128(reinterpret_cast<const __m128i*>(base + at + k.q)), mq);
+        return _mm_or_si128(_mm_cmpeq_epi16(a, w1), _mm_cmpeq_epi16(a, w2));
+    };
+    auto anyThree = [&](std::size_t at) {
+        __m128i lo = any4(three(at), three(at + 16), three(at + 32), three(at + 48));
+        __m128i hi = any4(three(at + 64), three(at + 80), three(at + 96), three(at + 112));
+        return _mm_movemask_epi8(_mm_or_si128(lo, hi)) != 0;
+    };
+    return Blocks<16, 8>(base, i, end, k, anyFirst, anyPair, pairBits, anyThree);
 }
 
 std::size_t Sse2(const char* base, std::size_t i, std::size_t end, const SNeedle& k) {
@@ -234,7 +299,20 @@ KOLVANE_AVX2_LOOP std::size_t Avx2(const char* base, std::size_t i, std::size_t 
         return std::uint64_t(unsigned(_mm256_movemask_epi8(both(at)))) |
                std::uint64_t(unsigned(_mm256_movemask_epi8(both(at + 32)))) << 32;
     };
-    return Blocks<32>(base, i, end, k, anyFirst, anyPair, pairBits);
+    if (k.n < 3) return Blocks<32, 2>(base, i, end, k, anyFirst, anyPair, pairBits, nullptr);
+    const __m256i mq = _mm256_set1_epi16(short(k.mq));
+    const __m256i w1 = _mm256_set1_epi16(short(k.w1)), w2 = _mm256_set1_epi16(short(k.w2));
+    auto three = [&](std::size_t at) KOLVANE_AVX2 {
+        __m256i a = _mm256_or_si256(
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(base + at + k.q)), mq);
+        return _mm256_or_si256(_mm256_cmpeq_epi16(a, w1), _mm256_cmpeq_epi16(a, w2));
+    };
+    auto anyThree = [&](std::size_t at) KOLVANE_AVX2 {
+        __m256i any = _mm256_or_si256(_mm256_or_si256(three(at), three(at + 32)),
+                                      _mm256_or_si256(three(at + 64), three(at + 96)));
+        return !_mm256_testz_si256(any, any);
+    };
+    return Blocks<32, 8>(base, i, end, k, anyFirst, anyPair, pairBits, anyThree);
 }
 
 #define KOLVANE_AVX512 __attribute__((target("avx512f,avx512bw")))
@@ -258,7 +336,16 @@ KOLVANE_AVX512_LOOP std::size_t Avx512(const char* base, std::size_t i, std::siz
     };
     auto anyPair = [&](std::size_t at)
                        KOLVANE_AVX512 { return (pairBits(at) | pairBits(at + 64)) != 0; };
-    return Blocks<64>(base, i, end, k, anyFirst, anyPair, pairBits);
+    if (k.n < 3) return Blocks<64, 2>(base, i, end, k, anyFirst, anyPair, pairBits, nullptr);
+    const __m512i mq = _mm512_set1_epi16(short(k.mq));
+    const __m512i w1 = _mm512_set1_epi16(short(k.w1)), w2 = _mm512_set1_epi16(short(k.w2));
+    auto three = [&](std::size_t at) KOLVANE_AVX512 {
+        __m512i a = _mm512_or_si512(_mm512_load_si512(base + at + k.q), mq);
+        return _mm512_cmpeq_epi16_mask(a, w1) | _mm512_cmpeq_epi16_mask(a, w2);
+    };
+    auto anyThree = [&](std::size_t at)
+                        KOLVANE_AVX512 { return (three(at) | three(at + 64)) != 0; };
+    return Blocks<64, 8>(base, i, end, k, anyFirst, anyPair, pairBits, anyThree);
 }
 
 #endif  // __x86_64__

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <string>
 
 #include "guarded_text.h"
@@ -186,15 +187,17 @@ TEST(FindText, EveryPathAgreesWithAPlainSearch) {
                 << "path " << int(path) << " long round " << round;
         }
         // The key's rarest byte in every block: the key planted at each start around where
-        // the search changes mode.
+        // the search changes mode and near the end; the second key's three bytes tested then
+        // lie past its rarest byte.
         std::string text(6000, '.');
         for (std::size_t i = 0; i < text.size(); i += 50) text[i] = 'q';
-        for (std::size_t at = 3900; at < 4900; ++at) {
-            std::string planted = text;
-            planted.replace(at, 3, "XQz");
-            ASSERT_EQ(FindTextOn(path, planted, "xqZ"), plain(planted, "xqZ", 0))
-                << "path " << int(path) << " at " << at;
-        }
+        for (auto [plant, what] : {std::pair{"XQz", "xqZ"}, std::pair{"Q..xJZ", "q..XjZ"}})
+            for (std::size_t at = 3900; at <= text.size() - 6; at = at == 4900 ? 5800 : at + 1) {
+                std::string planted = text;
+                planted.replace(at, std::strlen(plant), plant);
+                ASSERT_EQ(FindTextOn(path, planted, what), plain(planted, what, 0))
+                    << "path " << int(path) << " " << what << " at " << at;
+            }
     }
 }
 

@@ -189,7 +189,7 @@ void CMultiFind::ScanChunk() {
 // stores each start's buckets in `buckets`.
 template <class Block>
 [[gnu::always_inline]] inline std::size_t CMultiFind::Blocks(std::size_t i, std::size_t limit,
-                                                             Block block) {
+                                                             const Block& block) {
     constexpr std::size_t W = Block::kWidth;
     alignas(64) std::uint8_t buckets[64];
     for (; i < limit && i + W + kPrint - 1 <= m_text.size(); i += W)

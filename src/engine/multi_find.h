@@ -53,7 +53,7 @@ class CMultiFind {
     void Verify(std::size_t start, unsigned buckets);
     void Record(SKey& key, std::size_t start);
     template <class Block>
-    std::size_t Blocks(std::size_t i, std::size_t end, Block block);
+    std::size_t Blocks(std::size_t i, std::size_t end, const Block& block);
     std::size_t Ssse3Blocks(std::size_t i, std::size_t end);
     std::size_t Avx2Blocks(std::size_t i, std::size_t end);
     std::size_t Avx512Blocks(std::size_t i, std::size_t end);

@@ -7,9 +7,12 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
+
+#include "text_ops.h"
 
 namespace kolvane {
 namespace {
@@ -17,11 +20,9 @@ namespace {
 constexpr std::size_t kMaxUrlLength = 8000000;  // libcurl refuses longer input
 constexpr std::size_t kMaxSchemeLength = 40;
 
-bool IsAlnum(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
+bool IsSchemeChar(char c) {
+    return IsDigit(c) || (FoldAscii(c) >= 'a' && FoldAscii(c) <= 'z') || c == '+' || c == '-' ||
+           c == '.';
 }
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -168,15 +169,14 @@ bool SplitHostPort(std::string_view text, SUrlParts& parts) {
         parts.portGiven = true;
     }
     if (host.empty()) return false;
-    if (host.front() == '[') return NormalIpv6(host) && (parts.host = std::move(host), true);
-    if (auto v4 = NormalIpv4(host)) {
-        parts.host = std::move(*v4);
-        return true;
-    }
-    if (!DecodeHost(host)) return false;
-    if (host.empty() ||
-        host.find_first_of(" \r\n\t/:#?!@{}[]\\$'\"^`*<>=;,+&()") != std::string::npos)
+    if (host.front() == '[') {
+        if (!NormalIpv6(host)) return false;
+    } else if (auto v4 = NormalIpv4(host)) {
+        host = std::move(*v4);
+    } else if (!DecodeHost(host) ||
+               host.find_first_of(" \r\n\t/:#?!@{}[]\\$'\"^`*<>=;,+&()") != std::string::npos) {
         return false;
+    }
     parts.host = std::move(host);
     return true;
 }
@@ -231,12 +231,9 @@ bool SplitUrl(std::string_view url, SUrlParts& parts) {
         if (b <= 0x20 || b == 0x7f) return false;  // control characters and blanks
     }
     std::size_t i = 0;
-    while (i < url.size() && i < kMaxSchemeLength &&
-           (IsAlnum(url[i]) || url[i] == '+' || url[i] == '-' || url[i] == '.'))
-        ++i;
+    while (i < url.size() && i < kMaxSchemeLength && IsSchemeChar(url[i])) ++i;
     if (i == 0 || i >= url.size() || url[i] != ':') return false;
-    for (std::size_t k = 0; k < i; ++k)
-        parts.scheme += static_cast<char>(url[k] >= 'A' && url[k] <= 'Z' ? url[k] + 32 : url[k]);
+    for (std::size_t k = 0; k < i; ++k) parts.scheme += FoldAscii(url[k]);
     if (parts.scheme == "file") return false;  // a file URL names no host
     std::size_t slashes = 0;
     std::size_t p = i + 1;

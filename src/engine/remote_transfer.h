@@ -1,10 +1,10 @@
 // The remote transfer as a run sees it: fetching a rule's server-resident scan files before the
 // scan and uploading the output file after the merge.
 //
-// The transfer is built on libcurl, which brings some thirty-five shared libraries into a
+// The transfer is built on libcurl, which brings some thirty more shared libraries into a
 // process; a run whose rule names no server should not pay for loading them at every start.
-// So the transfer is a module of its own (kolvane-transfer.so, beside the programs' private
-// libraries) that the run loads on first use (RemoteTransfer in src/run) and that hands out
+// So the transfer is a module of its own (kolvane-transfer.so, in the programs' private library
+// folder) that the run loads on first use (RemoteTransfer in src/run) and that hands out
 // this interface through one C entry point. The interface carries the engine's own types only.
 // The module stays loaded for the life of the process: the transfer state it leaves in a
 // scan-file list (CScanFileList::m_pTransfer) is its object.

@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <string>
 
 namespace kolvane {
 namespace {
@@ -18,8 +19,8 @@ std::string LoaderError(const std::string& path) {
     return why;
 }
 
-}  // namespace
-
+// Where the module is: in the programs' private library folder, found from the running
+// program's own path (the same relative place in the build tree and when installed).
 std::string RemoteTransferModulePath() {
     char exe[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
@@ -27,6 +28,8 @@ std::string RemoteTransferModulePath() {
     const std::filesystem::path program(std::string(exe, static_cast<std::size_t>(n)));
     return (program.parent_path() / KOLVANE_TRANSFER_MODULE_FROM_BIN).lexically_normal();
 }
+
+}  // namespace
 
 IRemoteTransfer* RemoteTransfer(CKolvaneEngine& view) {
     // Kept for the life of the process: the lists' transfer states are the module's objects.

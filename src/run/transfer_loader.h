@@ -1,9 +1,6 @@
 // Loading the transfer module (see remote_transfer.h) on first use.
 #pragma once
 
-#include <string>
-
-#include "engine.h"
 #include "remote_transfer.h"
 
 namespace kolvane {
@@ -12,9 +9,5 @@ namespace kolvane {
 // naming the module and the loader's reason when it cannot be loaded (the caller then counts
 // the fetch or upload as failed). A failed load is tried again on the next call.
 IRemoteTransfer* RemoteTransfer(CKolvaneEngine& view);
-
-// Where the module is: beside the running program's private libraries, found from the
-// program's own path (the same relative place in the build tree and when installed).
-std::string RemoteTransferModulePath();
 
 }  // namespace kolvane

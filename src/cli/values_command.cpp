@@ -12,7 +12,7 @@
 #include "look_rule.h"
 #include "model_report.h"
 #include "text_ops.h"
-#include "transfer.h"
+#include "transfer_loader.h"
 
 namespace kolvane {
 namespace {
@@ -119,32 +119,35 @@ std::vector<std::string> UnfilledMarkers(std::string_view text, const CScanVarLi
 }
 
 // The fetch pass, one scan file at a time so that a file that did not come records the
-// entries its fetch wrote; the numbers of those files.
+// entries its fetch wrote; the numbers of those files. The transfer module is loaded for the
+// first remote file; when it cannot be, that entry is the reason of every remote file.
 std::set<int> FetchRemoteScanFilesForValues(CLookRule& rule) {
     std::set<int> missing;
     CKolvaneEngine& view = rule.engine;
-    CScanFileTransfer& transfer = CScanFileTransfer::Of(rule.doc.m_scanFiles);
+    IRemoteTransfer* transfer = nullptr;
+    std::string loadFailure;
     for (auto& file : rule.doc.m_scanFiles) {
         CScanFile& f = *file;
         if (!rule.Remote(f)) continue;
         const std::size_t before = rule.Entries().size();
-        if (transfer.EnsureSession(view)) {
-            if (f.m_bFtp)
-                transfer.FtpGetScanFile(f, view);
-            else
-                transfer.HttpGetScanFile(f, view);
+        if (!transfer && loadFailure.empty()) {
+            transfer = RemoteTransfer(view);
+            if (!transfer && rule.Entries().size() > before)
+                loadFailure = EntryText(rule.Entries().back());
         }
+        if (transfer) transfer->FetchScanFile(rule.doc.m_scanFiles, f, view);
         std::error_code ec;
         if (std::filesystem::exists(JoinPath(f.m_strPath, f.m_strName), ec)) continue;
         SValueOutcome why;
         why.kind = EValueOutcome::FetchFailed;
         for (std::size_t i = before; i < rule.Entries().size(); ++i)
             why.detail += (why.detail.empty() ? "" : " ") + EntryText(rule.Entries()[i]);
+        if (why.detail.empty()) why.detail = loadFailure;
         if (why.detail.empty()) why.detail = "nothing came for " + f.m_strServerFile;
         view.SetScanFileOutcome(f, why);
         missing.insert(f.m_nNumber);
     }
-    transfer.m_pSession.reset();
+    if (transfer) transfer->EndSession(rule.doc.m_scanFiles);
     return missing;
 }
 

@@ -1,5 +1,6 @@
-// Splitting a URL into scheme, host, port and object path, over libcurl's URL API. The rule
-// reader and the transfer both use it, so a URL is split the same way wherever it is read.
+// Splitting a URL into scheme, host, port and object path, the way libcurl's URL API reads it
+// (without linking libcurl). The rule reader and the transfer both use it, so a URL is split
+// the same way wherever it is read.
 #pragma once
 
 #include <string>
@@ -9,11 +10,11 @@ namespace kolvane {
 
 struct SUrlParts {
     std::string scheme;  // lower case, without "://"
-    std::string host;
-    int port = 0;  // the URL's port, or the scheme's default when the URL names none
+    std::string host;    // "%XX" decoded; an IPv4 or IPv6 address in its normal form
+    int port = 0;        // the URL's port, or the scheme's default when the URL names none
     bool portGiven = false;
-    std::string path;  // the object: path and "?" query as written, at least "/"
-    std::string user;
+    std::string path;  // the object: path ("." and ".." resolved) and "?" query, at least "/"
+    std::string user;  // user and password as written, not decoded
     std::string password;
 };
 

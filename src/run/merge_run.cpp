@@ -5,7 +5,7 @@
 #include <string>
 
 #include "text_ops.h"
-#include "transfer.h"
+#include "transfer_loader.h"
 
 namespace kolvane {
 namespace {
@@ -18,6 +18,16 @@ std::string Numbered(int n, const CScanFile& f, const char* outcome) {
     char number[16];
     std::snprintf(number, sizeof number, "%4d", n);
     return "    " + std::string(number) + ") ... " + JoinPath(f.m_strPath, f.m_strName) + outcome;
+}
+
+// The run's two uses of the transfer; a transfer module that cannot be loaded fails them.
+int FetchRemote(CKolvaneEngine& view, int* failures) {
+    IRemoteTransfer* transfer = RemoteTransfer(view);
+    return transfer ? transfer->FetchRemoteScanFiles(view.Doc().m_scanFiles, view, failures) : 0;
+}
+int UploadOutput(CKolvaneEngine& view) {
+    IRemoteTransfer* transfer = RemoteTransfer(view);
+    return transfer ? transfer->UploadOutputFile(view.Doc().m_scanFiles, view) : 0;
 }
 
 }  // namespace
@@ -64,7 +74,7 @@ ERunResult RunMerge(CKolvaneEngine& view) {
 
     host.BeginWaitCursor();
     int fetchFailures = 0;
-    if (view.m_bRemote && !FetchRemoteScanFiles(doc.m_scanFiles, view, &fetchFailures)) {
+    if (view.m_bRemote && !FetchRemote(view, &fetchFailures)) {
         view.AppendLogLine(
             "**** Error getting server resident file - check error log for file name ****");
         view.AppendLogLine("Application Terminated!");
@@ -142,7 +152,7 @@ ERunResult RunMerge(CKolvaneEngine& view) {
         view.AppendLogLine("Local Output File: " +
                            JoinPath(cmd.m_strOutputPath, cmd.m_strOutputName) + " created!");
         if (view.m_bUpload) {
-            if (!UploadOutputFile(doc.m_scanFiles, view)) {
+            if (!UploadOutput(view)) {
                 view.AppendLogLine("**** Error Uploading Output File - check error log ****");
                 failed = true;
             } else {

@@ -15,7 +15,7 @@
 namespace kolvane::test {
 
 CRunner::CRunner(const std::vector<std::string>& args, const std::string& cwd,
-                 long long fileSizeLimit) {
+                 long long fileSizeLimit, const std::string& program) {
     int out[2], err[2];
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
@@ -31,10 +31,10 @@ CRunner::CRunner(const std::vector<std::string>& args, const std::string& cwd,
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
         }
         std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(KOLVANE_RUN_PATH));
+        argv.push_back(const_cast<char*>(program.c_str()));
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        ::execv(KOLVANE_RUN_PATH, argv.data());
+        ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
     ::close(out[1]);
@@ -101,8 +101,8 @@ int CRunner::Wait() {
 }
 
 int RunToEnd(const std::vector<std::string>& args, const std::string& cwd, std::string* out,
-             std::string* err) {
-    CRunner runner(args, cwd);
+             std::string* err, const std::string& program) {
+    CRunner runner(args, cwd, -1, program);
     int status = runner.Wait();
     if (out) *out = runner.Out();
     if (err) *err = runner.Err();

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,11 +13,11 @@ namespace kolvane::test {
 
 class CRunner {
   public:
-    // Starts the program with `args` in the directory `cwd`; standard input is /dev/null.
-    // `fileSizeLimit` (bytes), when not negative, is the child's RLIMIT_FSIZE: a write beyond
-    // it fails as on a full disk.
+    // Starts the program (the built kolvane-run unless `program` names another copy) with
+    // `args` in the directory `cwd`; standard input is /dev/null. `fileSizeLimit` (bytes), when
+    // not negative, is the child's RLIMIT_FSIZE: a write beyond it fails as on a full disk.
     CRunner(const std::vector<std::string>& args, const std::string& cwd,
-            long long fileSizeLimit = -1);
+            long long fileSizeLimit = -1, const std::string& program = KOLVANE_RUN_PATH);
     ~CRunner();
     CRunner(const CRunner&) = delete;
     CRunner& operator=(const CRunner&) = delete;
@@ -43,7 +44,19 @@ class CRunner {
 
 // Runs the program to its end; returns the exit status and fills `out` and `err`.
 int RunToEnd(const std::vector<std::string>& args, const std::string& cwd, std::string* out,
-             std::string* err = nullptr);
+             std::string* err = nullptr, const std::string& program = KOLVANE_RUN_PATH);
+
+// An environment variable set for the children started while it lives.
+class CScopedEnv {
+  public:
+    CScopedEnv(const char* name, const char* value) : m_name(name) { ::setenv(name, value, 1); }
+    ~CScopedEnv() { ::unsetenv(m_name); }
+    CScopedEnv(const CScopedEnv&) = delete;
+    CScopedEnv& operator=(const CScopedEnv&) = delete;
+
+  private:
+    const char* m_name;
+};
 
 // The text with every date and time text replaced by <date> and <time>, so that runs compare.
 std::string MaskStamps(std::string text);

@@ -21,8 +21,13 @@ TEST_F(CliTest, RemoteScanFilesAndHttpUpload) {
                    "Stock=Stock:???? pcs\r\n"},
               "OutputFile FtpURL= " + http.BaseUrl() + "\r\nOutputFile ServerDir= /site\r\n");
     CTempDir elsewhere;
-    EXPECT_EQ(RunToEnd({"--once", dir / "rule.rul"}, elsewhere.Path(), &out, &err), 0)
-        << out << err << ErrorLog();
+    {
+        const CScopedEnv loads("LD_DEBUG", "files");  // the loader names every library it maps
+        EXPECT_EQ(RunToEnd({"--once", dir / "rule.rul"}, elsewhere.Path(), &out, &err), 0)
+            << out << err << ErrorLog();
+    }
+    EXPECT_NE(err.find("kolvane-transfer.so"), std::string::npos);  // loaded for this rule
+    EXPECT_NE(err.find("file=libcurl.so"), std::string::npos);
     EXPECT_NE(out.find("Local Output File: out/page.htm created!\n"
                        "Server Output File: /site/page.htm created!\n"),
               std::string::npos)

@@ -71,8 +71,14 @@ int CKolvaneEngine::MergeTemplate() {
     if (!OpenOutputFile()) return 0;
     CScanVarList& vars = m_doc.m_scanVars;
 
+    // One walk over the table (a large one costs more to walk than to merge): the markers made
+    // from the names, and the first system entries, as FindVar(0, 1) and FindVar(0, 2) give them.
     bool rebuilt = false;
+    CScanVar* date = nullptr;
+    CScanVar* time = nullptr;
     for (auto& var : vars) {
+        if (var->m_nScanFile == 0 && var->m_nVarNo == 1 && !date) date = var.get();
+        if (var->m_nScanFile == 0 && var->m_nVarNo == 2 && !time) time = var.get();
         if (var->m_nScanFile <= 0 || MarkerOf(var->m_szMarker, var->m_szName)) continue;
         rebuilt = true;
         // A marker that would not fit its field names nothing.
@@ -81,8 +87,6 @@ int CKolvaneEngine::MergeTemplate() {
         else
             var->m_szMarker.clear();
     }
-    CScanVar* date = vars.FindVar(0, 1);
-    CScanVar* time = vars.FindVar(0, 2);
     if (!date || !time || !m_bSystemEntries) {
         if (!date) {
             date = vars.AddNewVar();

@@ -17,6 +17,7 @@
 #include "clock.h"
 #include "doc_data.h"
 #include "file_io.h"
+#include "marker_index.h"
 #include "run_host.h"
 #include "text_ops.h"
 
@@ -158,7 +159,7 @@ class CKolvaneEngine {
     std::optional<std::string>* m_pPageOut = nullptr;  // the dry run's page
     std::string m_page;                                // the dry run's page being merged
     // The merge's marker index, kept while neither the markers nor the table change.
-    std::unordered_map<std::string_view, const CScanVar*, SFoldedHash, SFoldedEqual> m_markerIndex;
+    CMarkerIndex m_markerIndex;
     unsigned m_nMarkerIndexGeneration = 0;
     bool m_bMarkerIndexValid = false;
     // The extraction's index: by scan file and variable number, the first variable in list

@@ -196,7 +196,13 @@ bool CAtomicFile::Commit(bool durable) {
         // The owner and group the user gave the old file (a page that root replaces for the web
         // server's user stays that user's). Only a privileged process may give a file away; a
         // group may be set by an owner who is in it; anything else keeps the runner's own.
-        if (::fchown(m_fd, st.st_uid, st.st_gid) != 0) (void)!::fchown(m_fd, uid_t(-1), st.st_gid);
+        // When they are already the new file's (the usual case), no change of owner touches
+        // the inode before the fsync.
+        struct stat own {};
+        if (::fstat(m_fd, &own) != 0 || own.st_uid != st.st_uid || own.st_gid != st.st_gid) {
+            if (::fchown(m_fd, st.st_uid, st.st_gid) != 0)
+                (void)!::fchown(m_fd, uid_t(-1), st.st_gid);
+        }
     } else {
         mode_t mask = ::umask(0);
         ::umask(mask);

@@ -106,10 +106,9 @@ int CKolvaneEngine::MergeTemplate() {
     // the same table again).
     auto& index = m_markerIndex;
     if (rebuilt || !m_bMarkerIndexValid || m_nMarkerIndexGeneration != vars.Generation()) {
-        index.clear();
-        index.reserve(vars.size() * 2);
+        index.Clear(vars.size());
         for (const auto& var : vars)
-            if (!var->m_szMarker.empty()) index.emplace(var->m_szMarker, var.get());
+            if (!var->m_szMarker.empty()) index.Add(var->m_szMarker, var.get());
         m_nMarkerIndexGeneration = vars.Generation();
         m_bMarkerIndexValid = true;
     }
@@ -153,10 +152,7 @@ int CKolvaneEngine::MergeTemplate() {
         const std::size_t after = close + 2;
         std::string_view marker = text.substr(open, after - open);
         const CScanVar* var = nullptr;
-        if (marker.size() < kMarkerBuffer) {
-            auto it = index.find(marker);
-            if (it != index.end()) var = it->second;
-        }
+        if (marker.size() < kMarkerBuffer) var = index.Find(marker);
         bool ok;
         if (var && var->m_pszValue)
             ok = write(text.substr(pos, open - pos)) && write(*var->m_pszValue);

@@ -110,6 +110,20 @@ TEST_F(MergeTest, OutputThatCannotBeCreatedIsReported) {
                               "!\r\n*** No File will be created! ***  *** " + std::string(kStamp));
 }
 
+// Many markers, each also defined again later in another letter case: every marker finds the
+// first of its entries.
+TEST_F(MergeTest, ManyMarkersEachFindTheirFirstEntry) {
+    std::string tmpl, expected;
+    for (int i = 0; i < 300; ++i) {
+        const std::string n = std::to_string(i);
+        Var(("Name" + n).c_str(), "v" + n);
+        tmpl += "%%NAME" + n + "%%,";
+        expected += "v" + n + ",";
+    }
+    for (int i = 0; i < 300; ++i) Var(("name" + std::to_string(i)).c_str(), "later");
+    EXPECT_EQ(Merge(tmpl + "%%Name300%%\n"), expected + "%%Name300%%\n");
+}
+
 struct TemplateReadCase {
     const char* name;
     std::string bytes;

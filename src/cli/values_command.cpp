@@ -92,14 +92,9 @@ std::string Base64(std::string_view bytes) {
 // with the text after it.
 std::vector<std::string> UnfilledMarkers(std::string_view text, const CScanVarList& vars) {
     std::set<std::string> named = {"%%sysdate%%", "%%systime%%"}, listed;
-    auto folded = [](std::string_view s) {
-        std::string f(s);
-        for (char& c : f) c = FoldAscii(c);
-        return f;
-    };
     for (const auto& var : vars)
         if (var->m_nScanFile > 0 && var->m_szName.size() <= kMaxName)
-            named.insert(folded("%%" + var->m_szName + "%%"));
+            named.insert(FoldedCopy("%%" + var->m_szName + "%%"));
     std::vector<std::string> unfilled;
     for (std::size_t pos = 0;;) {
         const std::size_t open = text.find("%%", pos);
@@ -110,7 +105,7 @@ std::vector<std::string> UnfilledMarkers(std::string_view text, const CScanVarLi
             break;
         }
         const std::string_view marker = text.substr(open, close + 2 - open);
-        const std::string key = folded(marker);
+        const std::string key = FoldedCopy(marker);
         if ((marker.size() >= kMarkerBuffer || !named.count(key)) && listed.insert(key).second)
             unfilled.emplace_back(marker);
         pos = close + 2;

@@ -360,7 +360,9 @@ CScanExtractor::CScanExtractor(const SScanText& scan, std::vector<const CScanVar
       m_groupOf(m_vars.size(), npos),
       m_endOf(m_vars.size(), npos),
       m_lastMemos(256) {
-    std::unordered_map<std::string, std::size_t> bySearch, byEnd;
+    std::unordered_map<std::string, std::size_t> bySearch;
+    // End patterns equal with letters folded share a memo; the views are into the variables.
+    std::unordered_map<std::string_view, std::size_t, SFoldedHash, SFoldedEqual> byEnd;
     for (std::size_t i = 0; i < m_vars.size(); ++i) {
         if (!m_vars[i]) continue;
         const CScanVar& var = *m_vars[i];
@@ -376,9 +378,7 @@ CScanExtractor::CScanExtractor(const SScanText& scan, std::vector<const CScanVar
         m_groupOf[i] = it->second;
         // End patterns are searched from near their start: each from where it is needed, the
         // variables with the same one (letters folded) sharing its answers.
-        std::string end(EndPattern(var, group.pattern));
-        for (char& c : end) c = FoldAscii(c);
-        m_endOf[i] = byEnd.try_emplace(std::move(end), byEnd.size()).first->second;
+        m_endOf[i] = byEnd.try_emplace(EndPattern(var, group.pattern), byEnd.size()).first->second;
     }
     m_endMemos.resize(byEnd.size());
     for (SGroup& group : m_groups) {

@@ -285,16 +285,14 @@ KOLVANE_AVX2_LOOP std::size_t Avx2(const char* base, std::size_t i, std::size_t 
         return _mm256_and_si256(first(at),
                                 _mm256_cmpeq_epi8(_mm256_or_si256(load(at + k.p2), m2), v2));
     };
-    auto anyFirst = [&](std::size_t at) KOLVANE_AVX2 {
-        __m256i any = _mm256_or_si256(_mm256_or_si256(first(at), first(at + 32)),
-                                      _mm256_or_si256(first(at + 64), first(at + 96)));
+    // Whether `test` holds at one of the 128 starts from `at`.
+    auto any128 = [](auto test, std::size_t at) KOLVANE_AVX2 {
+        __m256i any = _mm256_or_si256(_mm256_or_si256(test(at), test(at + 32)),
+                                      _mm256_or_si256(test(at + 64), test(at + 96)));
         return !_mm256_testz_si256(any, any);
     };
-    auto anyPair = [&](std::size_t at) KOLVANE_AVX2 {
-        __m256i any = _mm256_or_si256(_mm256_or_si256(both(at), both(at + 32)),
-                                      _mm256_or_si256(both(at + 64), both(at + 96)));
-        return !_mm256_testz_si256(any, any);
-    };
+    auto anyFirst = [&](std::size_t at) KOLVANE_AVX2 { return any128(first, at); };
+    auto anyPair = [&](std::size_t at) KOLVANE_AVX2 { return any128(both, at); };
     auto pairBits = [&](std::size_t at) KOLVANE_AVX2 {
         return std::uint64_t(unsigned(_mm256_movemask_epi8(both(at)))) |
                std::uint64_t(unsigned(_mm256_movemask_epi8(both(at + 32)))) << 32;
@@ -307,11 +305,7 @@ KOLVANE_AVX2_LOOP std::size_t Avx2(const char* base, std::size_t i, std::size_t 
             _mm256_load_si256(reinterpret_cast<const __m256i*>(base + at + k.q)), mq);
         return _mm256_or_si256(_mm256_cmpeq_epi16(a, w1), _mm256_cmpeq_epi16(a, w2));
     };
-    auto anyThree = [&](std::size_t at) KOLVANE_AVX2 {
-        __m256i any = _mm256_or_si256(_mm256_or_si256(three(at), three(at + 32)),
-                                      _mm256_or_si256(three(at + 64), three(at + 96)));
-        return !_mm256_testz_si256(any, any);
-    };
+    auto anyThree = [&](std::size_t at) KOLVANE_AVX2 { return any128(three, at); };
     return Blocks<32, 8>(base, i, end, k, anyFirst, anyPair, pairBits, anyThree);
 }
 

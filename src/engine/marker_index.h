@@ -35,7 +35,7 @@ class CMarkerIndex {
         SSlot& slot = m_slots[Probe(marker, hash)];
         if (slot.var) return;
         slot = {hash, std::uint32_t(m_keys.size()), std::uint32_t(marker.size()), var};
-        for (char c : marker) m_keys.push_back(FoldAscii(c));
+        m_keys += FoldedCopy(marker);
         ++m_count;
     }
     const CScanVar* Find(std::string_view marker) const {

@@ -33,13 +33,6 @@ const bool g_avx512 = g_avx2 && __builtin_cpu_supports("avx512bw");
 const bool g_ssse3 = false, g_avx2 = false, g_avx512 = false;
 #endif
 
-// Whether the folded key matches at `at` (the caller has checked that it fits).
-inline bool MatchesAt(const char* at, const std::string& folded) {
-    for (std::size_t i = 0; i < folded.size(); ++i)
-        if (FoldAscii(at[i]) != folded[i]) return false;
-    return true;
-}
-
 }  // namespace
 
 bool MultiPathSupported(EMultiPath path) {
@@ -68,8 +61,7 @@ CMultiFind::CMultiFind(std::string_view text, EMultiPath path) : m_text(text), m
 }
 
 std::size_t CMultiFind::Add(std::string_view key) {
-    std::string folded(key);
-    for (char& c : folded) c = FoldAscii(c);
+    std::string folded = FoldedCopy(key);
     for (std::size_t id = 0; id < m_keys.size(); ++id)
         if (m_keys[id].folded == folded) return id;
     SKey& k = m_keys.emplace_back();
@@ -153,7 +145,7 @@ void CMultiFind::Verify(std::size_t start, unsigned buckets) {
         for (std::size_t id : m_bucket[__builtin_ctz(buckets)]) {
             SKey& key = m_keys[id];
             if (key.kept && key.folded.size() <= room &&
-                MatchesAt(m_text.data() + start, key.folded))
+                EqualFolded(m_text.substr(start, key.folded.size()), key.folded))
                 Record(key, start);
         }
 }

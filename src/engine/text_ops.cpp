@@ -17,6 +17,12 @@ bool EqualFolded(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::string FoldedCopy(std::string_view text) {
+    std::string folded(text);
+    for (char& c : folded) c = FoldAscii(c);
+    return folded;
+}
+
 std::size_t FindLineEnd(std::string_view text, std::size_t from, std::size_t* lineEndLength) {
     if (from >= text.size()) {
         if (lineEndLength) *lineEndLength = 0;

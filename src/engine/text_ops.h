@@ -25,6 +25,8 @@ inline constexpr bool IsBlank(char c) {
 
 // True when `a` and `b` are equal with the letters A to Z folded.
 bool EqualFolded(std::string_view a, std::string_view b);
+// `text` with the letters A to Z folded to a to z.
+std::string FoldedCopy(std::string_view text);
 
 // Hashing and comparing with the letters A to Z folded, for indexes keyed by such texts.
 struct SFoldedHash {

@@ -42,13 +42,16 @@ const char* const kUsage =
     "      --write-rule: the rule was written; --values: every variable has a value and\n"
     "      every marker is filled; --dry-run: as a run\n"
     "  1   the run ran but something failed on the way (a fetch, a scan file, a variable\n"
-    "      line, the merge or the upload failed, or the run was aborted or ended by\n"
-    "      SIGTERM); --check: a variable line is refused (the refused variables are listed\n"
-    "      on standard error); --values: a variable has no value or a marker is unfilled\n"
-    "  2   the rule file or the template was refused or unreadable (--write-rule: OUT\n"
-    "      could not be written)\n"
+    "      line, the merge or the upload failed, a link of another user was refused, or\n"
+    "      the run was aborted); --check: a variable line is refused (the refused\n"
+    "      variables are listed on standard error); --values: a variable has no value or\n"
+    "      a marker is unfilled\n"
+    "  2   the rule file or the template was refused or unreadable, or others may write\n"
+    "      the rule file (--write-rule: OUT could not be written)\n"
     "  64  usage error\n"
-    "  75  another kolvane-run is running this rule file\n";
+    "  75  another kolvane-run is running this rule file (or no folder of the user's own\n"
+    "      can hold the lock)\n"
+    "  143 SIGTERM ended a run\n";
 
 bool ParseOptions(const std::vector<std::string>& args, SOptions& o, std::string& error) {
     std::vector<std::string> positional;

@@ -24,7 +24,8 @@ enum EExit : int {
     kExitFailed = 1,   // the run ran, but something failed on the way
     kExitRefused = 2,  // the rule file or the template was refused or unreadable
     kExitUsage = 64,
-    kExitLocked = 75,  // another runner holds the rule file
+    kExitLocked = 75,       // another runner holds the rule file
+    kExitTerminated = 143,  // SIGTERM ended a run: 128 + the signal's number
 };
 
 // Parses argv; on a usage error returns false with the reason in `error`.

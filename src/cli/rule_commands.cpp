@@ -75,9 +75,9 @@ int RunCheck(const SOptions& options) {
 int RunWriteRule(const SOptions& options) {
     SConsoleRule rule(options);
     CKolvaneEngine& engine = rule.engine;
-    engine.m_bEditing = true;
     engine.SetEntrySink(EntryToStderr);
-    if (!engine.ReadRuleFile()) return kExitRefused;
+    if (!engine.ReadRuleFile()) return kExitRefused;  // refuses a rule others may write
+    engine.m_bEditing = true;
     engine.ParseRuleFile();
     engine.ReleaseRuleText();
     rule.doc.m_strRulePath = options.writeTarget;

@@ -5,13 +5,17 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <string>
 
 #include "clock.h"
 #include "commands.h"
@@ -50,17 +54,55 @@ void InstallSignals() {
 // cancelled the transfer and returned, then throws it.
 struct SHardStop {};
 
-// An advisory lock on the rule file, held while the process lives; the system releases it
-// when the process dies. -1 when another process holds it; 0 when the file cannot be opened
-// (the rule reader then reports that itself).
+// A folder that only this user may write: an existing one must be a folder (not a link) of the
+// running user that group and others cannot write; a missing one is made so.
+bool PrivateFolder(const std::string& dir) {
+    ::mkdir(dir.c_str(), 0700);
+    struct stat st {};
+    return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 022) == 0;
+}
+
+// Where the runner keeps its locks: "kolvane" in $XDG_RUNTIME_DIR (a user's session or
+// service manager); else /run/kolvane (root, or the service account of the system's unit,
+// which makes it); else /tmp/kolvane-<uid> (cron). Empty when none is the user's own.
+std::string LockFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/' && PrivateFolder(std::string(runtime) + "/kolvane"))
+        return std::string(runtime) + "/kolvane";
+    if (PrivateFolder("/run/kolvane")) return "/run/kolvane";
+    const std::string tmp = "/tmp/kolvane-" + std::to_string(::geteuid());
+    return PrivateFolder(tmp) ? tmp : std::string();
+}
+
+// An advisory lock held while the process lives (the system releases it when the process dies)
+// on a file of the runner's own, named by a hash of the rule file's canonical path: no other
+// user can hold it, and a rule replaced by a rename keeps its lock. 1 when held (or when the
+// rule file does not exist: the rule reader then reports that); -1 when another process holds
+// it; -2 when there is no folder of the user's own for it.
 int LockRuleFile(const std::string& path, int& fd) {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return 0;
+    fd = -1;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return 1;
+    const std::string canonical = real;
+    std::free(real);
+    const std::string folder = LockFolder();
+    if (folder.empty()) return -2;
+    std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
+    for (unsigned char c : canonical) hash = (hash ^ c) * 1099511628211ull;
+    char name[40];
+    std::snprintf(name, sizeof name, "/%016llx.lock", static_cast<unsigned long long>(hash));
+    fd =
+        ::open((folder + name).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+    if (fd < 0) return -2;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         ::close(fd);
         fd = -1;
         return -1;
     }
+    // Which rule the lock is for, for whoever looks.
+    const std::string text = canonical + "\n";
+    if (::ftruncate(fd, 0) == 0) (void)!::write(fd, text.data(), text.size());
     return 1;
 }
 
@@ -80,10 +122,17 @@ int ExitFor(ERunResult r) {
 
 int RunRule(const SOptions& options) {
     int lockFd = -1;
-    if (LockRuleFile(options.rulePath, lockFd) < 0) {
-        std::fprintf(stderr, "kolvane-run: %s is already being run by another kolvane-run\n",
-                     options.rulePath.c_str());
-        return kExitLocked;
+    switch (LockRuleFile(options.rulePath, lockFd)) {
+        case -1:
+            std::fprintf(stderr, "kolvane-run: %s is already being run by another kolvane-run\n",
+                         options.rulePath.c_str());
+            return kExitLocked;
+        case -2:
+            std::fprintf(stderr,
+                         "kolvane-run: no folder of this user's own for the lock of %s "
+                         "($XDG_RUNTIME_DIR, /run/kolvane, /tmp/kolvane-%u)\n",
+                         options.rulePath.c_str(), unsigned(::geteuid()));
+            return kExitLocked;
     }
 
     SConsoleRule rule(options);
@@ -105,6 +154,7 @@ int RunRule(const SOptions& options) {
     };
 
     ERunResult result = ERunResult::Failed;
+    bool terminated = false;
     try {
         result = RunMerge(view);
         host.m_timing.Report();
@@ -125,6 +175,7 @@ int RunRule(const SOptions& options) {
         host.ClearStatusLine();
         std::fputs("kolvane-run: stopped\n", stderr);
         result = ERunResult::Failed;
+        terminated = g_terminate != 0;  // not a second Ctrl-C
     } catch (const std::exception& e) {
         // Nothing the engine or the transfer reports ends here; only a failure of the platform
         // itself (no memory, a library that cannot start) does.
@@ -134,7 +185,9 @@ int RunRule(const SOptions& options) {
     }
     host.ClearStatusLine();
     if (lockFd >= 0) ::close(lockFd);
-    return ExitFor(result);
+    // The service manager's stop is no failure of the rule: the status of a process that
+    // SIGTERM ended (the units take it for success).
+    return terminated ? int(kExitTerminated) : ExitFor(result);
 }
 
 }  // namespace kolvane

@@ -73,6 +73,8 @@ class CKolvaneEngine {
     // that made one did not build its page from fresh values.
     int SeriousEntries() const { return m_nSeriousEntries; }
     bool ErrorLogOpen() const { return m_errorLog.IsOpen(); }
+    // The error log is a link of another user, so nothing is logged: the run fails.
+    bool ErrorLogRefused() const { return m_bErrorLogRefused; }
     void FormatSysDate();
     void FormatSysTime();
     const std::string& DateText() const { return m_strDate; }
@@ -169,6 +171,8 @@ class CKolvaneEngine {
     bool m_bVarIndexValid = false;
     std::function<void(std::string_view)> m_entrySink;
     int m_nSeriousEntries = 0;
+    bool m_bErrorLogRefused = false;
+    int m_nRuleMode = -1;  // the permission bits of the rule file read, for the rule writer
 };
 
 }  // namespace kolvane

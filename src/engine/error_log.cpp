@@ -11,7 +11,13 @@ namespace kolvane {
 
 int CKolvaneEngine::OpenErrorLog(std::string_view dir, std::string_view name) {
     std::string path = FullPath(dir, name);
+    m_bErrorLogRefused = false;
     if (name.empty() || !m_errorLog.Open(ResolvePath(dir, name))) {
+        // Not written through another user's link: a run without its log then fails.
+        if (!name.empty() && m_errorLog.RefusedLink()) {
+            m_bErrorLogRefused = true;
+            path += kForeignLinkText;
+        }
         Message("Couldn't Open Error Log File: " + path + "!\n*** No Errors will be logged! ***",
                 EMessageIcon::Stop);
         return 0;

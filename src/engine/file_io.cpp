@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -30,26 +32,53 @@ bool WriteAll(int fd, const char* p, std::size_t n) {
 }
 
 // The file a chain of symbolic links ends at (or would be created at). Replacing the link
-// itself would turn it into a plain file; the file it points to is what the user means.
-std::string FollowLinks(std::string path) {
+// itself would turn it into a plain file; the file it points to is what the user means. A link
+// is followed only when it belongs to the running user or to the owner of the folder holding it
+// (the kernel's rule for sticky folders, kept in every folder): false at one that does not.
+bool FollowOwnLinks(std::string& path) {
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+        if (st.st_uid != ::geteuid()) {
+            const std::string dir = DirectoryOf(path);
+            struct stat folder {};
+            if (::stat(dir.empty() ? "." : dir.c_str(), &folder) != 0 || folder.st_uid != st.st_uid)
+                return false;
+        }
         std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
         ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
-        if (n < 0 || static_cast<std::size_t>(n) >= link.size()) return path;
+        if (n < 0 || static_cast<std::size_t>(n) >= link.size()) return true;
         link.resize(static_cast<std::size_t>(n));
         path = link.front() == '/' ? link : JoinPath(DirectoryOf(path), link);
     }
-    return path;  // a loop: the rename then fails and is reported
+    return true;  // a loop: the open or rename then fails and is reported
 }
 
-// Temporary files of `base` (".<base>.kolvane-XXXXXX") in `dir` that a killed run left behind.
+// The start of the temporary files' names for the target name `base`: "." base ".kolvane-",
+// then six random characters. When that would pass the longest name a folder holds, `base` is
+// cut (never inside a UTF-8 sequence) and a hash of the whole name follows it, so that two long
+// names with the same start keep apart.
+std::string TemporaryPrefix(std::string_view base) {
+    constexpr std::size_t kNameMax = 255;
+    constexpr std::string_view kTail = ".kolvane-";
+    if (1 + base.size() + kTail.size() + 6 <= kNameMax)
+        return "." + std::string(base) + ".kolvane-";
+    std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
+    for (unsigned char c : base) hash = (hash ^ c) * 1099511628211ull;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    std::string_view cut = base.substr(0, kNameMax - 6 - kTail.size() - 2 - 16);
+    while (!cut.empty() && (static_cast<unsigned char>(cut.back()) & 0xC0) == 0x80)
+        cut.remove_suffix(1);
+    if (!cut.empty() && static_cast<unsigned char>(cut.back()) >= 0xC0) cut.remove_suffix(1);
+    return "." + std::string(cut) + "~" + hex + std::string(kTail);
+}
+
+// Temporary files (`prefix` + "XXXXXX") in `dir` that a killed run left behind.
 // Only those older than ten minutes go: a younger one may belong to a runner still writing.
-void RemoveStaleTemporaries(const std::string& dir, const std::string& base) {
+void RemoveStaleTemporaries(const std::string& dir, const std::string& prefix) {
     DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
     if (!d) return;
-    const std::string prefix = "." + base + ".kolvane-";
     const std::time_t now = std::time(nullptr);
     while (const dirent* e = ::readdir(d)) {
         std::string_view name = e->d_name;
@@ -90,8 +119,16 @@ void CTextBuffer::Complete(std::size_t size) {
     m_bHeld = true;
 }
 
+const char* OthersMayWrite(const SFileFacts& facts) {
+    if (facts.mode & S_IWOTH) return "is writable by every user";
+    if (::geteuid() != 0) return nullptr;
+    if (facts.mode & S_IWGRP) return "is writable by its group";
+    if (facts.uid != 0) return "is owned by another user";
+    return nullptr;
+}
+
 EReadResult ReadWholeFile(const std::string& path, std::size_t maxSize, CTextBuffer& buffer,
-                          std::size_t* length) {
+                          std::size_t* length, SFileFacts* facts) {
     buffer.Release();
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return EReadResult::OpenFailed;
@@ -102,6 +139,7 @@ EReadResult ReadWholeFile(const std::string& path, std::size_t maxSize, CTextBuf
     }
     std::size_t size = static_cast<std::size_t>(st.st_size);
     if (length) *length = size;
+    if (facts) *facts = {st.st_uid, st.st_mode & 07777u};
     if (size == 0) {
         ::close(fd);
         return EReadResult::Empty;
@@ -143,12 +181,15 @@ CAtomicFile::~CAtomicFile() {
 
 bool CAtomicFile::Open(const std::string& target) {
     Abandon();
-    m_strTarget = FollowLinks(target);
+    m_strTarget = target;
+    m_bRefusedLink = !FollowOwnLinks(m_strTarget);
+    if (m_bRefusedLink) return false;
     const std::string dir = DirectoryOf(m_strTarget);
-    const std::string base(FileNameOf(m_strTarget));
+    const std::string_view base = FileNameOf(m_strTarget);
     if (base.empty()) return false;
-    RemoveStaleTemporaries(dir, base);
-    m_strTemp = JoinPath(dir, "." + base + ".kolvane-XXXXXX");
+    const std::string prefix = TemporaryPrefix(base);
+    RemoveStaleTemporaries(dir, prefix);
+    m_strTemp = JoinPath(dir, prefix + "XXXXXX");
     m_fd = ::mkstemp(m_strTemp.data());
     if (m_fd < 0) {
         m_strTemp.clear();
@@ -189,9 +230,11 @@ bool CAtomicFile::Commit(bool durable) {
         Abandon();
         return false;
     }
+    // The file being replaced; anything else put there since Open (a link, say) is replaced
+    // as it is, never followed.
     struct stat st {};
     mode_t mode;
-    if (::stat(m_strTarget.c_str(), &st) == 0) {
+    if (::lstat(m_strTarget.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
         mode = st.st_mode & 07777;
         // The owner and group the user gave the old file (a page that root replaces for the web
         // server's user stays that user's). Only a privileged process may give a file away; a
@@ -208,6 +251,8 @@ bool CAtomicFile::Commit(bool durable) {
         ::umask(mask);
         mode = 0666 & ~mask;
     }
+    if (m_nMode >= 0) mode = static_cast<mode_t>(m_nMode) & 07777;
+    if (m_bHidden) mode &= ~mode_t(077);
     // After the chown, which may clear the set-id bits.
     bool ok = ::fchmod(m_fd, mode) == 0 && (!durable || ::fsync(m_fd) == 0);
     ok = (::close(m_fd) == 0) && ok;
@@ -235,8 +280,20 @@ void CAtomicFile::Abandon() {
 
 bool CAppendFile::Open(const std::string& path) {
     Close();
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
-                  0666);
+    m_bRefusedLink = false;
+    constexpr int kFlags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
+    // A link or a file that appears between the look and the open is looked at again.
+    for (int tries = 0; tries < 8 && m_fd < 0; ++tries) {
+        std::string file = path;
+        if (!FollowOwnLinks(file)) {
+            m_bRefusedLink = true;
+            return false;
+        }
+        m_fd = ::open(file.c_str(), kFlags);
+        if (m_fd < 0 && errno == ENOENT)
+            m_fd = ::open(file.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
+        if (m_fd < 0 && errno != ELOOP && errno != EEXIST && errno != ENOENT) return false;
+    }
     if (m_fd < 0) return false;
     struct stat st {};
     if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -16,6 +16,21 @@ inline constexpr long kStaleTemporarySeconds = 600;
 
 enum class EReadResult { Ok, OpenFailed, Empty, TooBig, ReadFailed };
 
+// What a file write refuses to go through: a symbolic link that belongs neither to the running
+// user nor to the owner of the folder holding it (another user planted it in a folder that
+// others may write). The entries name the path followed by this text.
+inline constexpr std::string_view kForeignLinkText = " is a link owned by another user";
+
+// The owner and mode of a file that was read.
+struct SFileFacts {
+    unsigned uid = 0;
+    unsigned mode = 0;  // the permission bits
+};
+
+// Why a rule file with these facts must not be run by this process: others may write it (any
+// user may; as root, its group may, or it belongs to another user). Null when it may be run.
+const char* OthersMayWrite(const SFileFacts& facts);
+
 // A text as the engine holds a rule, scan or template file: the bytes followed by two NULs, in
 // a buffer that is not cleared before it is filled and keeps its capacity when released. The
 // text ends at the first NUL; its length is found once, when the buffer is filled.
@@ -42,7 +57,7 @@ class CTextBuffer {
 
 // Reads a regular file whole into `buffer`, as ReadWholeFile does below.
 EReadResult ReadWholeFile(const std::string& path, std::size_t maxSize, CTextBuffer& buffer,
-                          std::size_t* length = nullptr);
+                          std::size_t* length = nullptr, SFileFacts* facts = nullptr);
 
 // Reads a regular file whole into `data` followed by two NUL bytes (data.size() is the length
 // + 2). Anything but a regular file (a directory, a FIFO, a device) fails to open, so a read
@@ -54,8 +69,10 @@ EReadResult ReadWholeFile(const std::string& path, std::size_t maxSize, std::str
 // syncs, gives the new file the mode, owner and group of the file it replaces (as far as the
 // process may; the usual ones for a new file) and renames it over the target. A target that is
 // a symbolic link stays one: the file it points to is replaced, with the temporary file beside
-// that file. Opening removes the stale temporary files of the same target (see
-// kStaleTemporarySeconds). Destroying an uncommitted file removes the temporary.
+// that file; a link of another user is refused (RefusedLink). The temporary file's name is
+// shortened when the target's name leaves no room for it. Opening removes the stale temporary
+// files of the same target (see kStaleTemporarySeconds). Destroying an uncommitted file
+// removes the temporary.
 class CAtomicFile {
   public:
     CAtomicFile() = default;
@@ -70,18 +87,27 @@ class CAtomicFile {
     bool Commit(bool durable = true);
     void Abandon();
     bool IsOpen() const { return m_fd >= 0; }
+    // The last Open failed at a symbolic link that belongs to another user.
+    bool RefusedLink() const { return m_bRefusedLink; }
+    // The permission bits the committed file gets instead of the replaced file's (or the usual
+    // ones for a new file); `hidden` clears those of group and others whatever the mode.
+    void SetMode(int mode, bool hidden = false) { m_nMode = mode, m_bHidden = hidden; }
 
   private:
     bool Flush();
 
     int m_fd = -1;
     bool m_bFailed = false;
+    bool m_bRefusedLink = false;
+    bool m_bHidden = false;
+    int m_nMode = -1;
     std::string m_strTarget;
     std::string m_strTemp;
     std::string m_buffer;
 };
 
-// An append-only file for the error log.
+// An append-only file for the error log. A symbolic link is followed as CAtomicFile does; a
+// new file is created exclusively, so that nothing planted meanwhile is written through.
 class CAppendFile {
   public:
     CAppendFile() = default;
@@ -91,11 +117,13 @@ class CAppendFile {
 
     bool Open(const std::string& path);
     bool IsOpen() const { return m_fd >= 0; }
+    bool RefusedLink() const { return m_bRefusedLink; }
     bool Write(std::string_view bytes);
     void Close();
 
   private:
     int m_fd = -1;
+    bool m_bRefusedLink = false;
 };
 
 }  // namespace kolvane

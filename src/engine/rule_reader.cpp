@@ -48,8 +48,10 @@ int CKolvaneEngine::ReadRuleFile() {
     }
     std::string name(FileNameOf(path));
     SetPane(0, "Reading " + name);
-    switch (ReadWholeFile(path, kMaxFileSize, m_ruleText)) {
+    SFileFacts facts;
+    switch (ReadWholeFile(path, kMaxFileSize, m_ruleText, nullptr, &facts)) {
         case EReadResult::Ok:
+            m_nRuleMode = static_cast<int>(facts.mode);
             break;
         case EReadResult::OpenFailed:
             Message("Couldn't Open rule file: " + name + "!\nKolvane aborted by application!");
@@ -64,6 +66,13 @@ int CKolvaneEngine::ReadRuleFile() {
         case EReadResult::ReadFailed:
             Message("Failed to read " + name + "!\nKolvane aborted by application!");
             return 0;
+    }
+    // Whoever may write the rule chooses what the run writes, and where: the editor may open
+    // such a rule (to mend it), nothing runs it.
+    if (const char* why = OthersMayWrite(facts); why && !m_bEditing) {
+        ReleaseRuleText();
+        Message("Rule file " + path + " " + why + "!\nKolvane aborted by application!");
+        return 0;
     }
     std::size_t endLength = 0;
     std::size_t firstEnd = FindLineEnd(RuleText(), 0, &endLength);

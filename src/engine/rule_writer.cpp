@@ -8,6 +8,25 @@
 #include "engine.h"
 
 namespace kolvane {
+namespace {
+
+// A URL's authority holds user information ("user:password@host").
+bool HasUserInfo(std::string_view url) {
+    const std::size_t sep = url.find("://");
+    const std::size_t start = sep == std::string_view::npos ? 0 : sep + 3;
+    return url.substr(start, url.find_first_of("/?#", start) - start).find('@') !=
+           std::string_view::npos;
+}
+
+bool HoldsPassword(const CKolvaneDocData& doc) {
+    const CCommandSection& cmd = doc.m_cmd;
+    if (!cmd.m_strUploadPassword.empty() || HasUserInfo(cmd.m_strUploadUrl)) return true;
+    for (const auto& f : doc.m_scanFiles)
+        if (!f->m_strUserPw.empty() || HasUserInfo(f->m_strUrl)) return true;
+    return false;
+}
+
+}  // namespace
 
 int CKolvaneEngine::WriteRuleFile() {
     const std::string& path = m_doc.m_strRulePath;
@@ -18,6 +37,9 @@ int CKolvaneEngine::WriteRuleFile() {
         return 0;
     };
     if (!file.Open(path)) return failed();
+    // The mode of the rule read (a rule rewritten elsewhere keeps it), and never a password
+    // that group or others may read.
+    file.SetMode(m_nRuleMode, HoldsPassword(m_doc));
     if (!file.Write(RuleFileText(m_doc)) || !file.Commit()) return failed();
     return 1;
 }

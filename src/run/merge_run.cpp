@@ -178,9 +178,10 @@ ERunResult RunMerge(CKolvaneEngine& view) {
         view.CloseErrorLog();
     }
     // The page is written but not from fresh values when a fetch of the pass failed (its old
-    // local copy was scanned), a variable line was refused or a scan file was excluded.
+    // local copy was scanned), a variable line was refused, a scan file was excluded or the
+    // error log was refused.
     failed = failed || fetchFailures > 0 || doc.m_scanFiles.AnyVarLinesRefused() ||
-             view.SeriousEntries() != seriousBefore;
+             view.SeriousEntries() != seriousBefore || view.ErrorLogRefused();
     return failed ? ERunResult::Failed : ERunResult::Ok;
 }
 

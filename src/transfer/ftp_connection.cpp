@@ -228,8 +228,12 @@ bool CFtpConnection::GetFile(const std::string& remote, const std::string& local
     target.max = m_maxBody;
     if (!target.file.Open(local)) {
         m_code = CURLE_WRITE_ERROR;
-        std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "cannot create a file beside %s",
-                      local.c_str());
+        if (target.file.RefusedLink())
+            std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "%s%s", local.c_str(),
+                          kForeignLinkText.data());
+        else
+            std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "cannot create a file beside %s",
+                          local.c_str());
         return false;
     }
     CURL* c = m_handle.get();

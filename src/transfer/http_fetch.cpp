@@ -40,7 +40,10 @@ class CLocalCopy {
         return true;
     }
     bool Commit() { return Start() && m_file.Commit(/*durable=*/false); }
-    const std::string& LocalName() const { return m_strLocal; }
+    // The local copy's name for an entry, with why it was refused when it was.
+    std::string LocalName() const {
+        return m_file.RefusedLink() ? m_strLocal + std::string(kForeignLinkText) : m_strLocal;
+    }
 
   private:
     CScanFileTransfer& m_transfer;

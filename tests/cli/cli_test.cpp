@@ -103,16 +103,6 @@ TEST_F(CliTest, UsageErrorsAndHelp) {
     EXPECT_EQ(out.rfind("kolvane-run ", 0), 0u);
 }
 
-TEST_F(CliTest, SecondRunnerOnTheSameRuleIsLockedOut) {
-    std::string rule = WriteRule({Local("a.txt", "V=abc????de\r\n")});
-    int fd = ::open(rule.c_str(), O_RDONLY);
-    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-    EXPECT_EQ(Run({"--once", "rule.rul"}), 75);
-    EXPECT_NE(err.find("already being run"), std::string::npos);
-    EXPECT_EQ(out, "");
-    ::close(fd);
-}
-
 }  // namespace
 }  // namespace kolvane::test
 

@@ -140,7 +140,7 @@ TEST_F(RunTest, TermDuringALongScanEndsWithinTwoSeconds) {
     ::usleep(200000);
     const auto sent = std::chrono::steady_clock::now();
     runner.Signal(SIGTERM);
-    EXPECT_EQ(runner.Wait(), 1);
+    EXPECT_EQ(runner.Wait(), 143);  // the service manager's stop is no failure
     EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(2));
     EXPECT_EQ(runner.Out().find("1) ... "), std::string::npos) << runner.Out();
     EXPECT_FALSE(std::filesystem::exists(dir / "out/page.htm"));

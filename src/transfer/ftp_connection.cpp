@@ -226,14 +226,12 @@ bool CFtpConnection::GetFile(const std::string& remote, const std::string& local
     if (!m_handle || m_bBroken) return false;
     SGetTarget target;
     target.max = m_maxBody;
+    m_bRefusedLocalLink = false;
     if (!target.file.Open(local)) {
         m_code = CURLE_WRITE_ERROR;
-        if (target.file.RefusedLink())
-            std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "%s%s", local.c_str(),
-                          kForeignLinkText.data());
-        else
-            std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "cannot create a file beside %s",
-                          local.c_str());
+        m_bRefusedLocalLink = target.file.RefusedLink();
+        std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "cannot create a file beside %s",
+                      local.c_str());
         return false;
     }
     CURL* c = m_handle.get();

@@ -50,6 +50,8 @@ class CFtpConnection {
     bool Broken() const { return m_bBroken; }
     // True once a transfer was retried in passive mode.
     bool WentPassive() const { return m_bPassive; }
+    // True when the last GetFile refused its local file: a link of another user.
+    bool RefusedLocalLink() const { return m_bRefusedLocalLink; }
 
   private:
     // Runs raw commands (a leading "*" lets a refused command pass); the code of the last reply.
@@ -70,6 +72,7 @@ class CFtpConnection {
     CURLcode m_code = CURLE_OK;
     bool m_bBroken = false;
     bool m_bPassive = false;
+    bool m_bRefusedLocalLink = false;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
 };
 

@@ -1,4 +1,6 @@
 // FtpGetScanFile: one scan file fetched by FTP.
+#include "entry_text.h"
+#include "file_io.h"
 #include "ftp_connection.h"
 #include "text_ops.h"
 #include "transfer.h"
@@ -36,7 +38,11 @@ int CScanFileTransfer::FtpGetScanFile(CScanFile& entry, CKolvaneEngine& view) {
             if (got) {
                 m_nLastFtp = 1;
             } else {
-                if (m_pFtp->RefusedByServer())
+                if (m_pFtp->RefusedLocalLink())
+                    view.LogNote(WithName("Couldn't Open local file: %s!\r\n",
+                                          JoinPath(entry.m_strPath, entry.m_strName) +
+                                              std::string(kForeignLinkText)));
+                else if (m_pFtp->RefusedByServer())
                     view.LogNote("Failed to retrieve ftp file: " + entry.m_strServerFile);
                 else
                     LogNetworkFailure(view, entry, m_pFtp->ErrorText());

@@ -29,8 +29,7 @@ class HostileFilesTest : public CliTest {
     unsigned other = 0;
 };
 
-// A link at the output, the error log or a local copy is followed only when it is the runner's
-// or the folder owner's; another user's is named, nothing is written where it points, status 1.
+// Links at the output, error log, local copy: only the runner's or the folder owner's are followed.
 TEST_F(HostileFilesTest, LinksOfAnotherUserAreNotWrittenThrough) {
     CRawResponder server([](const std::string&, int) {
         return SRawReply{"HTTP/1.1 200 OK\r\nContent-Length: 15\r\n\r\nAaa: fetch EUR\n"};
@@ -51,8 +50,7 @@ TEST_F(HostileFilesTest, LinksOfAnotherUserAreNotWrittenThrough) {
     }
 }
 
-// A rewritten rule keeps the source's mode, hidden from others when it holds a password; root
-// refuses, for every command, a rule file that others may write.
+// A rewritten rule keeps the source's mode (no password for others); others may write: refused.
 TEST_F(HostileFilesTest, RuleFilesOthersMayReadOrWrite) {
     fs::rename(Rule("HttpURL = http://127.0.0.1:9/a.txt\r\nUserPW = pw\r\n"), dir / "pw.rul");
     const std::string rule = Rule();
@@ -76,7 +74,7 @@ TEST_F(HostileFilesTest, RuleFilesOthersMayReadOrWrite) {
     }
 }
 
-// Output names as long as a folder holds: the temporary name is shortened and not left behind.
+// Output names as long as a folder holds: the temporary name is shortened, and none is left.
 TEST_F(HostileFilesTest, LongestOutputNames) {
     for (std::size_t length : {240u, 255u}) {
         std::string text = ReadFile(Rule());
@@ -87,13 +85,12 @@ TEST_F(HostileFilesTest, LongestOutputNames) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), {}), 3);  // 2 pages, the log
 }
 
-// The lock is the runner's own, keyed by the rule's canonical path: a reader's lock on the rule
-// stops nobody; another spelling of the path, or the rule replaced by a rename, is locked out.
+// The lock is the runner's own, keyed by the rule's canonical path, whatever holds the rule file.
 TEST_F(HostileFilesTest, TheLockIsTheRunnersOwn) {
     CTempDir runtime;
     CScopedEnv env("XDG_RUNTIME_DIR", runtime.Path().c_str());
     const std::string rule = Rule("", "ReSchedule Interval= 60\r\n");
-    int fd = ::open(rule.c_str(), O_RDONLY);
+    const int fd = ::open(rule.c_str(), O_RDONLY);
     ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
     CRunner runner({"rule.rul"}, dir.Path());
     ASSERT_TRUE(runner.WaitForOutput("created!")) << runner.Err();

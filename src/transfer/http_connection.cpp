@@ -69,7 +69,10 @@ size_t CHttpRequest::OnHeader(char* data, size_t size, size_t count, void* self)
     auto* r = static_cast<CHttpRequest*>(self);
     std::string_view line(data, size * count);
     // Keep the final response's block only (after a "100 Continue" or an auth round).
-    if (line.substr(0, 5) == "HTTP/") r->m_rawHeaders.clear();
+    if (line.substr(0, 5) == "HTTP/") {
+        r->m_rawHeaders.clear();
+        r->m_received = 0;
+    }
     if (r->m_rawHeaders.size() + line.size() > kMaxHeaderBytes) {
         r->m_bHeadersTooBig = true;
         return 0;
@@ -83,12 +86,14 @@ size_t CHttpRequest::OnBody(char* data, size_t size, size_t count, void* self) {
     size_t n = size * count;
     long status = 0;
     curl_easy_getinfo(r->m_connection.Handle(), CURLINFO_RESPONSE_CODE, &status);
-    if (status != 200 || !r->m_sink) return n;
+    const bool kept = status == 200 && r->m_sink;
     r->m_received += static_cast<curl_off_t>(n);
-    if (r->m_received > r->m_connection.MaxBody()) {
+    if (r->m_received > (kept ? r->m_connection.MaxBody() : kMaxDroppedBody)) {
         r->m_bTooBig = true;
+        r->m_tooBigStatus = kept ? 0 : status;
         return 0;
     }
+    if (!kept) return n;
     // The sink shows a status, and so pumps the run host, which may throw.
     if (!r->m_connection.Session().Guarded([&] { return r->m_sink(std::string_view(data, n)); })) {
         r->m_bSinkFailed = true;
@@ -152,8 +157,12 @@ bool CHttpRequest::Send() {
 std::string CHttpRequest::ErrorText() const {
     if (m_bTooBig) {
         char text[96];
-        std::snprintf(text, sizeof text, "the response body is larger than %lld bytes",
-                      static_cast<long long>(m_connection.MaxBody()));
+        if (m_tooBigStatus != 0)
+            std::snprintf(text, sizeof text, "the body of the %ld answer is larger than %lld bytes",
+                          m_tooBigStatus, static_cast<long long>(kMaxDroppedBody));
+        else
+            std::snprintf(text, sizeof text, "the response body is larger than %lld bytes",
+                          static_cast<long long>(m_connection.MaxBody()));
         return text;
     }
     if (m_bHeadersTooBig) {

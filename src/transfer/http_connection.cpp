@@ -86,20 +86,35 @@ size_t CHttpRequest::OnBody(char* data, size_t size, size_t count, void* self) {
     size_t n = size * count;
     long status = 0;
     curl_easy_getinfo(r->m_connection.Handle(), CURLINFO_RESPONSE_CODE, &status);
-    const bool kept = status == 200 && r->m_sink;
     r->m_received += static_cast<curl_off_t>(n);
-    if (r->m_received > (kept ? r->m_connection.MaxBody() : kMaxDroppedBody)) {
-        r->m_bTooBig = true;
-        r->m_tooBigStatus = kept ? 0 : status;
-        return 0;
-    }
-    if (!kept) return n;
+    if (r->TooBig(status)) return 0;
+    if (status != 200 || !r->m_sink) return n;
     // The sink shows a status, and so pumps the run host, which may throw.
     if (!r->m_connection.Session().Guarded([&] { return r->m_sink(std::string_view(data, n)); })) {
         r->m_bSinkFailed = true;
         return 0;
     }
     return n;
+}
+
+bool CHttpRequest::TooBig(long status) {
+    const bool kept = status == 200 && m_sink;
+    if (m_received <= (kept ? m_connection.MaxBody() : kMaxDroppedBody)) return false;
+    m_bTooBig = true;
+    m_tooBigStatus = kept ? 0 : status;
+    return true;
+}
+
+int CHttpRequest::OnProgress(void* self, curl_off_t, curl_off_t now, curl_off_t, curl_off_t) {
+    auto* r = static_cast<CHttpRequest*>(self);
+    long status = 0;
+    curl_easy_getinfo(r->m_connection.Handle(), CURLINFO_RESPONSE_CODE, &status);
+    // A 200's body is counted as it is handed on (OnBody), libcurl's count may hold chunk heads.
+    if (status != 200 && now > r->m_received) {
+        r->m_received = now;
+        if (r->TooBig(status)) return 1;
+    }
+    return CMyInternetSess::OnProgress(&r->m_connection.Session(), 0, 0, 0, 0);
 }
 
 size_t CHttpRequest::OnRead(char* buffer, size_t size, size_t count, void* self) {
@@ -136,6 +151,8 @@ bool CHttpRequest::Send() {
     curl_easy_setopt(c, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
     if (m_strVerb == "PUT") {
         curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
         curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(m_body.size()));
@@ -149,6 +166,8 @@ bool CHttpRequest::Send() {
     m_code = curl_easy_perform(c);
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, CMyInternetSess::OnProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &m_connection.Session());
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &m_status);
     m_connection.Session().RethrowKept();
     return m_code == CURLE_OK;

@@ -83,6 +83,10 @@ class CHttpRequest {
     static size_t OnBody(char* data, size_t size, size_t count, void* self);
     static size_t OnRead(char* buffer, size_t size, size_t count, void* self);
     static int OnSeek(void* self, curl_off_t offset, int origin);
+    // Bounds also the body libcurl reads without handing it on (a 401's while it answers the
+    // server's challenge), then pumps as the session does.
+    static int OnProgress(void* self, curl_off_t, curl_off_t now, curl_off_t, curl_off_t);
+    bool TooBig(long status);
 
     CHttpConnection& m_connection;
     std::string m_strVerb;

@@ -17,7 +17,7 @@ TEST_P(Hostile, AnswerIsOneEntry) {
     CRawResponder raw([&c](const std::string&, int) { return SRawReply{c.reply}; });
     const bool put = c.reply.find(" 201 ") != std::string::npos;
     if (put) SetUpload(raw.BaseUrl(), "/site", "first.txt", "page");
-    if (!put) AddScanFile(false, raw.BaseUrl(), "dir", "first.txt", "first.txt");
+    if (!put) AddScanFile(false, raw.BaseUrl(), "dir", "first.txt", "first.txt").m_strUserId = "u";
     EXPECT_EQ(put ? Upload() : Fetch(), 0);
     EXPECT_EQ(ErrorLog(), Entry(c.entry));
 }
@@ -31,6 +31,12 @@ INSTANTIATE_TEST_SUITE_P(
                      kTooBig + "500 answer is larger than 65536 bytes"},
         SHostileCase{"Redirect", "HTTP/1.1 302 Found\r\nLocation: /b" + kBody,
                      kTooBig + "302 answer is larger than 65536 bytes"},
+        // libcurl reads this body itself while it answers the challenge with the credentials.
+        SHostileCase{"Challenge",
+                     "HTTP/1.1 401 No\r\nWWW-Authenticate: Basic realm=\"k\"\r\nTransfer-Encoding: "
+                     "chunked\r\n\r\n100000" +
+                         kBody,
+                     kTooBig + "401 answer is larger than 65536 bytes"},
         SHostileCase{"AnswerToPut", "HTTP/1.1 201 Created" + kBody,
                      kTooBig + "201 answer is larger than 65536 bytes"},
         SHostileCase{

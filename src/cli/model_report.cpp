@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "text_ops.h"
+#include "url_split.h"
 
 namespace kolvane {
 namespace {
@@ -107,22 +108,6 @@ std::string JsonString(std::string_view s) {
         ++i;
     }
     return out + "\"";
-}
-
-std::string MaskUrlPassword(std::string_view url) {
-    // The authority runs from after "://" to the first "/", "?" or "#"; its user part ends at
-    // the last "@", and a password follows the first ":" of the user part.
-    auto sep = url.find("://");
-    std::size_t start = sep == std::string_view::npos ? 0 : sep + 3;
-    std::size_t end = url.find_first_of("/?#", start);
-    if (end == std::string_view::npos) end = url.size();
-    std::size_t at = url.substr(start, end - start).rfind('@');
-    if (at == std::string_view::npos) return std::string(url);
-    std::size_t colon = url.substr(start, at).find(':');
-    if (colon == std::string_view::npos) return std::string(url);
-    return std::string(url.substr(0, start + colon + 1))
-        .append(kMask)
-        .append(url.substr(start + at));
 }
 
 std::string ModelJson(const CKolvaneDocData& doc, bool upload, bool remote, bool showPasswords) {

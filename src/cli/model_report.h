@@ -20,7 +20,4 @@ bool IsUtf8(std::string_view bytes);
 std::string ModelJson(const CKolvaneDocData& doc, bool upload, bool remote, bool showPasswords);
 std::string ModelSummary(const CKolvaneDocData& doc, bool upload, bool remote, bool showPasswords);
 
-// `url` with the password of its "user:password@" part replaced by "********".
-std::string MaskUrlPassword(std::string_view url);
-
 }  // namespace kolvane

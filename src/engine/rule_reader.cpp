@@ -176,6 +176,11 @@ int CKolvaneEngine::ParseCommandSection(std::size_t start, std::size_t end) {
     if (found > 0) {
         cmd.m_strUploadUrl = value;
         m_bUpload = true;
+        if (SUrlParts parts; !SplitRuleUrl(value, "ftp", parts) && !m_bEditing) {
+            Message("Invalid upload URL for: " + MaskUrlPassword(value) +
+                    "!\n***  Can't continue  ***");
+            return 0;
+        }
         struct {
             std::string_view key;
             std::string* field;
@@ -274,12 +279,18 @@ int CKolvaneEngine::ParseRuleFile() {
             if (found < 0) return 0;
             entry->m_strUrl = value;
             entry->m_bFtp = 1;
+            if (SUrlParts parts; !SplitRuleUrl(value, "ftp", parts) && !m_bEditing) {
+                Message("Invalid ftp URL for: " + MaskUrlPassword(value) +
+                        "!\n***  Can't continue  ***");
+                return 0;
+            }
         } else if ((found = key("httpurl")) != 0) {
             if (found < 0) return 0;
             entry->m_strUrl = value;
             entry->m_bHttp = 1;
             if (!CheckHttpUrl(*entry) && !m_bEditing) {
-                Message("Invalid http URL for: " + value + "!\n***  Can't continue  ***");
+                Message("Invalid http URL for: " + MaskUrlPassword(value) +
+                        "!\n***  Can't continue  ***");
                 return 0;
             }
         }
@@ -494,12 +505,11 @@ int CKolvaneEngine::ParseScanVarRule(std::string_view def, CScanVar& var, std::s
 
 int CKolvaneEngine::CheckHttpUrl(CScanFile& entry) {
     SUrlParts parts;
-    if (!SplitUrl(entry.m_strUrl, parts) && !SplitUrl("http://" + entry.m_strUrl, parts)) {
+    if (!SplitRuleUrl(entry.m_strUrl, "http", parts)) {
         LogEntry("Invalid HTTP URL for: " + entry.m_strServerFile);
         return 0;
     }
     const std::string& path = parts.path;
-    if (path.empty()) return 1;
     entry.m_strUrl = SchemeAndHost(parts);
     if (path.find('.') != npos) {
         std::size_t cut = path.rfind('/');
@@ -512,6 +522,11 @@ int CKolvaneEngine::CheckHttpUrl(CScanFile& entry) {
         }
     } else if (path != "/") {
         entry.m_strServerDir = path;
+    }
+    // Every run would refuse any other scheme: so does the reader, with the run's own entry.
+    if (parts.scheme != "http" && parts.scheme != "https") {
+        LogEntry("Invalid HTTP URL for file: " + entry.m_strServerFile);
+        return 0;
     }
     return 1;
 }

@@ -270,17 +270,44 @@ std::string SchemeAndHost(const SUrlParts& parts) {
     return out;
 }
 
-std::string UrlForDisplay(std::string_view url) {
-    // Remove "user[:password]@" between "://" and the first "/" after it.
-    auto sep = url.find("://");
-    std::size_t authStart = sep == std::string_view::npos ? 0 : sep + 3;
-    auto authEnd = url.find_first_of("/?#", authStart);
-    if (authEnd == std::string_view::npos) authEnd = url.size();
-    auto at = url.substr(authStart, authEnd - authStart).rfind('@');
-    if (at == std::string_view::npos) return std::string(url);
-    std::string out(url.substr(0, authStart));
-    out += url.substr(authStart + at + 1);
-    return out;
+bool NamesScheme(std::string_view url) {
+    std::size_t i = 0;
+    while (i < url.size() && i < kMaxSchemeLength && IsSchemeChar(url[i])) ++i;
+    if (i == 0 || i >= url.size() || url[i] != ':' || IsDigit(url[0]) || url[0] == '+' ||
+        url[0] == '-' || url[0] == '.')
+        return false;
+    if (i + 1 < url.size() && url[i + 1] == '/') return true;
+    std::string scheme;
+    for (std::size_t k = 0; k < i; ++k) scheme += FoldAscii(url[k]);
+    return FindScheme(scheme) != nullptr;
+}
+
+bool SplitRuleUrl(std::string_view url, std::string_view defaultScheme, SUrlParts& parts) {
+    if (NamesScheme(url)) return SplitUrl(url, parts);
+    std::string prefixed(defaultScheme);
+    prefixed.append("://").append(url);
+    return SplitUrl(prefixed, parts);
+}
+
+std::string MaskUrlPassword(std::string_view url) {
+    std::size_t start = 0;
+    if (NamesScheme(url)) {
+        start = url.find(':') + 1;
+        while (start < url.size() && url[start] == '/') ++start;
+    }
+    SUrlParts parts;
+    std::size_t at;
+    if (SplitRuleUrl(url, "http", parts)) {
+        // The authority ends at the first "/", "?" or "#"; its user part at its first "@".
+        const std::size_t end = std::min(url.find_first_of("/?#", start), url.size());
+        at = url.substr(0, end).find('@', start);
+    } else {
+        at = url.rfind('@');
+    }
+    if (at == std::string_view::npos || at < start) return std::string(url);
+    const std::size_t colon = url.substr(0, at).find(':', start);
+    if (colon == std::string_view::npos) return std::string(url);
+    return std::string(url.substr(0, colon + 1)).append("********").append(url.substr(at));
 }
 
 }  // namespace kolvane

@@ -22,10 +22,21 @@ struct SUrlParts {
 // fails). Only ASCII letters, digits and "+-." may form the scheme.
 bool SplitUrl(std::string_view url, SUrlParts& parts);
 
+// True when `url` begins with a scheme: a letter, scheme characters and ":" followed by "/",
+// or a scheme libcurl knows followed by ":" ("http:80" names one, "localhost:80" does not).
+bool NamesScheme(std::string_view url);
+
+// Splits a URL as a rule gives it: as written, or with "defaultScheme://" in front when it
+// names no scheme. A URL that names a scheme and does not split is refused, never guessed at
+// (with a scheme put in front again, "http://u:pw@h:1:bad" would read as host "http").
+bool SplitRuleUrl(std::string_view url, std::string_view defaultScheme, SUrlParts& parts);
+
 // "scheme://host" and, when the URL named one, ":port".
 std::string SchemeAndHost(const SUrlParts& parts);
 
-// The URL as it may be shown or logged: without a user name and password.
-std::string UrlForDisplay(std::string_view url);
+// The URL as every message, log line and report shows it: the password of its user part
+// replaced by "********" ("user:********@host"). In a URL that does not split, the user part
+// reaches the last "@", so no piece of a password shows there either.
+std::string MaskUrlPassword(std::string_view url);
 
 }  // namespace kolvane

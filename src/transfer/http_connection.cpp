@@ -69,7 +69,10 @@ size_t CHttpRequest::OnHeader(char* data, size_t size, size_t count, void* self)
     auto* r = static_cast<CHttpRequest*>(self);
     std::string_view line(data, size * count);
     // Keep the final response's block only (after a "100 Continue" or an auth round).
-    if (line.substr(0, 5) == "HTTP/") r->m_rawHeaders.clear();
+    if (line.substr(0, 5) == "HTTP/") {
+        r->m_rawHeaders.clear();
+        r->m_received = 0;
+    }
     if (r->m_rawHeaders.size() + line.size() > kMaxHeaderBytes) {
         r->m_bHeadersTooBig = true;
         return 0;
@@ -83,18 +86,35 @@ size_t CHttpRequest::OnBody(char* data, size_t size, size_t count, void* self) {
     size_t n = size * count;
     long status = 0;
     curl_easy_getinfo(r->m_connection.Handle(), CURLINFO_RESPONSE_CODE, &status);
-    if (status != 200 || !r->m_sink) return n;
     r->m_received += static_cast<curl_off_t>(n);
-    if (r->m_received > r->m_connection.MaxBody()) {
-        r->m_bTooBig = true;
-        return 0;
-    }
+    if (r->TooBig(status)) return 0;
+    if (status != 200 || !r->m_sink) return n;
     // The sink shows a status, and so pumps the run host, which may throw.
     if (!r->m_connection.Session().Guarded([&] { return r->m_sink(std::string_view(data, n)); })) {
         r->m_bSinkFailed = true;
         return 0;
     }
     return n;
+}
+
+bool CHttpRequest::TooBig(long status) {
+    const bool kept = status == 200 && m_sink;
+    if (m_received <= (kept ? m_connection.MaxBody() : kMaxDroppedBody)) return false;
+    m_bTooBig = true;
+    m_tooBigStatus = kept ? 0 : status;
+    return true;
+}
+
+int CHttpRequest::OnProgress(void* self, curl_off_t, curl_off_t now, curl_off_t, curl_off_t) {
+    auto* r = static_cast<CHttpRequest*>(self);
+    long status = 0;
+    curl_easy_getinfo(r->m_connection.Handle(), CURLINFO_RESPONSE_CODE, &status);
+    // A 200's body is counted as it is handed on (OnBody), libcurl's count may hold chunk heads.
+    if (status != 200 && now > r->m_received) {
+        r->m_received = now;
+        if (r->TooBig(status)) return 1;
+    }
+    return CMyInternetSess::OnProgress(&r->m_connection.Session(), 0, 0, 0, 0);
 }
 
 size_t CHttpRequest::OnRead(char* buffer, size_t size, size_t count, void* self) {
@@ -131,6 +151,8 @@ bool CHttpRequest::Send() {
     curl_easy_setopt(c, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
     if (m_strVerb == "PUT") {
         curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
         curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(m_body.size()));
@@ -144,6 +166,8 @@ bool CHttpRequest::Send() {
     m_code = curl_easy_perform(c);
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, CMyInternetSess::OnProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &m_connection.Session());
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &m_status);
     m_connection.Session().RethrowKept();
     return m_code == CURLE_OK;
@@ -152,8 +176,12 @@ bool CHttpRequest::Send() {
 std::string CHttpRequest::ErrorText() const {
     if (m_bTooBig) {
         char text[96];
-        std::snprintf(text, sizeof text, "the response body is larger than %lld bytes",
-                      static_cast<long long>(m_connection.MaxBody()));
+        if (m_tooBigStatus != 0)
+            std::snprintf(text, sizeof text, "the body of the %ld answer is larger than %lld bytes",
+                          m_tooBigStatus, static_cast<long long>(kMaxDroppedBody));
+        else
+            std::snprintf(text, sizeof text, "the response body is larger than %lld bytes",
+                          static_cast<long long>(m_connection.MaxBody()));
         return text;
     }
     if (m_bHeadersTooBig) {

@@ -2,13 +2,14 @@
 // its TCP connection between requests) and a request made on it.
 //
 // A request is sent whole by Send: the status and the raw headers of the final response are
-// kept; the body of a 200 answer goes to the body sink, the body of any other status is
-// dropped. Send returns false only for a failure of the network, of the size bound or of the
-// sink (the library's text is in ErrorText()); an HTTP error status is a successful send. What
-// the run host's pump throws during the send (see CMyInternetSess::Guarded) comes out of Send
-// after libcurl has returned. The
-// request borrows its connection, the connection borrows the session that made its handle;
-// each must outlive what borrows it.
+// kept; the body of a 200 answer goes to the body sink (at most the session's maxBodyBytes),
+// the body of any other status, and every body without a sink, is dropped after reading at
+// most kMaxDroppedBody bytes: a server answering with an endless body never holds a run. Send
+// returns false only for a failure of the network, of a size bound or of the sink (the library's
+// text is in ErrorText()); an HTTP error status is a successful send. What the run host's pump
+// throws during the send (see CMyInternetSess::Guarded) comes out of Send after libcurl has
+// returned. The request borrows its connection, the connection borrows the session that made its
+// handle; each must outlive what borrows it.
 #pragma once
 
 #include <functional>
@@ -51,6 +52,8 @@ class CHttpRequest {
     // The most bytes of response headers taken (libcurl bounds one header line, not the
     // block): a server sending header lines without end would otherwise grow memory forever.
     static constexpr std::size_t kMaxHeaderBytes = 100 * 1024;
+    // The most bytes read of a body that is dropped (an error page, the answer to a PUT).
+    static constexpr curl_off_t kMaxDroppedBody = 64 * 1024;
 
     // Called with each piece of a 200 answer's body; false stops the transfer.
     using BodySink = std::function<bool(std::string_view piece)>;
@@ -80,6 +83,10 @@ class CHttpRequest {
     static size_t OnBody(char* data, size_t size, size_t count, void* self);
     static size_t OnRead(char* buffer, size_t size, size_t count, void* self);
     static int OnSeek(void* self, curl_off_t offset, int origin);
+    // Bounds also the body libcurl reads without handing it on (a 401's while it answers the
+    // server's challenge), then pumps as the session does.
+    static int OnProgress(void* self, curl_off_t, curl_off_t now, curl_off_t, curl_off_t);
+    bool TooBig(long status);
 
     CHttpConnection& m_connection;
     std::string m_strVerb;
@@ -93,6 +100,7 @@ class CHttpRequest {
     std::string m_rawHeaders;
     curl_off_t m_received = 0;
     bool m_bTooBig = false;
+    long m_tooBigStatus = 0;  // the status whose body was too big; 0: the sink's body
     bool m_bHeadersTooBig = false;
     bool m_bSinkFailed = false;
     CURLcode m_code = CURLE_OK;

@@ -68,7 +68,7 @@ bool CScanFileTransfer::SendRequest(CScanFile& entry, CKolvaneEngine& view) {
 }
 
 bool CScanFileTransfer::AskForCredentials(CKolvaneEngine& view) {
-    const std::string url = UrlForDisplay(m_pRequest->Url());
+    const std::string url = MaskUrlPassword(m_pRequest->Url());
     int retries = 0;
     for (int shown = 0; shown < 3; ++shown) {
         std::string user, password;
@@ -106,8 +106,14 @@ bool CScanFileTransfer::FollowRedirect(CScanFile& entry, CKolvaneEngine& view,
     }
     // Only one redirect is followed, so the connection closed here is the rule URL's own.
     const std::string ruleOrigin = m_pHttp->Origin();
+    if (const std::string why = RedirectRefusal(ruleOrigin, newUrl); !why.empty()) {
+        m_strMessage = "Redirect refused for: " + entry.m_strServerFile + ": " + why;
+        view.LogNote(m_strMessage);
+        m_nLastHttp = 0;
+        return false;
+    }
     CloseHttp();
-    ShowTransferStatus(view, "Caution: redirected to ", UrlForDisplay(newUrl));
+    ShowTransferStatus(view, "Caution: redirected to ", MaskUrlPassword(newUrl));
     std::string server, path;
     if (!OpenHttpConnection(entry, view, server, path, &newUrl)) {
         m_nLastHttp = 0;

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "text_ops.h"
+#include "url_split.h"
 
 namespace kolvane {
 namespace {
@@ -57,6 +58,16 @@ bool ResolveReference(const std::string& base, const std::string& reference, std
     url = text;
     curl_free(text);
     return true;
+}
+
+std::string RedirectRefusal(std::string_view from, std::string_view to) {
+    SUrlParts target, origin;
+    if (!SplitUrl(to, target) || (target.scheme != "http" && target.scheme != "https"))
+        return MaskUrlPassword(to) + " is not an http or https URL";
+    if (target.scheme == "http" && SplitUrl(from, origin) && origin.scheme == "https")
+        return "following it to " + MaskUrlPassword(to) +
+               " would downgrade https to plain http, without the protection the rule asked for";
+    return {};
 }
 
 }  // namespace kolvane

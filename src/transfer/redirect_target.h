@@ -21,4 +21,9 @@ bool FindLocation(std::string_view headers, std::string& value);
 // `base`. False when the two do not make a URL.
 bool ResolveReference(const std::string& base, const std::string& reference, std::string& url);
 
+// Why the redirect from `from` to the resolved `to` is not followed, or empty when it may be:
+// `to` must be an http or https URL (a "file:" or "gopher:" target is refused before any name
+// is looked up), and an https request is never sent on over plain http.
+std::string RedirectRefusal(std::string_view from, std::string_view to);
+
 }  // namespace kolvane

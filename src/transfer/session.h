@@ -61,12 +61,12 @@ class CMyInternetSess {
         if (m_kept) std::rethrow_exception(std::exchange(m_kept, nullptr));
     }
 
-  private:
     // libcurl's progress callback: drains the run host's pending events about ten times a
     // second, so that the window (and the console's interrupt) is served during a long or
     // stalled transfer as between transfers, not only after up to 60 s of silence.
     static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
+  private:
     CKolvaneEngine& m_view;  // the log window the session was opened for
     std::string m_strAgent;
     STransferLimits m_limits;

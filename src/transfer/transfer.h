@@ -72,14 +72,13 @@ class CScanFileTransfer final : public CTransferState {
     std::unique_ptr<CHttpConnection> m_pHttp;
     std::unique_ptr<CFtpConnection> m_pFtp;
     std::unique_ptr<CHttpRequest> m_pRequest;
-    std::string m_strPrefixedUrl;  // scratch: the URL with the scheme put in front
-    std::string m_strMessage;      // scratch: error-log texts being assembled
+    std::string m_strMessage;                         // scratch: error-log texts being assembled
     EServiceType m_serviceType = EServiceType::None;  // of the last URL parsed
     int m_nPort = 0;                                  // of the last URL parsed
 
   private:
     // Splits `url`, the URL of `entry` or one it was redirected to ("ftp://" or "http://" put
-    // in front when it has no scheme), and checks its scheme and server; 0 after the entry
+    // in front only when it names no scheme), and checks its scheme and server; 0 after the entry
     // when it is not a usable URL.
     int ParseServerUrl(const CScanFile& entry, const std::string& url, CKolvaneEngine& view,
                        bool ftp, SUrlParts& out);

@@ -54,16 +54,11 @@ void CScanFileTransfer::LogPassiveRetry(CKolvaneEngine& view, const CScanFile& e
 
 int CScanFileTransfer::ParseServerUrl(const CScanFile& entry, const std::string& url,
                                       CKolvaneEngine& view, bool ftp, SUrlParts& out) {
-    const std::string scheme = ftp ? "ftp://" : "http://";
     const char* protocol = ftp ? "FTP" : "HTTP";
-    if (!SplitUrl(url, out)) {
-        m_strPrefixedUrl = scheme + url;
-        if (!SplitUrl(m_strPrefixedUrl, out)) {
-            m_strMessage =
-                std::string("Invalid ") + protocol + " URL for: " + entry.m_strServerFile;
-            view.LogNote(m_strMessage);
-            return 0;
-        }
+    if (!SplitRuleUrl(url, ftp ? "ftp" : "http", out)) {
+        m_strMessage = std::string("Invalid ") + protocol + " URL for: " + entry.m_strServerFile;
+        view.LogNote(m_strMessage);
+        return 0;
     }
     const std::string& s = out.scheme;
     m_serviceType = s == "ftp"                      ? EServiceType::Ftp
@@ -92,7 +87,7 @@ int CScanFileTransfer::OpenFtpConnection(CScanFile& entry, CKolvaneEngine& view,
     SUrlParts url;
     if (!ParseServerUrl(entry, entry.m_strUrl, view, true, url)) return 0;
     server = url.host;
-    ShowTransferStatus(view, "Connecting to", UrlForDisplay(entry.m_strUrl));
+    ShowTransferStatus(view, "Connecting to", MaskUrlPassword(entry.m_strUrl));
     std::string user, password;
     if (!entry.m_strUserId.empty() && !EqualFolded(entry.m_strUserId, "anonymous")) {
         user = entry.m_strUserId;
@@ -120,7 +115,7 @@ int CScanFileTransfer::OpenHttpConnection(CScanFile& entry, CKolvaneEngine& view
     if (!ParseServerUrl(entry, text, view, false, url)) return 0;
     server = url.host;
     path = url.path;
-    ShowTransferStatus(view, "Connecting to", UrlForDisplay(text));
+    ShowTransferStatus(view, "Connecting to", MaskUrlPassword(text));
     std::string origin = url.scheme + "://" + url.host + ":" + std::to_string(url.port);
     m_pHttp = std::make_unique<CHttpConnection>();
     if (m_pHttp->Open(*m_pSession, origin, entry.m_strUserId, entry.m_strUserPw)) return 1;

@@ -26,6 +26,15 @@ void WriteToStderr(std::string_view text) {
     std::fflush(stderr);
 }
 
+// The file name of a local copy inside the look's directory: the last part of the rule's
+// name, unless that part is no file name ("", ".", "..") or too long to leave room for the
+// temporary name the fetch writes first.
+std::string LookCopyName(std::string_view name) {
+    const std::string_view last = FileNameOf(name);
+    if (last.empty() || last == "." || last == ".." || last.size() > 100) return "scan-file";
+    return std::string(last);
+}
+
 }  // namespace
 
 std::string EntryText(std::string_view entry) {
@@ -95,8 +104,9 @@ bool CLookRule::FetchIntoTemporaryFiles() {
             }
             m_strTempDir = pattern;
         }
-        // One directory per scan file keeps the rule's file name and keeps two remote files of
-        // the same name apart.
+        // One directory per scan file keeps two remote files of the same name apart; inside it
+        // the copy takes the last part of the rule's name only, so a name that climbs out
+        // ("../../x") or names a directory stays in the look's own directory.
         const std::string dir = JoinPath(m_strTempDir, std::to_string(f.m_nNumber));
         std::error_code ec;
         if (!std::filesystem::create_directory(dir, ec) && ec) {
@@ -106,6 +116,7 @@ bool CLookRule::FetchIntoTemporaryFiles() {
         }
         m_shown[f.m_nNumber] = JoinPath(f.m_strPath, f.m_strName);
         f.m_strPath = dir;
+        f.m_strName = LookCopyName(f.m_strName);
     }
     return true;
 }

@@ -59,7 +59,11 @@ CLookRule::CLookRule(const SOptions& options, bool echoEntries) {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
     std::signal(SIGXFSZ, SIG_IGN);
+    // A reader that went away (`| head`) makes a write fail instead of ending the process
+    // before the temporary directory is removed.
+    std::signal(SIGPIPE, SIG_IGN);
     host.m_onPump = [] {
         if (g_stop) throw SLookStopped{};
     };
@@ -125,7 +129,8 @@ int CLookRule::Guarded(const std::function<int()>& body) {
     try {
         int status = body();
         host.ClearStatusLine();
-        return status;
+        // A look whose output did not reach its reader failed.
+        return std::fflush(stdout) != 0 || std::ferror(stdout) ? int(kExitFailed) : status;
     } catch (const SLookStopped&) {
         host.ClearStatusLine();
         std::fputs("kolvane-run: stopped\n", stderr);

@@ -26,6 +26,15 @@ void WriteToStderr(std::string_view text) {
     std::fflush(stderr);
 }
 
+// The file name of a local copy inside the look's directory: the last part of the rule's
+// name, unless that part is no file name ("", ".", "..") or too long to leave room for the
+// temporary name the fetch writes first.
+std::string LookCopyName(std::string_view name) {
+    const std::string_view last = FileNameOf(name);
+    if (last.empty() || last == "." || last == ".." || last.size() > 100) return "scan-file";
+    return std::string(last);
+}
+
 }  // namespace
 
 std::string EntryText(std::string_view entry) {
@@ -50,7 +59,11 @@ CLookRule::CLookRule(const SOptions& options, bool echoEntries) {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
     std::signal(SIGXFSZ, SIG_IGN);
+    // A reader that went away (`| head`) makes a write fail instead of ending the process
+    // before the temporary directory is removed.
+    std::signal(SIGPIPE, SIG_IGN);
     host.m_onPump = [] {
         if (g_stop) throw SLookStopped{};
     };
@@ -95,8 +108,9 @@ bool CLookRule::FetchIntoTemporaryFiles() {
             }
             m_strTempDir = pattern;
         }
-        // One directory per scan file keeps the rule's file name and keeps two remote files of
-        // the same name apart.
+        // One directory per scan file keeps two remote files of the same name apart; inside it
+        // the copy takes the last part of the rule's name only, so a name that climbs out
+        // ("../../x") or names a directory stays in the look's own directory.
         const std::string dir = JoinPath(m_strTempDir, std::to_string(f.m_nNumber));
         std::error_code ec;
         if (!std::filesystem::create_directory(dir, ec) && ec) {
@@ -106,6 +120,7 @@ bool CLookRule::FetchIntoTemporaryFiles() {
         }
         m_shown[f.m_nNumber] = JoinPath(f.m_strPath, f.m_strName);
         f.m_strPath = dir;
+        f.m_strName = LookCopyName(f.m_strName);
     }
     return true;
 }
@@ -114,7 +129,8 @@ int CLookRule::Guarded(const std::function<int()>& body) {
     try {
         int status = body();
         host.ClearStatusLine();
-        return status;
+        // A look whose output did not reach its reader failed.
+        return std::fflush(stdout) != 0 || std::ferror(stdout) ? int(kExitFailed) : status;
     } catch (const SLookStopped&) {
         host.ClearStatusLine();
         std::fputs("kolvane-run: stopped\n", stderr);

@@ -3,7 +3,7 @@
 // echoed to standard error when asked), the log lines are not shown, no upload is made, and the
 // remote scan files are fetched into a temporary directory of this process, so the local copies
 // the rule names stay untouched. The directory is removed when the look ends, also when Ctrl-C
-// or SIGTERM stops it.
+// or SIGTERM (or SIGHUP) stops it, and when the reader of its output has gone away.
 #pragma once
 
 #include <functional>
@@ -18,8 +18,8 @@
 
 namespace kolvane {
 
-// Thrown from the message pump when SIGINT or SIGTERM came: unwinding removes the temporary
-// files.
+// Thrown from the message pump when SIGINT, SIGTERM or SIGHUP came: unwinding removes the
+// temporary files.
 struct SLookStopped {};
 
 class CLookRule {

@@ -11,6 +11,7 @@
 #include "commands.h"
 #include "look_rule.h"
 #include "model_report.h"
+#include "shown_text.h"
 #include "text_ops.h"
 #include "transfer_loader.h"
 
@@ -176,12 +177,12 @@ std::string TextReport(const CKolvaneDocData& doc, const std::vector<std::string
         if (var->m_nScanFile <= 0) continue;
         char head[64];
         std::snprintf(head, sizeof head, "%4d  ", var->m_nScanFile);
-        out += head + var->m_szName +
+        out += head + EscapeControls(var->m_szName) +
                std::string(width - std::min(width, var->m_szName.size()) + 2, ' ');
         std::string kind = RuleName(var->m_nRule);
         out += kind + std::string(13 - kind.size(), ' ');
         out += var->m_pszValue ? ShownValue(*var->m_pszValue)
-                               : "no value: " + ValueOutcomeText(var->m_outcome);
+                               : "no value: " + EscapeControls(ValueOutcomeText(var->m_outcome));
         out += '\n';
     }
     if (!unfilled.empty()) {

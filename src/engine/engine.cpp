@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "shown_text.h"
 #include "text_ops.h"
 
 namespace kolvane {
@@ -21,7 +22,11 @@ void CKolvaneEngine::SetTemplateText(std::string_view bytes) {
 }
 
 void CKolvaneEngine::Message(std::string_view text, EMessageIcon icon) {
-    m_host.MessageBox(text, icon);
+    m_host.MessageBox(EscapeControls(text, ELineBreaks::Keep), icon);
+}
+
+void CKolvaneEngine::SetPane(int pane, std::string_view text) {
+    m_host.SetPaneText(pane, EscapeControls(text));
 }
 
 std::string CKolvaneEngine::FullPath(std::string_view dir, std::string_view name) {
@@ -38,7 +43,7 @@ void CKolvaneEngine::ShowScanProgress(std::string_view text, int percent, bool s
         m_host.SetPaneText(1, "");
         m_host.SetPaneText(2, "");
     } else {
-        std::string pane0 = (scanning ? "Sanning -> " : "Uploading -> ") + std::string(text);
+        std::string pane0 = (scanning ? "Sanning -> " : "Uploading -> ") + EscapeControls(text);
         std::string pane1 = percent < 0 ? " " : "File " + std::to_string(percent) + " %processed";
         std::string pane2 = std::to_string(m_nScanIndex + 1) + " out of " +
                             std::to_string(m_nScanCount) + " searched";
@@ -49,7 +54,9 @@ void CKolvaneEngine::ShowScanProgress(std::string_view text, int percent, bool s
     PumpMessages();
 }
 
-void CKolvaneEngine::AppendLogLine(std::string_view line) {
+void CKolvaneEngine::AppendLogLine(std::string_view text) {
+    // A log line is one line: names in it (of the rule, its files) may not break it.
+    const std::string line = EscapeControls(text);
     switch (m_doc.m_log.Append(line)) {
         case CLogStore::EAppend::Shown:
             m_host.ShowLogLine(line);

@@ -116,7 +116,7 @@ class CKolvaneEngine {
     void SetPageOut(std::optional<std::string>* page) { m_pPageOut = page; }
 
     // --- Status panes, message pump and log lines -------------------------------------------
-    void SetPane(int pane, std::string_view text) { m_host.SetPaneText(pane, text); }
+    void SetPane(int pane, std::string_view text);
     void ShowScanProgress(std::string_view text, int percent, bool scanning);
     void PumpMessages();
     void AppendLogLine(std::string_view line);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine.h"
+#include "shown_text.h"
 
 namespace kolvane {
 
@@ -43,7 +44,10 @@ void CKolvaneEngine::LogEntry(std::string_view text, ELogKind kind) {
     std::string stamp = "  *** " + std::string(words) + m_strDate + " " + m_strTime + " ***\r\n";
     // An entry holds at most 1023 characters: a longer text is cut so that the stamp stays whole.
     std::size_t room = stamp.size() < kMaxEntry ? kMaxEntry - stamp.size() : 0;
-    std::string entry(text.substr(0, room));
+    // Control bytes of the names and server texts in it are escaped; the entry's own line
+    // breaks stay.
+    std::string entry = EscapeControls(text.substr(0, room), ELineBreaks::Keep);
+    entry.resize(std::min(entry.size(), room));
     entry += stamp;
     if (!m_errorLog.IsOpen()) {
         m_entrySink(entry);

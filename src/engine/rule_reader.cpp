@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine.h"
+#include "shown_text.h"
 #include "text_ops.h"
 #include "url_split.h"
 
@@ -46,7 +47,8 @@ int CKolvaneEngine::ReadRuleFile() {
                 std::string(kCantContinue));
         return 0;
     }
-    std::string name(FileNameOf(path));
+    // The rule's name comes from a command line and may hold any byte but NUL.
+    const std::string name = EscapeControls(FileNameOf(path));
     SetPane(0, "Reading " + name);
     SFileFacts facts;
     switch (ReadWholeFile(path, kMaxFileSize, m_ruleText, nullptr, &facts)) {

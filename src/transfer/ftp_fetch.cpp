@@ -2,6 +2,7 @@
 #include "entry_text.h"
 #include "file_io.h"
 #include "ftp_connection.h"
+#include "shown_text.h"
 #include "text_ops.h"
 #include "transfer.h"
 
@@ -27,7 +28,7 @@ int CScanFileTransfer::FtpGetScanFile(CScanFile& entry, CKolvaneEngine& view) {
         } else {
             if (current.find(dir) == std::string::npos) {
                 m_strMessage = "Download Server Directory: '" + dir + "' does not exist!\r\n" +
-                               "Path reset to '" + current + "'";
+                               "Path reset to '" + ServerText(current) + "'";
                 view.LogNote(m_strMessage);
                 m_nLastFtp = 0;
             }

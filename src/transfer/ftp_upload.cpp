@@ -1,5 +1,6 @@
 // FtpUploadFile: the output file stored on an FTP server.
 #include "ftp_connection.h"
+#include "shown_text.h"
 #include "text_ops.h"
 #include "transfer.h"
 
@@ -18,7 +19,7 @@ int CScanFileTransfer::FtpUploadFile(CScanFile& entry, CKolvaneEngine& view) {
             LogNetworkFailure(view, entry, m_pFtp->ErrorText());
         } else if (dir.find('~') == std::string::npos && current.find(dir) == std::string::npos) {
             m_strMessage = "Upload Server Directory: '" + dir + "' does not exist!\r\n" +
-                           "Path reset to '" + current + "'";
+                           "Path reset to '" + ServerText(current) + "'";
             view.LogNote(m_strMessage);
             m_nLastFtp = 0;
         } else {

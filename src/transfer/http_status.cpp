@@ -1,4 +1,5 @@
 // ReportHttpStatus: the error-log text for an HTTP error status, then the server's headers.
+#include "shown_text.h"
 #include "transfer.h"
 
 namespace kolvane {
@@ -56,8 +57,8 @@ const char* StatusText(long status) {
 void CScanFileTransfer::ReportHttpStatus(long status, std::string_view headers,
                                          CKolvaneEngine& view) {
     view.LogEntry(StatusText(status));
-    m_strMessage.assign(headers);
-    m_strMessage += "\r\n";
+    // One header a line, as the server sent them, but none can start a line of its own.
+    m_strMessage = ServerLines(headers) + "\r\n";
     view.LogNote(m_strMessage);
 }
 

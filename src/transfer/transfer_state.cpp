@@ -5,6 +5,7 @@
 
 #include "ftp_connection.h"
 #include "http_connection.h"
+#include "shown_text.h"
 #include "text_ops.h"
 #include "transfer.h"
 #include "url_split.h"
@@ -43,7 +44,7 @@ void CScanFileTransfer::ShowTransferStatus(CKolvaneEngine& view, std::string_vie
 
 void CScanFileTransfer::LogNetworkFailure(CKolvaneEngine& view, const CScanFile& entry,
                                           const std::string& text) {
-    m_strMessage = "Network failure for: " + entry.m_strServerFile + ": " + text;
+    m_strMessage = "Network failure for: " + entry.m_strServerFile + ": " + ServerText(text);
     view.LogNote(m_strMessage);
 }
 

@@ -77,7 +77,8 @@ TEST_P(HttpGet, FetchesOrReports) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (c.entries[i].rfind("HTTP/1.1 ", 0) == 0) {
             EXPECT_EQ(entries[i].rfind(c.entries[i], 0), 0u) << entries[i];
-            EXPECT_NE(entries[i].find("\r\nServer: nginx\r\n"), std::string::npos) << entries[i];
+            EXPECT_NE(entries[i].find("\r\n    Server: nginx\r\n"), std::string::npos)
+                << entries[i];
             EXPECT_EQ(entries[i].substr(entries[i].size() - 6), "\r\n\r\n\r\n");
         } else {
             EXPECT_EQ(entries[i], c.entries[i]);

@@ -1,6 +1,7 @@
 // The editor's and the Options sheet's host (see my_sheet.h).
 #include "my_sheet.h"
 
+#include <wx/accel.h>
 #include <wx/app.h>
 #include <wx/bookctrl.h>
 #include <wx/button.h>
@@ -10,6 +11,7 @@
 #include <wx/weakref.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace kolvane::editor {
 
@@ -20,10 +22,18 @@ CMySheet::CMySheet(wxWindow* parent, const wxString& caption, std::function<void
     Create(parent, wxID_ANY, caption, wxDefaultPosition, wxDefaultSize,
            wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER);
     CreateButtons(wxOK | wxCANCEL | wxHELP);
+    // The pages' own mnemonics ("&Output...", "&Http URL:", "&Col") have the letters; OK is
+    // the default button (Return), Cancel answers Esc and Help answers F1.
+    for (auto [id, label] :
+         {std::pair{wxID_OK, "OK"}, {wxID_CANCEL, "Cancel"}, {wxID_HELP, "Help"}})
+        if (wxWindow* button = FindWindow(id)) button->SetLabel(label);
+    wxAcceleratorEntry f1(wxACCEL_NORMAL, WXK_F1, wxID_HELP);
+    SetAcceleratorTable(wxAcceleratorTable(1, &f1));
     GetBookCtrl()->Bind(wxEVT_BOOKCTRL_PAGE_CHANGING, &CMySheet::OnPageChanging, this);
     GetBookCtrl()->Bind(wxEVT_BOOKCTRL_PAGE_CHANGED, &CMySheet::OnPageChanged, this);
     Bind(wxEVT_BUTTON, &CMySheet::OnOk, this, wxID_OK);
     Bind(wxEVT_BUTTON, &CMySheet::OnHelp, this, wxID_HELP);
+    Bind(wxEVT_MENU, &CMySheet::OnHelp, this, wxID_HELP);
 }
 
 void CMySheet::AddSheetPage(CSheetPage* page, const wxString& tab) {
@@ -83,7 +93,17 @@ void CMySheet::OnOk(wxCommandEvent&) {
     CSheetPage* page = ActivePage();
     if (page && !page->OnKillActive()) return;
     if (m_onOk && !m_onOk()) return;
-    EndModal(wxID_OK);
+    if (!m_onSave) {
+        EndModal(wxID_OK);
+        return;
+    }
+    if (m_bSaving) return;  // a second press while the first one's save is under way
+    m_bSaving = true;
+    CallAfter([this] {
+        const bool saved = m_onSave();
+        m_bSaving = false;
+        if (saved) EndModal(wxID_OK);
+    });
 }
 
 void CMySheet::OnHelp(wxCommandEvent&) {

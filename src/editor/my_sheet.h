@@ -34,6 +34,9 @@ class CMySheet : public wxPropertySheetDialog {
     void Finish();
     // Checked after the active page agreed to OK; false keeps the sheet open.
     std::function<bool()> m_onOk;
+    // Then run once the OK button's handler has returned (it may show dialogs): false keeps the
+    // sheet open as it is, true ends it with OK.
+    std::function<bool()> m_onSave;
 
     CSheetPage* ActivePage() const;
     void SelectPage(int index);
@@ -46,6 +49,7 @@ class CMySheet : public wxPropertySheetDialog {
 
     std::function<void(int)> m_showHelp;
     bool m_bSelecting = false;
+    bool m_bSaving = false;
 };
 
 // A message box with an OK button, shown after the current event handler returns, so that an

@@ -124,7 +124,7 @@ bool CFileFilter::Check(std::string& line) {
     const std::string description = FromWx(m_description->GetValue());
     const SFilterCheck check = CheckFilter(description, FromWx(m_filter->GetValue()));
     if (!check.ok) {
-        ShowMessageLater(this, check.message, true);
+        ShowMessageLater(this, ToWx(check.message), true);
         (check.focus == EFilterField::Description ? m_description : m_filter)->SetFocus();
         return false;
     }

@@ -12,6 +12,10 @@ wxTextCtrl* AddLabelledText(wxWindow* parent, wxFlexGridSizer* grid, const wxStr
     return text;
 }
 
+void ShowReadOnly(wxTextCtrl* field) {
+    field->SetBackgroundColour(field->GetParent()->GetBackgroundColour());
+}
+
 wxString ToWx(const std::string& bytes) {
     wxString s = wxString::FromUTF8(bytes.data(), bytes.size());
     if (s.empty() && !bytes.empty()) s = wxString(bytes.data(), wxConvISO8859_1, bytes.size());

@@ -18,6 +18,9 @@ inline constexpr unsigned long kMaxFieldLength = 259;
 wxTextCtrl* AddLabelledText(wxWindow* parent, wxFlexGridSizer* grid, const wxString& label,
                             unsigned long maxLength, long style = 0);
 
+// Gives a read-only field the look of one: no frame of an edit, the page's background.
+void ShowReadOnly(wxTextCtrl* field);
+
 // Bytes of the model as shown: UTF-8 when valid, else Latin-1; and back.
 wxString ToWx(const std::string& bytes);
 std::string FromWx(const wxString& text);

@@ -5,13 +5,16 @@
 #include <wx/app.h>
 #include <wx/bookctrl.h>
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/msgdlg.h>
 #include <wx/panel.h>
 #include <wx/sizer.h>
+#include <wx/stattext.h>
 #include <wx/weakref.h>
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace kolvane::editor {
 
@@ -26,7 +29,9 @@ CMySheet::CMySheet(wxWindow* parent, const wxString& caption, std::function<void
     // the default button (Return), Cancel answers Esc and Help answers F1.
     for (auto [id, label] :
          {std::pair{wxID_OK, "OK"}, {wxID_CANCEL, "Cancel"}, {wxID_HELP, "Help"}})
-        if (wxWindow* button = FindWindow(id)) button->SetLabel(label);
+        if (auto* button = wxDynamicCast(FindWindow(id), wxButton))
+            button->SetLabelMarkup(
+                label);  // a plain label would be the toolkit's, mnemonic and all
     wxAcceleratorEntry f1(wxACCEL_NORMAL, WXK_F1, wxID_HELP);
     SetAcceleratorTable(wxAcceleratorTable(1, &f1));
     GetBookCtrl()->Bind(wxEVT_BOOKCTRL_PAGE_CHANGING, &CMySheet::OnPageChanging, this);
@@ -40,6 +45,40 @@ void CMySheet::AddSheetPage(CSheetPage* page, const wxString& tab) {
     GetBookCtrl()->AddPage(page, tab);
 }
 
+namespace {
+
+// The labels of `window` and its descendants that carry a mnemonic.
+void CollectLabels(wxWindow* window, std::vector<std::pair<wxWindow*, wxString>>& out) {
+    for (wxWindow* child : window->GetChildren()) {
+        wxString plain = child->GetLabel();
+        plain.Replace("&&", "");
+        if ((wxDynamicCast(child, wxStaticText) || wxDynamicCast(child, wxButton) ||
+             wxDynamicCast(child, wxCheckBox)) &&
+            plain.Contains("&"))
+            out.emplace_back(child, child->GetLabel());
+        CollectLabels(child, out);
+    }
+}
+
+}  // namespace
+
+void CMySheet::UpdateMnemonics() {
+    // The toolkit honours the mnemonics of every page of the book, and switches to a hidden
+    // page whose label has the letter: the pages share letters ("&Output..." and "C&ol",
+    // "&Http URL:" and "&Help"), so only the shown page keeps its mnemonics.
+    if (m_labels.empty())
+        for (size_t i = 0; i < GetBookCtrl()->GetPageCount(); ++i) {
+            m_labels.emplace_back();
+            CollectLabels(GetBookCtrl()->GetPage(i), m_labels.back());
+        }
+    const int shown = GetBookCtrl()->GetSelection();
+    for (int i = 0; i < int(m_labels.size()); ++i)
+        for (auto& [window, label] : m_labels[i]) {
+            const wxString want = i == shown ? label : wxStripMenuCodes(label, wxStrip_Mnemonics);
+            if (window->GetLabel() != want) window->SetLabel(want);
+        }
+}
+
 void CMySheet::Finish() {
     // Wide enough for every tab to show at once.
     int tabs = 0;
@@ -48,6 +87,7 @@ void CMySheet::Finish() {
     GetBookCtrl()->SetMinSize(wxSize(std::max(tabs, GetBookCtrl()->GetBestSize().x), -1));
     LayoutDialog();
     SetMinSize(GetSize());
+    UpdateMnemonics();
     if (CSheetPage* page = ActivePage()) page->OnSetActive();
 }
 
@@ -64,6 +104,7 @@ void CMySheet::SelectPage(int index) {
     m_bSelecting = true;
     GetBookCtrl()->SetSelection(index);
     m_bSelecting = false;
+    UpdateMnemonics();
     if (CSheetPage* page = ActivePage()) page->OnSetActive();
 }
 
@@ -85,6 +126,7 @@ void CMySheet::OnPageChanging(wxBookCtrlEvent& event) {
 
 void CMySheet::OnPageChanged(wxBookCtrlEvent& event) {
     event.Skip();
+    UpdateMnemonics();
     if (m_bSelecting) return;
     if (CSheetPage* page = ActivePage()) page->OnSetActive();
 }

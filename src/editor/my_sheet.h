@@ -10,6 +10,8 @@
 
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kolvane::editor {
 
@@ -48,8 +50,12 @@ class CMySheet : public wxPropertySheetDialog {
     void OnHelp(wxCommandEvent& event);
 
     std::function<void(int)> m_showHelp;
+    void UpdateMnemonics();
+
     bool m_bSelecting = false;
     bool m_bSaving = false;
+    // Per page, its labels with a mnemonic as created.
+    std::vector<std::vector<std::pair<wxWindow*, wxString>>> m_labels;
 };
 
 // A message box with an OK button, shown after the current event handler returns, so that an

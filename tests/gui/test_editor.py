@@ -116,13 +116,17 @@ def new_rule_sheet(app):
     return Sheet(app, "Creating New Rule File")
 
 
-def open_for_edit(app, rule):
-    """Opens `rule` through "Open to Edit Rule File" (the program started without a rule)."""
+def open_for_edit(app, rule, check_prompt=None, started=False):
+    """Opens `rule` through "Open to Edit Rule File" (the program started without a rule, or
+    `started` with one); `check_prompt(chooser)` looks at the open dialog first."""
     app.main_frame()
-    dismiss_start_prompt(app)
+    if not started:
+        dismiss_start_prompt(app)
     app.press_menu("&File", "Open...", "Open to Edit &Rule File", modal=True)
     chooser = app.find(lambda n: n.getRole() in (pyatspi.ROLE_FILE_CHOOSER, pyatspi.ROLE_DIALOG)
                        and showing(n), "the open dialog", 30)
+    if check_prompt:
+        check_prompt(chooser)
     subprocess.run(["xdotool", "key", "ctrl+l"], check=True)
     entry = wait_for("the location field", lambda: find(
         chooser, lambda n: n.getRole() == pyatspi.ROLE_TEXT and showing(n) and

@@ -76,7 +76,7 @@ CFileFilter::CFileFilter(wxWindow* parent, SOptionsTarget target)
     m_list =
         new wxDataViewListCtrl(this, wxID_ANY, wxDefaultPosition,
                                wxSize(FromDIP(340), FromDIP(180)), wxDV_SINGLE | wxDV_ROW_LINES);
-    m_list->AppendTextColumn("Description", wxDATAVIEW_CELL_INERT, FromDIP(130));
+    m_list->AppendTextColumn("Description", wxDATAVIEW_CELL_INERT, wxCOL_WIDTH_AUTOSIZE);
     m_list->AppendTextColumn("Filter", wxDATAVIEW_CELL_INERT, wxCOL_WIDTH_AUTOSIZE);
     row->Add(m_list, 1, wxEXPAND | wxRIGHT, FromDIP(8));
     auto* buttons = new wxBoxSizer(wxVERTICAL);

@@ -72,13 +72,7 @@ CScanFilePage::CScanFilePage(wxWindow* parent, CKolvaneDocData& doc)
     box->Add(files, 0, wxEXPAND | wxALL, inner);
     top->Add(box, 0, wxEXPAND | wxALL, gap);
 
-    int labelWidth = 0;
-    for (wxFlexGridSizer* g : {grid, files})
-        for (size_t i = 0; i < g->GetItemCount(); i += 2)
-            labelWidth = std::max(labelWidth, g->GetItem(i)->GetMinSize().x);
-    for (wxFlexGridSizer* g : {grid, files})
-        for (size_t i = 0; i < g->GetItemCount(); i += 2)
-            g->GetItem(i)->GetWindow()->SetMinSize(wxSize(labelWidth, -1));
+    AlignLabels({grid, files});
     m_httpUrl->SetMinSize(wxSize(FromDIP(300), -1));
 
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);

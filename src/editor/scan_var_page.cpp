@@ -109,6 +109,7 @@ CScanVarPage::CScanVarPage(wxWindow* parent, CKolvaneDocData& doc)
     m_valueNow = AddLabelledText(box, valueGrid, "Value now:", 0, wxTE_READONLY);
     m_written = AddLabelledText(box, valueGrid, "Written as:", 0, wxTE_READONLY);
     for (wxTextCtrl* t : {m_siteUrl, m_localName, m_valueNow, m_written}) ShowReadOnly(t);
+    AlignLabels({varGrid, valueGrid});
     info->Add(valueGrid, 0, wxEXPAND | wxALL, FromDIP(4));
     top->Add(info, 1, wxEXPAND | wxLEFT | wxRIGHT, gap);
 

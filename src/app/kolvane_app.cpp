@@ -77,12 +77,13 @@ class CDocManager : public wxDocManager {
     int m_nNew = 0;
 };
 
-// The one document type: rule files, each in a log window.
+// The one document type: rule files, each in a log window. The open prompt adds the pattern
+// to the filter's name ("Kolvan Files (*.rul)").
 class CRuleTemplate : public wxDocTemplate {
   public:
     explicit CRuleTemplate(wxDocManager* manager)
-        : wxDocTemplate(manager, "Kolvan Files (*.rul)", "*.rul", "", "rul", "Kolvan", "Kolvan",
-                        nullptr, nullptr) {}
+        : wxDocTemplate(manager, "Kolvan Files", "*.rul", "", "rul", "Kolvan", "Kolvan", nullptr,
+                        nullptr) {}
     wxDocument* DoCreateDocument() override { return new CKolvaneDoc; }
     wxView* DoCreateView() override { return new CKolvaneView; }
 };

@@ -10,6 +10,7 @@
 #include <wx/printdlg.h>
 #include <wx/toolbar.h>
 
+#include <algorithm>
 #include <iterator>
 #include <memory>
 
@@ -230,15 +231,38 @@ void CMainFrame::BindCommands() {
             if (!m_docManager->CreateNewDocument()) AppFlags().m_bNewRuleRequest = false;
         });
     });
-    on(kOpenExecute, [this](wxCommandEvent&) {
-        CallAfter([this] { m_docManager->CreateDocument(wxString(), 0); });
+    // The open prompts start in the folder of the rule file chosen last ("LastPath").
+    auto startInLastPath = [this] {
+        const std::string last = settings::LoadPreferences().m_strLastPath;
+        if (!last.empty()) m_docManager->SetLastDirectory(wxString::FromUTF8(last));
+    };
+    on(kOpenExecute, [this, startInLastPath](wxCommandEvent&) {
+        CallAfter([this, startInLastPath] {
+            startInLastPath();
+            m_docManager->CreateDocument(wxString(), 0);
+        });
     });
-    on(kEditRuleFile, [this](wxCommandEvent&) {
-        CallAfter([this] {
+    on(kEditRuleFile, [this, startInLastPath](wxCommandEvent&) {
+        CallAfter([this, startInLastPath] {
             SAppFlags& flags = AppFlags();
+            startInLastPath();
+            const wxDocVector open = m_docManager->GetDocumentsVector();
             flags.m_bEditing = flags.m_bEditOpenPending = true;
-            if (!m_docManager->CreateDocument(wxString(), 0))
-                flags.m_bEditing = flags.m_bEditOpenPending = false;
+            wxDocument* doc = m_docManager->CreateDocument(wxString(), 0);
+            if (doc && std::find(open.begin(), open.end(), doc) == open.end())
+                return;  // the new window's first start edits the rule and clears the flags
+            // A rule that already has a window, which the toolkit only activated: the editor
+            // opens on it in a window of its own, as for a first edit, and the window that may
+            // be running or counting down is left alone.
+            if (doc) {
+                const std::string path = static_cast<CKolvaneDoc*>(doc)->Data().m_strRulePath;
+                if (auto* fresh = static_cast<CKolvaneDoc*>(
+                        m_docManager->CreateDocument(wxString(), wxDOC_NEW))) {
+                    fresh->SetRulePath(path);
+                    return;
+                }
+            }
+            flags.m_bEditing = flags.m_bEditOpenPending = false;
         });
     });
     on(kClose, [this](wxCommandEvent&) {

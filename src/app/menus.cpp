@@ -38,8 +38,16 @@ void FillRecentFiles(wxMenuBar* bar, const wxFileHistory* history) {
         if (file->FindChildItem(id)) file->Delete(id);
     size_t exitAt = 0;
     if (!file->FindChildItem(wxID_EXIT, &exitAt)) return;
-    // The separator before "E&xit" closes the list.
+    // The list stands between two separators, the second one before "E&xit"; without recent
+    // files one separator stays.
+    auto separator = [file](size_t pos) { return file->FindItemByPosition(pos)->IsSeparator(); };
+    if (exitAt >= 2 && separator(exitAt - 1) && separator(exitAt - 2)) {
+        file->Destroy(file->FindItemByPosition(exitAt - 2));
+        --exitAt;
+    }
+    if (history->GetCount() == 0 || exitAt < 1 || !separator(exitAt - 1)) return;
     size_t at = exitAt - 1;
+    file->InsertSeparator(at++);
     for (size_t i = 0; i < history->GetCount(); ++i) {
         wxString path = history->GetHistoryFile(i);
         path.Replace("&", "&&");
@@ -59,9 +67,7 @@ wxMenuBar* MakeMenuBar(bool withLog, const wxFileHistory* history) {
     Item(newMenu, kNewRuleFile, "New &Rule File", kPromptNewRuleFile);
     file->AppendSubMenu(newMenu, "New...");
     auto* openMenu = new wxMenu;
-    Item(openMenu, kOpenExecute,
-         withLog ? "Open to &Execute...\tCtrl+O" : "&Open to &Execute...\tCtrl+O",
-         kPromptOpenExecute);
+    Item(openMenu, kOpenExecute, "Open to &Execute...\tCtrl+O", kPromptOpenExecute);
     openMenu->AppendSeparator();
     Item(openMenu, kEditRuleFile, "Open to Edit &Rule File", kPromptEditRuleFile);
     file->AppendSubMenu(openMenu, "&Open...");
@@ -74,7 +80,6 @@ wxMenuBar* MakeMenuBar(bool withLog, const wxFileHistory* history) {
         file->AppendSeparator();
     }
     Item(file, kPrintSetup, "P&rint Setup...", kPromptPrintSetup);
-    file->AppendSeparator();
     file->AppendSeparator();
     Item(file, wxID_EXIT, "E&xit", kPromptExit);
 

@@ -98,6 +98,14 @@ void CComandPage::OnSetActive() {
 }
 
 bool CComandPage::OnKillActive() {
+    if (!KnownIntervalUnits(FromWx(m_reschedule->GetValue()))) {
+        ShowMessageLater(this, "The Reschedule Timer Setting \"" +
+                                   m_reschedule->GetValue().Strip(wxString::both) +
+                                   "\" has a unit Kolvane does not know!\nGive seconds, or "
+                                   "minutes with M, or hours with H (for a day: 24 H).");
+        m_reschedule->SetFocus();
+        return false;
+    }
     CCommandSection& c = m_doc.m_cmd;
     auto split = [](wxTextCtrl* field, std::string& dir, std::string& name) {
         SSplitPath s = SplitPath(FromWx(field->GetValue()));

@@ -98,31 +98,42 @@ void EditRuleFile(IEditorHost& host, CRunHost& runHost, bool createNew) {
         ShowMessageLater(&sheet, ToWx(fault->message));
         return false;
     };
+    // The file is named and written while the sheet is still open: a cancelled save dialog or
+    // a failed write leaves the user on the sheet with everything as it was.
+    bool asked = false;
+    sheet.m_onSave = [&] {
+        std::string path = doc.m_strRulePath;
+        if (path.empty() || host.AskFileName() || asked) {
+            if (!PromptRuleFileName(host, path, false) || path.empty()) return false;
+            asked = true;
+        }
+        const std::string previous = doc.m_strRulePath;
+        doc.m_strRulePath = path;
+        CSystemClock clock;
+        CKolvaneEngine engine(doc, runHost, clock);
+        if (engine.WriteRuleFile() != 0) {
+            host.SetRulePath(path);
+            return true;
+        }
+        doc.m_strRulePath = previous;
+        // The writer reports to the error log, which is not open while editing.
+        wxMessageBox("Couldn't write the rule file " + ToWx(path) +
+                         "!\nThe rule was not saved; the editor stays open.",
+                     "Kolvane", wxOK | wxICON_HAND, &sheet);
+        asked = true;  // the next OK asks for a name again
+        return false;
+    };
     sheet.Finish();
-    const bool ok = sheet.ShowModal() == wxID_OK;
+    const bool written = sheet.ShowModal() == wxID_OK;
 
-    if (!ok) {
+    if (!written) {
         before.Restore(doc);
         host.Repaint();
         return;
     }
-    std::string path = doc.m_strRulePath;
-    if (path.empty() || host.AskFileName()) PromptRuleFileName(host, path, false);
-    bool written = false;
-    if (!path.empty()) {
-        host.SetRulePath(path);
-        CSystemClock clock;
-        CKolvaneEngine engine(doc, runHost, clock);
-        written = engine.WriteRuleFile() != 0;
-        // The writer reports to the error log, which is not open while editing.
-        if (!written)
-            wxMessageBox(
-                "Couldn't write the rule file " + ToWx(path) + "!\nThe rule was not saved.",
-                "Kolvane", wxOK | wxICON_HAND, host.Window());
-    }
     EmptyModel(doc);
-    const bool run = written && wxMessageBox("Run the Rule file NOW!", "Kolvane",
-                                             wxYES_NO | wxICON_NONE, host.Window()) == wxYES;
+    const bool run = wxMessageBox("Run the Rule file NOW!", "Kolvane", wxYES_NO | wxICON_NONE,
+                                  host.Window()) == wxYES;
     if (run)
         host.RunSavedRule();
     else

@@ -3,13 +3,37 @@
 
 namespace kolvane::editor {
 
+namespace {
+
+// Characters, not bytes, of UTF-8 text.
+std::size_t Characters(std::string_view text) {
+    std::size_t n = 0;
+    for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
+// The whole character (a UTF-8 sequence) that starts at `at`.
+std::string_view CharacterAt(std::string_view text, std::size_t at) {
+    std::size_t end = at + 1;
+    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+    return text.substr(at, end - at);
+}
+
+}  // namespace
+
 SFilterCheck CheckFilter(std::string_view description, std::string_view filter) {
     SFilterCheck out;
-    if (description.size() > 30) {
+    if (Characters(description) > 30) {
         out.message = "Filter Description must be 30 characters or less!";
         return out;
     }
-    if (filter.size() > 60) {
+    // "|" separates a description from its patterns in the stored entry and in the list that
+    // the file dialogs are given.
+    if (description.find_first_of("|\t") != std::string_view::npos) {
+        out.message = "Filter Description may NOT contain \"|\" or a tab!";
+        return out;
+    }
+    if (Characters(filter) > 60) {
         out.message = "File Filter must be 60 characters or less!";
         out.focus = EFilterField::Filter;
         return out;
@@ -25,12 +49,14 @@ SFilterCheck CheckFilter(std::string_view description, std::string_view filter) 
         std::size_t end = filter.find_first_of("; ", i);
         if (end == std::string_view::npos) end = filter.size();
         std::string_view pattern = filter.substr(i, end - i);
-        for (char c : pattern) {
+        for (std::size_t k = 0; k < pattern.size(); ++k) {
+            const char c = pattern[k];
             const bool alnum =
                 (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
             if (!alnum &&
                 std::string_view(".*?_^$~!#%&-{}[]@'`").find(c) == std::string_view::npos) {
-                out.message = std::string(1, c) + " is NOT a valid file filter character!";
+                out.message =
+                    std::string(CharacterAt(pattern, k)) + " is NOT a valid file filter character!";
                 return out;
             }
         }

@@ -1,6 +1,10 @@
 // The editor behind the hooks: an IEditorHost over a log window's view and document.
 #include "install_editor.h"
 
+#include <wx/app.h>
+#include <wx/weakref.h>
+
+#include "app_flags.h"
 #include "edit_rule_file.h"
 #include "editor_hooks.h"
 #include "editor_host.h"
@@ -56,6 +60,15 @@ class CViewEditorHost final : public IEditorHost {
 void Edit(CKolvaneView& view, bool createNew, const std::function<void(int)>& showHelp) {
     CViewEditorHost host(view, showHelp);
     EditRuleFile(host, view, createNew);
+    // Whichever way the editor ended (saved, cancelled, the rule unreadable), the next window
+    // runs its rule.
+    AppFlags().m_bEditing = AppFlags().m_bEditOpenPending = false;
+    // A window that only served the edit (nothing run, nothing logged) goes with it.
+    if (view.Doc().Data().m_log.Lines().empty() && !view.RunOnStack())
+        if (wxWindow* frame = view.GetFrame())
+            wxTheApp->CallAfter([frame = wxWeakRef<wxWindow>(frame)] {
+                if (frame) frame->Close();
+            });
     // The model is empty again (or as before the sheet): a later run reads the rule file.
     CKolvaneEngine& engine = view.Engine();
     if (view.Doc().Data().m_scanFiles.empty()) {

@@ -10,6 +10,8 @@
 
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kolvane::editor {
 
@@ -34,6 +36,9 @@ class CMySheet : public wxPropertySheetDialog {
     void Finish();
     // Checked after the active page agreed to OK; false keeps the sheet open.
     std::function<bool()> m_onOk;
+    // Then run once the OK button's handler has returned (it may show dialogs): false keeps the
+    // sheet open as it is, true ends it with OK.
+    std::function<bool()> m_onSave;
 
     CSheetPage* ActivePage() const;
     void SelectPage(int index);
@@ -45,7 +50,12 @@ class CMySheet : public wxPropertySheetDialog {
     void OnHelp(wxCommandEvent& event);
 
     std::function<void(int)> m_showHelp;
+    void UpdateMnemonics();
+
     bool m_bSelecting = false;
+    bool m_bSaving = false;
+    // Per page, its labels with a mnemonic as created.
+    std::vector<std::vector<std::pair<wxWindow*, wxString>>> m_labels;
 };
 
 // A message box with an OK button, shown after the current event handler returns, so that an

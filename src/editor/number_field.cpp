@@ -33,7 +33,11 @@ CNumberField::CNumberField(wxWindow* parent, wxSizer* sizer) {
     m_spin->Bind(wxEVT_SPIN_UP, [step](wxSpinEvent& e) { step(e, 1); });
     m_spin->Bind(wxEVT_SPIN_DOWN, [step](wxSpinEvent& e) { step(e, -1); });
     m_edit->Bind(wxEVT_TEXT, [this](wxCommandEvent&) {
-        if (m_onTyped) m_onTyped();
+        if (m_onTyped) m_onTyped(false);
+    });
+    m_edit->Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
+        event.Skip();
+        if (m_onTyped) m_onTyped(true);
     });
 }
 
@@ -56,11 +60,12 @@ std::optional<long> CNumberField::Typed() const {
 }
 
 std::optional<int> CNumberField::TypedMove(int current, int count, const wxString& message,
-                                           const std::function<bool()>& store) {
-    if (Empty()) return std::nullopt;  // an emptied field is being retyped
+                                           const std::function<bool()>& store, bool leaving) {
     const std::optional<long> typed = Typed();
     if (!typed || *typed < 1) {
-        ShowMessageLater(m_edit, message);
+        // Still being typed ("-", an emptied field): judged when the field is left.
+        if (!leaving) return std::nullopt;
+        if (typed || !Empty()) ShowMessageLater(m_edit, message);
         Set(current);
         return std::nullopt;
     }

@@ -76,7 +76,7 @@ CFileFilter::CFileFilter(wxWindow* parent, SOptionsTarget target)
     m_list =
         new wxDataViewListCtrl(this, wxID_ANY, wxDefaultPosition,
                                wxSize(FromDIP(340), FromDIP(180)), wxDV_SINGLE | wxDV_ROW_LINES);
-    m_list->AppendTextColumn("Description", wxDATAVIEW_CELL_INERT, FromDIP(130));
+    m_list->AppendTextColumn("Description", wxDATAVIEW_CELL_INERT, wxCOL_WIDTH_AUTOSIZE);
     m_list->AppendTextColumn("Filter", wxDATAVIEW_CELL_INERT, wxCOL_WIDTH_AUTOSIZE);
     row->Add(m_list, 1, wxEXPAND | wxRIGHT, FromDIP(8));
     auto* buttons = new wxBoxSizer(wxVERTICAL);
@@ -124,7 +124,7 @@ bool CFileFilter::Check(std::string& line) {
     const std::string description = FromWx(m_description->GetValue());
     const SFilterCheck check = CheckFilter(description, FromWx(m_filter->GetValue()));
     if (!check.ok) {
-        ShowMessageLater(this, check.message, true);
+        ShowMessageLater(this, ToWx(check.message), true);
         (check.focus == EFilterField::Description ? m_description : m_filter)->SetFocus();
         return false;
     }

@@ -1,6 +1,8 @@
 // Shared control helpers of the editor's pages (see page_layout.h).
 #include "page_layout.h"
 
+#include <algorithm>
+
 namespace kolvane::editor {
 
 wxTextCtrl* AddLabelledText(wxWindow* parent, wxFlexGridSizer* grid, const wxString& label,
@@ -10,6 +12,20 @@ wxTextCtrl* AddLabelledText(wxWindow* parent, wxFlexGridSizer* grid, const wxStr
     if (maxLength) text->SetMaxLength(maxLength);
     grid->Add(text, 1, wxEXPAND);
     return text;
+}
+
+void AlignLabels(std::initializer_list<wxFlexGridSizer*> grids) {
+    int width = 0;
+    for (wxFlexGridSizer* g : grids)
+        for (size_t i = 0; i < g->GetItemCount(); i += 2)
+            width = std::max(width, g->GetItem(i)->GetMinSize().x);
+    for (wxFlexGridSizer* g : grids)
+        for (size_t i = 0; i < g->GetItemCount(); i += 2)
+            if (wxWindow* label = g->GetItem(i)->GetWindow()) label->SetMinSize(wxSize(width, -1));
+}
+
+void ShowReadOnly(wxTextCtrl* field) {
+    field->SetBackgroundColour(field->GetParent()->GetBackgroundColour());
 }
 
 wxString ToWx(const std::string& bytes) {

@@ -7,6 +7,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <initializer_list>
 #include <string>
 
 namespace kolvane::editor {
@@ -17,6 +18,13 @@ inline constexpr unsigned long kMaxFieldLength = 259;
 // Adds a label and a text field to a two-column grid; the label is created first.
 wxTextCtrl* AddLabelledText(wxWindow* parent, wxFlexGridSizer* grid, const wxString& label,
                             unsigned long maxLength, long style = 0);
+
+// Makes the labels (the first column) of two-column grids as wide as the widest of them, so
+// that the grids' fields line up.
+void AlignLabels(std::initializer_list<wxFlexGridSizer*> grids);
+
+// Gives a read-only field the look of one: no frame of an edit, the page's background.
+void ShowReadOnly(wxTextCtrl* field);
 
 // Bytes of the model as shown: UTF-8 when valid, else Latin-1; and back.
 wxString ToWx(const std::string& bytes);

@@ -34,4 +34,30 @@ int ParseInterval(std::string_view text) {
     return seconds >= double(INT_MAX) ? INT_MAX : static_cast<int>(seconds);
 }
 
+bool KnownIntervalUnits(std::string_view text) {
+    const std::string s(text.substr(0, 99));
+    char* numberEnd = nullptr;
+    std::strtod(s.c_str(), &numberEnd);
+    std::string word;
+    auto known = [&word] {
+        static const char* const kWords[] = {"sec", "secs", "second", "seconds",
+                                             "min", "mins", "minute", "minutes",
+                                             "hr",  "hrs",  "hour",   "hours"};
+        if (word.find_first_not_of("hms") == std::string::npos) return true;
+        for (const char* w : kWords)
+            if (word == w) return true;
+        return false;
+    };
+    for (const char* p = numberEnd;; ++p) {
+        const char c = *p;
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+            word.push_back(char(c | 0x20));
+            continue;
+        }
+        if (!word.empty() && !known()) return false;
+        word.clear();
+        if (c == '\0') return true;
+    }
+}
+
 }  // namespace kolvane::editor

@@ -15,4 +15,9 @@ std::string FormatInterval(int seconds);
 // Truncated to whole seconds.
 int ParseInterval(std::string_view text);
 
+// False when a word after the number is no unit the field knows: S, M, H (or letters of those
+// only, as "HM"), sec, second, min, minute, hr, hour, each with or without a plural "s". So "1
+// day" is refused rather than read as seconds.
+bool KnownIntervalUnits(std::string_view text);
+
 }  // namespace kolvane::editor

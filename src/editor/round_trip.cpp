@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "clock.h"
+#include "editor_paths.h"
 #include "engine.h"
 #include "file_io.h"
 #include "run_host.h"
@@ -78,6 +79,24 @@ class CComparer {
         text.append(where).append("\n").append(field).append(": \"").append(shown);
         text.append("\"\nwould read back as: \"").append(back).append("\"");
         Finish(page, scanFile, varNo, field, text);
+        fault->brief =
+            std::string(field) + " \"" + shown + "\" would read back as \"" + back + "\"";
+        return true;
+    }
+    // The reader refused the variable's line as written; `why` is its own words.
+    bool Refused(int scanFile, int varNo, std::string_view where, std::string_view field,
+                 const std::string& shown, const std::string& why) {
+        if (fault) return true;
+        std::string text = "The rule would not read back as it is shown, so it is not saved:\n\n";
+        text.append(where).append("\n").append(field).append(": \"").append(shown);
+        text.append("\"\nis refused by the rule reader: ").append(why);
+        text.append("\n\nChange the field, then press OK again.");
+        fault = SRoundTripFault{EEditorPage::ScanVar,
+                                scanFile,
+                                varNo,
+                                std::string(field),
+                                std::move(text),
+                                std::string(field) + " \"" + shown + "\" is refused: " + why};
         return true;
     }
     bool Lost(EEditorPage page, int scanFile, int varNo, std::string_view where,
@@ -86,6 +105,7 @@ class CComparer {
         std::string text = "The rule would not read back as it is shown, so it is not saved:\n\n";
         text.append(where).append("\nwould be lost when the rule is read.");
         Finish(page, scanFile, varNo, field, text);
+        fault->brief = "The variable would be lost when the rule is read";
         return true;
     }
 
@@ -94,7 +114,7 @@ class CComparer {
                 std::string text) {
         if (!m_reason.empty()) text.append("\n\nThe rule reader says: ").append(m_reason);
         text.append("\n\nChange the field, then press OK again.");
-        fault = SRoundTripFault{page, scanFile, varNo, std::string(field), std::move(text)};
+        fault = SRoundTripFault{page, scanFile, varNo, std::string(field), std::move(text), ""};
     }
     const std::string& m_reason;
 };
@@ -105,22 +125,28 @@ std::string Num(int n) {
 
 bool CompareCommand(const CCommandSection& m, const CCommandSection& b, CComparer& c) {
     const auto p = EEditorPage::Command;
-    const std::string_view w = "Command Section";
+    const std::string_view w = "Command Section page";
     const bool upload = !m.m_strUploadUrl.empty();
     // The reader fills the user id and the server file name in when the upload URL is given
     // (and reads none of the upload fields without it).
     auto orDefault = [&](const std::string& v, const std::string& d) {
         return !upload ? v : (v.empty() ? d : v);
     };
-    return c.Differ(p, 0, 0, w, "Template Path and File Name",
-                    m.m_strTemplatePath + "|" + m.m_strTemplateName,
-                    b.m_strTemplatePath + "|" + b.m_strTemplateName) ||
-           c.Differ(p, 0, 0, w, "Output File Path and File Name",
-                    m.m_strOutputPath + "|" + m.m_strOutputName,
-                    b.m_strOutputPath + "|" + b.m_strOutputName) ||
-           c.Differ(p, 0, 0, w, "Error Log Path and File Name",
-                    m.m_strErrorLogPath + "|" + m.m_strErrorLogName,
-                    b.m_strErrorLogPath + "|" + b.m_strErrorLogName) ||
+    // Paths as the page shows them; the directory and the name each are compared as well,
+    // since two pairs can join to the same text.
+    auto path = [&](std::string_view label, const std::string& md, const std::string& mn,
+                    const std::string& bd, const std::string& bn) {
+        if (md == bd && mn == bn) return false;
+        std::string shown = JoinPath(md, mn), back = JoinPath(bd, bn);
+        if (shown == back) back += " (directory \"" + bd + "\", file \"" + bn + "\")";
+        return c.Differ(p, 0, 0, w, label, shown, back);
+    };
+    return path("Template Path and File Name", m.m_strTemplatePath, m.m_strTemplateName,
+                b.m_strTemplatePath, b.m_strTemplateName) ||
+           path("Output File Path and File Name", m.m_strOutputPath, m.m_strOutputName,
+                b.m_strOutputPath, b.m_strOutputName) ||
+           path("Error Log Path and File Name", m.m_strErrorLogPath, m.m_strErrorLogName,
+                b.m_strErrorLogPath, b.m_strErrorLogName) ||
            c.Differ(p, 0, 0, w, "Ftp URL", m.m_strUploadUrl, b.m_strUploadUrl) ||
            c.Differ(p, 0, 0, w, "Ftp User ID", orDefault(m.m_strUploadUserId, "anonymous"),
                     b.m_strUploadUserId) ||
@@ -137,7 +163,7 @@ bool CompareCommand(const CCommandSection& m, const CCommandSection& b, CCompare
 bool CompareScanFile(const CScanFile& given, const CScanFile& b, CComparer& c) {
     const auto p = EEditorPage::ScanFile;
     const int a = given.m_nNumber;
-    const std::string w = "Scan file " + Num(a);
+    const std::string w = "Scan File page, Scan File Number " + Num(a);
     const bool ftp = given.m_bFtp && !given.m_strUrl.empty();
     const bool http = !given.m_bFtp && !given.m_strUrl.empty();
     // A URL typed with its path is split by the reader into the server directory and file;
@@ -156,19 +182,46 @@ bool CompareScanFile(const CScanFile& given, const CScanFile& b, CComparer& c) {
                     b.m_bFtp    ? "Ftp"
                     : b.m_bHttp ? "Http"
                                 : "local") ||
-           c.Differ(p, a, 0, w, "Ftp User ID", userId, b.m_strUserId) ||
-           c.Differ(p, a, 0, w, "Ftp Password", m.m_strUserPw, b.m_strUserPw) ||
+           c.Differ(p, a, 0, w, "User ID", userId, b.m_strUserId) ||
+           c.Differ(p, a, 0, w, "Password", m.m_strUserPw, b.m_strUserPw) ||
            c.Differ(p, a, 0, w, "File Name on Server", m.m_strServerFile, b.m_strServerFile) ||
            c.Differ(p, a, 0, w, "File Path on Server", m.m_strServerDir, b.m_strServerDir) ||
            c.Differ(p, a, 0, w, "Scan File Path/Name on Local Machine",
-                    m.m_strPath + "|" + m.m_strName, b.m_strPath + "|" + b.m_strName);
+                    JoinPath(m.m_strPath, m.m_strName),
+                    m.m_strPath == b.m_strPath && m.m_strName == b.m_strName
+                        ? JoinPath(m.m_strPath, m.m_strName)
+                        : JoinPath(b.m_strPath, b.m_strName) + " (directory \"" + b.m_strPath +
+                              "\", file \"" + b.m_strName + "\")");
 }
 
-bool CompareVar(const CScanVar& m, const CScanVar* b, int nextVarNo, CComparer& c) {
+// The field of the Scan Variable page that a refusal of the reader is about.
+std::string RefusedField(const std::string& why) {
+    if (why.find("Start definition") != std::string::npos) return "Start Pattern";
+    if (why.find("End definition") != std::string::npos) return "End Pattern";
+    if (why.find("RowColumn") != std::string::npos) return "Line";
+    return "Rule";
+}
+
+std::string ShownField(const CScanVar& m, const std::string& field) {
+    if (field == "Start Pattern") return m.m_szStartPattern;
+    if (field == "End Pattern") return m.m_szEndPattern;
+    return m.m_nRule == kRuleCopy ? "??" + Num(m.m_nCopyCount) + "??" : "????";
+}
+
+bool CompareVar(const CScanVar& m, const CScanVar* b, CComparer& c) {
     const auto p = EEditorPage::ScanVar;
     const int a = m.m_nScanFile, n = m.m_nVarNo;
-    const std::string w = "Scan file " + Num(a) + ", variable " + Num(n) + " (" + m.m_szName + ")";
-    if (!b || n >= nextVarNo) return c.Lost(p, a, n, w, "Scan Variable Name");
+    const std::string w = "Scan Variable page, Scan File Number " + Num(a) +
+                          ", Scan Variable No. " + Num(n) + ", Scan Variable Name \"" + m.m_szName +
+                          "\"";
+    if (!b) return c.Lost(p, a, n, w, "Scan Variable Name");
+    if (b->m_nRule == kRuleNone && m.m_nRule != kRuleNone) {
+        std::string why = b->m_outcome.detail;
+        if (const std::size_t colon = why.find("): "); colon != std::string::npos)
+            why.erase(0, colon + 3);  // the reader's "Scan Variable (name): " prefix
+        const std::string field = RefusedField(why);
+        return c.Refused(a, n, w, field, ShownField(m, field), why);
+    }
     if (c.Differ(p, a, n, w, "Scan Variable Name", m.m_szName, b->m_szName)) return true;
     auto kind = [](int k) -> std::string {
         switch (k) {
@@ -225,7 +278,8 @@ std::optional<SRoundTripFault> CheckRoundTrip(const CKolvaneDocData& doc) {
         if (!m) break;
         const CScanFile* b = back.m_scanFiles.FindScanFile(a);
         if (!b) {
-            c.Lost(EEditorPage::ScanFile, a, 0, "Scan file " + Num(a), "Scan File Path/Name");
+            c.Lost(EEditorPage::ScanFile, a, 0, "Scan File page, Scan File Number " + Num(a),
+                   "Scan File Path/Name on Local Machine");
             return c.fault;
         }
         if (CompareScanFile(*m, *b, c)) return c.fault;
@@ -233,10 +287,32 @@ std::optional<SRoundTripFault> CheckRoundTrip(const CKolvaneDocData& doc) {
         for (int n = 1; n <= count; ++n) {
             const CScanVar* mv = doc.m_scanVars.FindVar(a, n);
             if (!mv) break;
-            if (CompareVar(*mv, back.m_scanVars.FindVar(a, n), b->m_nNextVarNo, c)) return c.fault;
+            if (CompareVar(*mv, back.m_scanVars.FindVar(a, n), c)) return c.fault;
         }
     }
     return std::nullopt;
+}
+
+SVarLine VariableLine(const CScanVar& var) {
+    // A rule of this one variable in a local scan file of its own: what the save writes for it
+    // and whether it reads back.
+    CKolvaneDocData doc;
+    CCommandSection& c = doc.m_cmd;
+    c.m_strTemplateName = "t", c.m_strOutputName = "o", c.m_strErrorLogName = "e";
+    c.m_strTemplatePath = c.m_strOutputPath = c.m_strErrorLogPath = ".";
+    CScanFile* file = doc.m_scanFiles.AddNewScanFile();
+    file->m_nNumber = 1, file->m_strName = "s", file->m_strPath = ".";
+    CScanVar* copy = doc.m_scanVars.AddNewVar();
+    *copy = var;
+    copy->m_nScanFile = 1, copy->m_nVarNo = 1;
+    copy->m_comments.clear();
+    SVarLine out;
+    const std::string text = CKolvaneEngine::RuleFileText(doc);
+    const std::string after = "ScanFile Path = .\r\n";
+    const std::size_t from = text.find(after) + after.size();
+    out.line = text.substr(from, text.find("\r\n", from) - from);
+    if (const auto fault = CheckRoundTrip(doc)) out.refusal = fault->brief;
+    return out;
 }
 
 }  // namespace kolvane::editor

@@ -19,8 +19,17 @@ struct SRoundTripFault {
     int varNo = 0;     // 0 for a scan file's own fields
     std::string field;
     std::string message;  // the whole text for the message box
+    std::string brief;    // the field, what it holds and what becomes of it, in one line
 };
 
 std::optional<SRoundTripFault> CheckRoundTrip(const CKolvaneDocData& doc);
+
+// One variable as the save writes it: its line in the rule file, and, when the save would
+// refuse it, the brief reason (the same check as CheckRoundTrip's).
+struct SVarLine {
+    std::string line;
+    std::optional<std::string> refusal;
+};
+SVarLine VariableLine(const CScanVar& var);
 
 }  // namespace kolvane::editor

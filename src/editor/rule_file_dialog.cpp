@@ -55,15 +55,32 @@ bool PromptRuleFileName(IEditorHost& host, std::string& path, bool openMode, boo
         if (!pathDir.empty()) dir = ToWx(pathDir);
         file = ToWx(path.substr(path.rfind('/') + 1));
     }
-    CRuleFileDialog dialog(host.Window(), openMode, title, wildcard, dir, file);
-    const int answer = dialog.ShowModal();
-    if (editRequest) *editRequest = false;
-    if (answer != wxID_OK) return false;
-    const std::string chosen = FromWx(dialog.ChosenPath());
-    if (chosen.empty()) return false;
-    path = chosen;
-    if (editRequest) *editRequest = dialog.EditRequest();
-    if (const std::string last = LastPathOf(chosen); !last.empty()) host.SetLastPath(last);
+    for (;;) {
+        CRuleFileDialog dialog(host.Window(), openMode, title, wildcard, dir, file);
+        const int answer = dialog.ShowModal();
+        if (editRequest) *editRequest = false;
+        if (answer != wxID_OK) return false;
+        std::string chosen = FromWx(dialog.ChosenPath());
+        if (chosen.empty()) return false;
+        if (!openMode) {
+            // A name without an extension is a rule file; a file other than the one edited is
+            // replaced only when the user says so.
+            if (chosen.substr(chosen.rfind('/') + 1).find('.') == std::string::npos)
+                chosen += ".rul";
+            const wxString shown = ToWx(chosen);
+            if (chosen != path && wxFileExists(shown) &&
+                wxMessageBox(shown + " already exists.\nDo you want to replace it?", title,
+                             wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION, host.Window()) != wxYES) {
+                dir = ToWx(LastPathOf(chosen));
+                file = ToWx(chosen.substr(chosen.rfind('/') + 1));
+                continue;
+            }
+        }
+        path = chosen;
+        if (editRequest) *editRequest = dialog.EditRequest();
+        break;
+    }
+    if (const std::string last = LastPathOf(path); !last.empty()) host.SetLastPath(last);
     return true;
 }
 

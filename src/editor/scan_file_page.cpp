@@ -16,43 +16,64 @@
 #include "page_layout.h"
 
 namespace kolvane::editor {
+namespace {
+
+// "user:pw@" (or "user@") between the scheme and the host: credentials typed into a URL, which
+// the transfer would send to whichever host follows them and which a saved rule shows to all.
+bool HasCredentials(const std::string& url) {
+    const std::size_t scheme = url.find("://");
+    const std::size_t from = scheme == std::string::npos ? 0 : scheme + 3;
+    const std::size_t hostEnd = url.find_first_of("/?#", from);
+    return url.find('@', from) < hostEnd;
+}
+
+}  // namespace
 
 CScanFilePage::CScanFilePage(wxWindow* parent, CKolvaneDocData& doc)
     : CSheetPage(parent), m_doc(doc) {
     const int gap = FromDIP(10);
+    const int inner = FromDIP(6);
     auto* top = new wxBoxSizer(wxVERTICAL);
-    auto* numberRow = new wxBoxSizer(wxHORIZONTAL);
-    numberRow->Add(new wxStaticText(this, wxID_ANY, "Scan&File Number:"), 0,
-                   wxALIGN_CENTER_VERTICAL | wxRIGHT, FromDIP(8));
-    m_number = std::make_unique<CNumberField>(this, numberRow);
-    top->Add(numberRow, 0, wxALL, gap);
-
+    // One label column for the whole page: the fields above the frame are indented as far as
+    // those inside it, and every label is as wide as the widest.
     auto* grid = new wxFlexGridSizer(2, wxSize(8, 6));
     grid->AddGrowableCol(1);
+    grid->Add(new wxStaticText(this, wxID_ANY, "Scan&File Number:"), 0, wxALIGN_CENTER_VERTICAL);
+    auto* numberRow = new wxBoxSizer(wxHORIZONTAL);
+    m_number = std::make_unique<CNumberField>(this, numberRow);
+    grid->Add(numberRow);
     m_httpUrl = AddLabelledText(this, grid, "&Http URL:", kMaxFieldLength);
     m_ftpUrl = AddLabelledText(this, grid, "Ftp U&RL:", kMaxFieldLength);
-    m_userId = AddLabelledText(this, grid, "Ftp &User ID:", kMaxFieldLength);
-    m_password = AddLabelledText(this, grid, "Ftp &Password:", kMaxFieldLength, wxTE_PASSWORD);
-    top->Add(grid, 0, wxEXPAND | wxLEFT | wxRIGHT, gap);
+    // The server's credentials, FTP and HTTP alike.
+    m_userId = AddLabelledText(this, grid, "&User ID:", kMaxFieldLength);
+    m_password = AddLabelledText(this, grid, "&Password:", kMaxFieldLength, wxTE_PASSWORD);
+    wxSizerItem* gridItem = top->Add(grid, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, gap);
 
+    // Created after the fields above, so that Tab reaches it after them.
     auto* box = new wxStaticBoxSizer(wxVERTICAL, this, " File Information ");
     wxWindow* boxParent = box->GetStaticBox();
+    int boxTop = 0, boxSide = 0;
+    box->GetStaticBox()->GetBordersForSizer(&boxTop, &boxSide);
+    gridItem->SetBorder(gap + boxSide + inner);
+
     auto* files = new wxFlexGridSizer(2, wxSize(8, 6));
     files->AddGrowableCol(1);
     m_serverFile = AddLabelledText(boxParent, files, "File &Name on Server:", kMaxFieldLength);
     m_serverDir = AddLabelledText(boxParent, files, "File Path on &Server:", kMaxFieldLength);
-    box->Add(files, 0, wxEXPAND | wxALL, FromDIP(6));
-    box->Add(new wxStaticText(boxParent, wxID_ANY, "Scan File Path/Name on &Local Machine:"), 0,
-             wxLEFT | wxRIGHT, FromDIP(6));
+    files->Add(new wxStaticText(boxParent, wxID_ANY, "Scan File Path/Name on &Local Machine:"), 0,
+               wxALIGN_CENTER_VERTICAL);
     auto* localRow = new wxBoxSizer(wxHORIZONTAL);
     m_local = new wxTextCtrl(boxParent, wxID_ANY);
     m_local->SetMaxLength(kMaxFieldLength);
-    m_local->SetMinSize(wxSize(FromDIP(360), -1));
     localRow->Add(m_local, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, FromDIP(8));
     m_browse = new wxButton(boxParent, wxID_ANY, "&Browse");
     localRow->Add(m_browse);
-    box->Add(localRow, 0, wxEXPAND | wxALL, FromDIP(6));
+    files->Add(localRow, 1, wxEXPAND);
+    box->Add(files, 0, wxEXPAND | wxALL, inner);
     top->Add(box, 0, wxEXPAND | wxALL, gap);
+
+    AlignLabels({grid, files});
+    m_httpUrl->SetMinSize(wxSize(FromDIP(300), -1));
 
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     m_add = new wxButton(this, wxID_ANY, "&Add");
@@ -68,10 +89,9 @@ CScanFilePage::CScanFilePage(wxWindow* parent, CKolvaneDocData& doc)
         MoveTo(to);
         return true;
     };
-    m_number->m_onTyped = [this] { OnTyped(); };
+    m_number->m_onTyped = [this](bool leaving) { OnTyped(leaving); };
     m_httpUrl->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { OnHttpChanged(); });
-    for (wxTextCtrl* f : {m_ftpUrl, m_userId, m_password})
-        f->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { OnFtpChanged(); });
+    m_ftpUrl->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { OnFtpChanged(); });
     m_add->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnAdd(); });
     m_delete->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnDelete(); });
     m_browse->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { CallAfter(&CScanFilePage::OnBrowse); });
@@ -106,7 +126,7 @@ void CScanFilePage::ShowNone() {
     m_pCurrent = nullptr;
     m_delete->Disable();
     Show();
-    for (wxTextCtrl* t : {m_httpUrl, m_ftpUrl, m_userId, m_password}) t->Enable();
+    for (wxTextCtrl* t : {m_httpUrl, m_ftpUrl}) t->Enable();
 }
 
 void CScanFilePage::MoveTo(int n) {
@@ -123,6 +143,14 @@ bool CScanFilePage::Store() {
     const std::string http = FromWx(m_httpUrl->GetValue());
     if (!ftp.empty() && !http.empty()) {
         ShowMessageLater(this, "Can't have both an Ftp and Http URL!  Delete one of them.");
+        return false;
+    }
+    if (HasCredentials(ftp) || HasCredentials(http)) {
+        ShowMessageLater(this,
+                         "A user name or password may NOT be part of the URL!\n"
+                         "Type the user name into \"User ID:\" and the password into "
+                         "\"Password:\", and the URL without them.");
+        (HasCredentials(ftp) ? m_ftpUrl : m_httpUrl)->SetFocus();
         return false;
     }
     CScanFile& f = *m_pCurrent;
@@ -150,36 +178,33 @@ void CScanFilePage::Show() {
     }
     const CScanFile& f = *m_pCurrent;
     m_ftpUrl->ChangeValue(f.m_bFtp ? ToWx(f.m_strUrl) : "");
-    m_password->ChangeValue(f.m_bFtp ? ToWx(f.m_strUserPw) : "");
-    m_userId->ChangeValue(f.m_bFtp ? ToWx(f.m_strUserId) : "");
+    m_password->ChangeValue(ToWx(f.m_strUserPw));
+    m_userId->ChangeValue(ToWx(f.m_strUserId));
     m_httpUrl->ChangeValue(f.m_bHttp ? ToWx(f.m_strUrl) : "");
     const bool neither = !f.m_bFtp && !f.m_bHttp;
     m_httpUrl->Enable(neither || f.m_bHttp);
-    for (wxTextCtrl* t : {m_ftpUrl, m_userId, m_password}) t->Enable(neither || f.m_bFtp);
+    m_ftpUrl->Enable(neither || f.m_bFtp);
     m_serverFile->ChangeValue(ToWx(f.m_strServerFile));
     m_serverDir->ChangeValue(ToWx(f.m_strServerDir));
     m_local->ChangeValue(ToWx(JoinPath(f.m_strPath, f.m_strName)));
 }
 
-void CScanFilePage::OnTyped() {
+void CScanFilePage::OnTyped(bool leaving) {
     if (!m_bLive) return;
     if (const std::optional<int> to = m_number->TypedMove(
             m_nCurrent, m_nCount, "Can't have a negative or non-integer Scan File Number!",
-            [this] { return Store(); }))
+            [this] { return Store(); }, leaving))
         MoveTo(*to);
 }
 
 void CScanFilePage::OnHttpChanged() {
     const bool http = !m_httpUrl->GetValue().empty();
-    if (http) {
-        for (wxTextCtrl* t : {m_ftpUrl, m_password, m_userId}) t->ChangeValue("");
-    }
-    for (wxTextCtrl* t : {m_ftpUrl, m_userId, m_password}) t->Enable(!http);
+    if (http) m_ftpUrl->ChangeValue("");
+    m_ftpUrl->Enable(!http);
 }
 
 void CScanFilePage::OnFtpChanged() {
-    m_httpUrl->Enable(m_ftpUrl->GetValue().empty() && m_userId->GetValue().empty() &&
-                      m_password->GetValue().empty());
+    m_httpUrl->Enable(m_ftpUrl->GetValue().empty());
 }
 
 void CScanFilePage::OnAdd() {

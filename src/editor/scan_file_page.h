@@ -34,7 +34,7 @@ class CScanFilePage : public CSheetPage {
     void Show();
     void MoveTo(int n);
     void ShowNone();  // no scan file: number 0, empty fields
-    void OnTyped();
+    void OnTyped(bool leaving);
     void OnHttpChanged();
     void OnFtpChanged();
     void OnAdd();

@@ -17,6 +17,7 @@
 #include "editor_paths.h"
 #include "number_field.h"
 #include "page_layout.h"
+#include "round_trip.h"
 #include "value_now.h"
 
 namespace kolvane::editor {
@@ -68,19 +69,18 @@ CScanVarPage::CScanVarPage(wxWindow* parent, CKolvaneDocData& doc)
 
     auto* lc = new wxStaticBoxSizer(wxHORIZONTAL, box, " Line-Column Extract ");
     wxWindow* lcBox = lc->GetStaticBox();
-    auto* lcGrid = new wxFlexGridSizer(5, wxSize(8, 5));
+    auto* lcGrid = new wxFlexGridSizer(4, wxSize(8, 5));
+    // Each edit has a label of its own, so that a screen reader tells the four apart.
     auto cell = [&](const wxString& label) {
         lcGrid->Add(new wxStaticText(lcBox, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL);
         wxTextCtrl* t = NumberEdit(lcBox, 70);
-        lcGrid->Add(t);
+        lcGrid->Add(t, 0, wxRIGHT, FromDIP(12));
         return t;
     };
-    lcGrid->Add(new wxStaticText(lcBox, wxID_ANY, "Starting"), 0, wxALIGN_CENTER_VERTICAL);
-    m_startLine = cell("&Line");
-    m_startCol = cell("&Col");
-    lcGrid->Add(new wxStaticText(lcBox, wxID_ANY, "Ending"), 0, wxALIGN_CENTER_VERTICAL);
-    m_endLine = cell("L&ine");
-    m_endCol = cell("C&ol");
+    m_startLine = cell("Starting &Line");
+    m_startCol = cell("Starting &Col");
+    m_endLine = cell("Ending L&ine");
+    m_endCol = cell("Ending C&ol");
     lc->Add(lcGrid, 0, wxALL, FromDIP(4));
     info->Add(lc, 0, wxEXPAND | wxALL, FromDIP(4));
 
@@ -107,6 +107,9 @@ CScanVarPage::CScanVarPage(wxWindow* parent, CKolvaneDocData& doc)
     auto* valueGrid = new wxFlexGridSizer(2, wxSize(8, 5));
     valueGrid->AddGrowableCol(1);
     m_valueNow = AddLabelledText(box, valueGrid, "Value now:", 0, wxTE_READONLY);
+    m_written = AddLabelledText(box, valueGrid, "Written as:", 0, wxTE_READONLY);
+    for (wxTextCtrl* t : {m_siteUrl, m_localName, m_valueNow, m_written}) ShowReadOnly(t);
+    AlignLabels({varGrid, valueGrid});
     info->Add(valueGrid, 0, wxEXPAND | wxALL, FromDIP(4));
     top->Add(info, 1, wxEXPAND | wxLEFT | wxRIGHT, gap);
 
@@ -125,14 +128,14 @@ CScanVarPage::CScanVarPage(wxWindow* parent, CKolvaneDocData& doc)
         SelectScanFile(to);
         return true;
     };
-    m_fileNumber->m_onTyped = [this] { OnScanFileTyped(); };
+    m_fileNumber->m_onTyped = [this](bool leaving) { OnScanFileTyped(leaving); };
     m_varNumber->m_onSpin = [this](int to) {
         if (to == m_nVar) return true;
         if (!Store()) return false;
         SelectVar(to);
         return true;
     };
-    m_varNumber->m_onTyped = [this] { OnVarTyped(); };
+    m_varNumber->m_onTyped = [this](bool leaving) { OnVarTyped(leaving); };
     m_rule->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { OnRuleChanged(); });
     // GTK keeps no length limit for multi-line edits: as with the limit of a single-line edit,
     // what goes beyond the model's capacity is refused with a beep while it is typed.
@@ -234,7 +237,8 @@ void CScanVarPage::SetDefinitionEnabled(const SVarEnabled& e) {
 void CScanVarPage::ShowVar() {
     if (!m_pVar) {
         m_name->ChangeValue("");
-        for (wxTextCtrl* t : {m_startPattern, m_rule, m_endPattern, m_valueNow}) t->ChangeValue("");
+        for (wxTextCtrl* t : {m_startPattern, m_rule, m_endPattern, m_valueNow, m_written})
+            t->ChangeValue("");
         for (wxTextCtrl* t : {m_startLine, m_startCol, m_endLine, m_endCol}) t->ChangeValue("0");
         m_instance->ChangeValue("1");
         return;
@@ -289,26 +293,26 @@ bool CScanVarPage::Store() {
     if (m_pVar && !ReadFields(f)) return false;
     if (!m_pVar) f.rule = FromWx(m_rule->GetValue());
     if (auto message = StoreVariable(f, m_bCleared, m_pVar)) {
-        ShowMessageLater(this, *message);
+        ShowMessageLater(this, ToWx(*message));
         return false;
     }
     if (m_rule->GetValue() != ToWx(f.rule)) m_rule->ChangeValue(ToWx(f.rule));
     return true;
 }
 
-void CScanVarPage::OnScanFileTyped() {
+void CScanVarPage::OnScanFileTyped(bool leaving) {
     if (!m_bLive) return;
     if (const std::optional<int> to = m_fileNumber->TypedMove(
             m_nFile, m_nFileCount, "Can't have a negative or non-integer Scan File Number!",
-            [this] { return Store(); }))
+            [this] { return Store(); }, leaving))
         SelectScanFile(*to);
 }
 
-void CScanVarPage::OnVarTyped() {
+void CScanVarPage::OnVarTyped(bool leaving) {
     if (!m_bLive || m_bAdding) return;
     if (const std::optional<int> to = m_varNumber->TypedMove(
             m_nVar, m_nVarCount, "Can't have a negative or non-integer Scan Variable Number!",
-            [this] { return Store(); }))
+            [this] { return Store(); }, leaving))
         SelectVar(*to);
 }
 
@@ -353,7 +357,8 @@ void CScanVarPage::OnStyleChosen(bool lineColumn) {
 void CScanVarPage::OnClear() {
     if (!m_pVar) return;
     for (wxTextCtrl* t : {m_startLine, m_startCol, m_endLine, m_endCol}) t->ChangeValue("0");
-    for (wxTextCtrl* t : {m_startPattern, m_endPattern, m_rule, m_valueNow}) t->ChangeValue("");
+    for (wxTextCtrl* t : {m_startPattern, m_endPattern, m_rule, m_valueNow, m_written})
+        t->ChangeValue("");
     m_instance->ChangeValue("1");
     SVarEnabled all;
     all.lineColumn = all.startPattern = all.rule = all.endPattern = all.instance = true;
@@ -402,12 +407,12 @@ void CScanVarPage::OnDelete() {
 void CScanVarPage::UpdateValueNow() {
     if (!m_pFile || !m_pVar) {
         m_valueNow->ChangeValue("");
+        m_written->ChangeValue("");
         return;
     }
     SVarFields f;
     CScanVar probe;
-    f.name = "probe";
-    // What the fields define right now; a definition the checks would refuse shows nothing.
+    // What the fields define right now, through the checks of leaving the page and of the save.
     unsigned long n = 0;
     auto number = [&n](wxTextCtrl* t) {
         return t->GetValue().Strip(wxString::both).ToULong(&n)
@@ -421,16 +426,25 @@ void CScanVarPage::UpdateValueNow() {
     long instance = 1;
     m_instance->GetValue().ToLong(&instance);
     f.instance = int(std::clamp<long>(instance, INT_MIN, INT_MAX));
+    f.name = FromWx(m_name->GetValue());
     f.startPattern = FromWx(m_startPattern->GetValue());
     f.rule = FromWx(m_rule->GetValue());
     f.endPattern = FromWx(m_endPattern->GetValue());
-    if (StoreVariable(f, false, &probe)) {
-        m_valueNow->ChangeValue("");
+    if (const auto refused = StoreVariable(f, false, &probe)) {
+        m_valueNow->ChangeValue(ToWx(*refused));
+        m_written->ChangeValue("");
+        return;
+    }
+    const SVarLine line = VariableLine(probe);
+    m_written->ChangeValue(ToWx(line.line));
+    if (line.refusal) {
+        m_valueNow->ChangeValue("Not saved as it is: " + ToWx(*line.refusal));
         return;
     }
     const std::string ruleDir = std::filesystem::path(m_doc.m_strRulePath).parent_path().string();
     const SValueNow now = ValueNowOf(*m_pFile, probe, ruleDir);
-    m_valueNow->ChangeValue(ToWx(now.text));
+    // Quoted, so that blanks at either end are seen.
+    m_valueNow->ChangeValue(now.found ? "\"" + ToWx(now.text) + "\"" : ToWx(now.text));
 }
 
 }  // namespace kolvane::editor

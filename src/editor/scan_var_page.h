@@ -42,8 +42,8 @@ class CScanVarPage : public CSheetPage {
     void SelectScanFile(int n);
     void SelectVar(int n);
     void SetDefinitionEnabled(const SVarEnabled& e);
-    void OnScanFileTyped();
-    void OnVarTyped();
+    void OnScanFileTyped(bool leaving);
+    void OnVarTyped(bool leaving);
     void OnRuleChanged();
     void OnStyleChosen(bool lineColumn);
     void OnClear();
@@ -78,6 +78,7 @@ class CScanVarPage : public CSheetPage {
     wxTextCtrl* m_endPattern;
     wxTextCtrl* m_instance;
     wxTextCtrl* m_valueNow;
+    wxTextCtrl* m_written;  // the variable's line as the save writes it
     wxButton* m_clear;
     wxButton* m_add;
     wxButton* m_delete;

@@ -53,6 +53,13 @@ class CKolvaneEngine {
     int ReadRuleFile();
     int ParseRuleFile();
     int ParseScanVarLines(CScanFile& entry, std::size_t start, std::size_t end);
+    // Where a scan-file section's variable lines begin and end in the rule text.
+    struct SSectionLines {
+        std::size_t start, varsFrom, varsTo;
+        CScanFile* entry;
+    };
+    void KeepComments(std::size_t command, std::size_t firstScan,
+                      const std::vector<SSectionLines>& sections);
     int ParseScanVarRule(std::string_view definition, CScanVar& var, std::string_view name);
     int CheckHttpUrl(CScanFile& entry);
     void ReleaseRuleText() { m_ruleText.Release(); }
@@ -148,12 +155,13 @@ class CKolvaneEngine {
     CRunHost& m_host;
     const IClock& m_clock;
 
-    CTextBuffer m_ruleText;      // while the rule is read and parsed
-    CTextBuffer m_scanText;      // the scan file being scanned; reused from file to file
-    CTextBuffer m_templateText;  // kept across scheduled runs
-    SValueOutcome m_scanRead;    // of the last ReadScanFile
-    std::string m_strSection;    // the section text whose variable lines are being read
-    bool m_bRefused = false;     // a variable line refused the whole parse (a name too long)
+    CTextBuffer m_ruleText;          // while the rule is read and parsed
+    CTextBuffer m_scanText;          // the scan file being scanned; reused from file to file
+    CTextBuffer m_templateText;      // kept across scheduled runs
+    SValueOutcome m_scanRead;        // of the last ReadScanFile
+    std::string m_strSection;        // the section text whose variable lines are being read
+    std::size_t m_nVarLinesEnd = 0;  // where ParseScanVarLines stopped
+    bool m_bRefused = false;         // a variable line refused the whole parse (a name too long)
     std::string m_strDate;
     std::string m_strTime;
     CAppendFile m_errorLog;

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "value_outcome.h"
 
@@ -51,6 +52,8 @@ class CScanVar {
     int m_nStartCol = -1;
     int m_nEndLine = -1;
     int m_nEndCol = -1;
+    // Comment lines ("&&...") that stood right before the variable's line; written back there.
+    std::vector<std::string> m_comments;
 };
 
 class CScanVarList {
@@ -100,6 +103,10 @@ class CScanFile {
     std::string m_strUserId;
     int m_nNumber = 0;
     int m_nNextVarNo = 0;
+    // Comment lines of the section: those before its variable lines (written after the section
+    // head) and those after them (written after the last variable).
+    std::vector<std::string> m_comments;
+    std::vector<std::string> m_tailComments;
 };
 
 // Base of the transfer state that the scan-file list owns; the transfer library derives from it.
@@ -159,6 +166,10 @@ struct CCommandSection {
     std::string m_strUploadServerDir;
     std::string m_strUploadServerFile;
     int m_nInterval = 0;  // seconds; 0: no rescheduling
+    // Comment lines before "&command" (written first) and inside the section (written after
+    // its keys), so that a rule keeps its notes when it is written back.
+    std::vector<std::string> m_headComments;
+    std::vector<std::string> m_comments;
 };
 
 }  // namespace kolvane

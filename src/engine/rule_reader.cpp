@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "engine.h"
 #include "shown_text.h"
@@ -233,17 +234,22 @@ int CKolvaneEngine::ParseRuleFile() {
         // one for such a model, and reading it back must not lose it (found by fuzz_round_trip).
         if (m_bEditing) {
             ParseCommandSection(command, text.size());
+            KeepComments(command, text.size(), {});
             return 1;
         }
         Message("No &scanfile sections specified in Rule File!\n***  Can't continue  ***");
         return 0;
     }
     if (!ParseCommandSection(command, firstScan)) return 0;
+    std::vector<SSectionLines> sections;
 
     for (int n = 1;; ++n) {
         std::string section = "scanfile" + std::to_string(n);
         std::size_t start = FindText(text, section);
-        if (start == npos) return m_bEditing ? 1 : CheckOutputIsNoInput();
+        if (start == npos) {
+            KeepComments(command, firstScan, sections);
+            return m_bEditing ? 1 : CheckOutputIsNoInput();
+        }
         m_strSection = section;
         std::size_t end = FindText(text, "scanfile" + std::to_string(n + 1));
         if (end == npos) end = text.size();
@@ -324,8 +330,38 @@ int CKolvaneEngine::ParseRuleFile() {
 
         std::size_t nameAt = FindText(text, "scanfile name", start);
         std::size_t lines = SkipLines(text, nameAt, 2);
+        m_nVarLinesEnd = lines;
         ParseScanVarLines(*entry, lines, end);
         if (m_bRefused) return 0;
+        sections.push_back({start, lines, std::max(lines, m_nVarLinesEnd), entry});
+    }
+}
+
+// The comment lines outside the variable lines (those are kept by ParseScanVarLines): before
+// "&command", inside the command section, and in each scan-file section before and after its
+// variable lines. One pass over the text; the sections are in the order of the text.
+void CKolvaneEngine::KeepComments(std::size_t command, std::size_t firstScan,
+                                  const std::vector<SSectionLines>& sections) {
+    std::string_view text = RuleText();
+    CCommandSection& cmd = m_doc.m_cmd;
+    std::size_t s = 0;  // the last section that starts at or before the line
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t endLength = 0;
+        const std::size_t lineEnd = FindLineEnd(text, pos, &endLength);
+        const std::string_view line = TrimView(text.substr(pos, lineEnd - pos));
+        const std::size_t at = pos;
+        pos = lineEnd + (endLength ? endLength : 1);
+        if (line.substr(0, 2) != "&&") continue;
+        while (s + 1 < sections.size() && sections[s + 1].start <= at) ++s;
+        if (at < command) {
+            cmd.m_headComments.emplace_back(line);
+        } else if (at < firstScan || sections.empty() || at < sections[s].start) {
+            cmd.m_comments.emplace_back(line);
+        } else if (at < sections[s].varsFrom) {
+            sections[s].entry->m_comments.emplace_back(line);
+        } else if (at >= sections[s].varsTo) {
+            sections[s].entry->m_tailComments.emplace_back(line);
+        }
     }
 }
 
@@ -356,6 +392,11 @@ int CKolvaneEngine::CheckOutputIsNoInput() {
 int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::size_t end) {
     std::string_view text = RuleText();
     int n = 1;
+    std::vector<std::string> comments;  // comment lines not yet followed by a variable line
+    auto stop = [&](std::size_t at) {
+        m_nVarLinesEnd = at;
+        for (std::string& c : comments) entry.m_tailComments.push_back(std::move(c));
+    };
     for (;;) {
         std::size_t endLength = 0;
         std::size_t lineEnd = FindLineEnd(text, pos, &endLength);
@@ -363,6 +404,7 @@ int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::si
             const std::string message = Format("Scan Variable line length > %ld!", long(kMaxLine));
             LogEntry(message, ELogKind::CantContinue);
             RefuseScanFileVars(entry, message);
+            stop(pos);
             return m_bEditing ? 1 : 0;
         }
         std::string_view line = TrimView(text.substr(pos, lineEnd - pos));
@@ -370,8 +412,10 @@ int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::si
         if (comment != npos) line = line.substr(0, comment);
         std::size_t next = lineEnd + endLength;
         if (comment == 0) {  // a comment line uses no number
+            comments.emplace_back(TrimView(text.substr(pos, lineEnd - pos)));
             if (endLength == 0) {
                 entry.m_nNextVarNo = n;
+                stop(next);
                 return 1;
             }
             pos = next;
@@ -380,6 +424,7 @@ int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::si
         std::size_t eq = line.find('=');
         if (eq == npos) {
             entry.m_nNextVarNo = n;
+            stop(pos);
             return 1;
         }
         std::string_view name = TrimView(line.substr(0, eq));
@@ -390,6 +435,7 @@ int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::si
                         std::string(kCantContinue));
                 m_bRefused = true;
             }
+            stop(pos);
             return 0;
         }
         CScanVar* var = m_doc.m_scanVars.AddNewVar();
@@ -400,13 +446,17 @@ int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::si
         var->m_nScanFile = entry.m_nNumber;
         var->m_nVarNo = n;
         var->m_szName = std::string(name);
+        var->m_comments = std::move(comments);
+        comments.clear();
         if (!ParseScanVarRule(line.substr(eq + 1), *var, name)) {
             var->m_nRule = kRuleNone;  // refused: no rule, half read or not (the check lists it)
             RefuseScanFileVars(entry, var->m_outcome.detail);
+            stop(next);
             return 0;
         }
         if (var->m_nRule == kRuleWholeFile || next >= end || endLength == 0) {
             entry.m_nNextVarNo = n + 1;
+            stop(next);
             return 1;
         }
         pos = next;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine.h"
+#include "text_ops.h"
 
 namespace kolvane {
 namespace {
@@ -24,6 +25,31 @@ bool HoldsPassword(const CKolvaneDocData& doc) {
     for (const auto& f : doc.m_scanFiles)
         if (!f->m_strUserPw.empty() || HasUserInfo(f->m_strUrl)) return true;
     return false;
+}
+
+// The reader trims the text before a variable's "??" and the text between its "????" and "::"
+// (the start and end patterns), needs at least 3 and 2 characters there, cuts the end pattern
+// at the first "::" and takes a line holding "?All?" for the whole file. So blanks, which it
+// drops again, are added where a pattern would otherwise read back differently.
+bool EndsFolded(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && EqualFolded(text.substr(text.size() - tail.size()), tail);
+}
+
+std::string StartPatternText(const std::string& pattern) {
+    std::string out = pattern;
+    // "x?" + "????" would start the separator one character early; "?All" + "?" is "?All?".
+    if (!out.empty() && (out.back() == '?' || EndsFolded(out, "?all"))) out += ' ';
+    if (out.size() < 3) out.insert(0, 3 - out.size(), ' ');
+    return out;
+}
+
+std::string EndPatternText(const std::string& pattern) {
+    std::string out = pattern;
+    // "????" + "all?" holds "?all?"; "x:" + "::" would end the pattern one character early.
+    if (EqualFolded(std::string_view(out).substr(0, 4), "all?")) out.insert(0, 1, ' ');
+    if (!out.empty() && out.back() == ':') out += ' ';
+    if (out.size() < 2) out.insert(0, 2 - out.size(), ' ');
+    return out;
 }
 
 }  // namespace
@@ -46,6 +72,9 @@ int CKolvaneEngine::WriteRuleFile() {
 
 std::string CKolvaneEngine::RuleFileText(const CKolvaneDocData& doc) {
     std::string out;
+    auto comments = [&out](const std::vector<std::string>& lines) {
+        for (const std::string& c : lines) out.append(c).append("\r\n");
+    };
     auto line = [&out](std::string_view key, std::string_view value) {
         out.append(key).append(value).append("\r\n");
     };
@@ -54,6 +83,7 @@ std::string CKolvaneEngine::RuleFileText(const CKolvaneDocData& doc) {
     };
 
     const CCommandSection& cmd = doc.m_cmd;
+    comments(cmd.m_headComments);
     out += "&command:\r\n";
     line("TemplateFile Name = ", cmd.m_strTemplateName);
     line("TemplateFile Path = ", cmd.m_strTemplatePath);
@@ -67,6 +97,7 @@ std::string CKolvaneEngine::RuleFileText(const CKolvaneDocData& doc) {
     optional("OutputFile ServerDir= ", cmd.m_strUploadServerDir);
     optional("OutputFile ServerFile Name= ", cmd.m_strUploadServerFile);
     if (cmd.m_nInterval > 0) line("ReSchedule Interval= ", std::to_string(cmd.m_nInterval));
+    comments(cmd.m_comments);
     out += "\r\n";
 
     // The first variable of each scan file and number, in list order, found in one pass (a list
@@ -79,6 +110,7 @@ std::string CKolvaneEngine::RuleFileText(const CKolvaneDocData& doc) {
         const CScanFile* f = doc.m_scanFiles.FindScanFile(a);
         if (!f) break;
         out += "&ScanFile" + std::to_string(a) + ":\r\n";
+        comments(f->m_comments);
         optional(f->m_bFtp ? "FtpURL = " : "HttpURL = ", f->m_strUrl);
         if (f->m_bFtp || f->m_bHttp) {  // the credentials of a server, FTP and HTTP alike
             optional("UserID = ", f->m_strUserId);
@@ -93,13 +125,15 @@ std::string CKolvaneEngine::RuleFileText(const CKolvaneDocData& doc) {
             if (found == varsByNumber.end()) break;
             const CScanVar* v = found->second;
             const std::string& name = v->m_szName;
+            comments(v->m_comments);
             switch (v->m_nRule) {
                 case kRuleExtract:
-                    out += name + "=" + v->m_szStartPattern + "????" + v->m_szEndPattern +
+                    out += name + "=" + StartPatternText(v->m_szStartPattern) + "????" +
+                           EndPatternText(v->m_szEndPattern) +
                            "::" + std::to_string(v->m_nInstance) + "\r\n";
                     break;
                 case kRuleCopy:
-                    out += name + "=" + v->m_szStartPattern + "??" +
+                    out += name + "=" + StartPatternText(v->m_szStartPattern) + "??" +
                            std::to_string(v->m_nCopyCount) + "??" + v->m_szEndPattern +
                            "::" + std::to_string(v->m_nInstance) + "\r\n";
                     break;
@@ -116,6 +150,7 @@ std::string CKolvaneEngine::RuleFileText(const CKolvaneDocData& doc) {
                     break;  // no valid definition: nothing is written
             }
         }
+        comments(f->m_tailComments);
         out += "\r\n";
     }
     return out;

@@ -43,8 +43,9 @@ bool CKolvaneDoc::OnOpenDocument(const wxString& path) {
 void CKolvaneDoc::SetRulePath(const std::string& path) {
     m_data.m_strRulePath = path;
     if (path.empty()) return;
-    SetFilename(wxString::FromUTF8(path), true);
+    // The title first: the views take it when they are told of the new file name.
     SetTitle(wxFileName(wxString::FromUTF8(path)).GetFullName());
+    SetFilename(wxString::FromUTF8(path), true);
     UpdateAllViews();
 }
 

@@ -76,10 +76,10 @@ TEST_F(CliTest, WriteRuleRewritesIntoTheCanonicalForm) {
               "Price = Cost: ???? end :: 2\nWhole=?ALL?\n");
     ASSERT_EQ(Run({"--write-rule", "canon.rul", "hand.rul"}), 0) << err;
     EXPECT_EQ(ReadFile(dir / "canon.rul"),
-              "&command:\r\nTemplateFile Name = t.htm\r\nTemplateFile Path = data\r\n"
-              "OutputFile Name = page.htm\r\nOutputFile Path = out\r\nErrorLogFile Name = "
+              "&& my rule\r\n&command:\r\nTemplateFile Name = t.htm\r\nTemplateFile Path = "
+              "data\r\nOutputFile Name = page.htm\r\nOutputFile Path = out\r\nErrorLogFile Name = "
               "err.log\r\nErrorLogFile Path = out\r\nReSchedule Interval= 3600\r\n\r\n"
-              "&ScanFile1:\r\nScanFile Name = a.txt\r\nScanFile Path = data\r\n"
+              "&ScanFile1:\r\nScanFile Name = a.txt\r\nScanFile Path = data\r\n&& a note\r\n"
               "Price=Cost:????end::2\r\nWhole=?All?\r\n\r\n");
     std::string original, rewritten;
     ASSERT_EQ(Run({"--check", "--json", "hand.rul"}), 0);

@@ -116,13 +116,17 @@ def new_rule_sheet(app):
     return Sheet(app, "Creating New Rule File")
 
 
-def open_for_edit(app, rule):
-    """Opens `rule` through "Open to Edit Rule File" (the program started without a rule)."""
+def open_for_edit(app, rule, check_prompt=None, started=False):
+    """Opens `rule` through "Open to Edit Rule File" (the program started without a rule, or
+    `started` with one); `check_prompt(chooser)` looks at the open dialog first."""
     app.main_frame()
-    dismiss_start_prompt(app)
+    if not started:
+        dismiss_start_prompt(app)
     app.press_menu("&File", "Open...", "Open to Edit &Rule File", modal=True)
     chooser = app.find(lambda n: n.getRole() in (pyatspi.ROLE_FILE_CHOOSER, pyatspi.ROLE_DIALOG)
                        and showing(n), "the open dialog", 30)
+    if check_prompt:
+        check_prompt(chooser)
     subprocess.run(["xdotool", "key", "ctrl+l"], check=True)
     entry = wait_for("the location field", lambda: find(
         chooser, lambda n: n.getRole() == pyatspi.ROLE_TEXT and showing(n) and
@@ -189,7 +193,8 @@ def fill_scan_var(sheet, name, line=None, start=None, rule=None, end=None, insta
     if line:
         fields = [n for n in walk(sheet.node) if n.getRole() == pyatspi.ROLE_TEXT and any(
             r.getRelationType() == pyatspi.RELATION_LABELLED_BY and
-            r.getTarget(0).name.replace("_", "") in ("Line", "Col") for r in n.getRelationSet())]
+            r.getTarget(0).name.replace("_", "").split(" ")[-1] in ("Line", "Col")
+            for r in n.getRelationSet())]
         for field, value in zip(fields, line):
             field.queryEditableText().setTextContents(str(value))
         return
@@ -231,7 +236,7 @@ def case_create_rule(work):
         wait_for("scan file 2 shown", lambda: sheet.get("Local File Name:") == f"{w}/scan/data.txt")
         fill_scan_var(sheet, "CELL", line=(2, 1, 2, 5))
         fill_scan_var(sheet, "PRICE", rule="??4??", start="Price:")
-        value_now_is(sheet, lambda v: v == " 12.", "the copied value")
+        value_now_is(sheet, lambda v: v == '" 12."', "the copied value")
         fill_scan_var(sheet, "REST", start="Volume:", end="\\n", instance=2)
         value_now_is(sheet, lambda v: v.startswith("Only 1 occurrence of the start pattern"), "why there is no value")
         fill_scan_var(sheet, "ALL", rule="?all?")
@@ -301,7 +306,10 @@ def case_check_messages(work):
         if enabled(sheet.field("Http URL:")):
             raise Failure("Http URL stays open while an Ftp URL is typed")
         sheet.set("Scan File Path/Name on Local Machine:", f"{work}/s.txt")
-        sheet.set("ScanFile Number:", "-2")
+        number = sheet.field("ScanFile Number:")
+        number.queryComponent().grabFocus()
+        number.queryEditableText().setTextContents("-2")
+        sheet.field("Http URL:").queryComponent().grabFocus()  # checked when it is left
         sheet.message("Can't have a negative or non-integer Scan File Number!")
         sheet.page("Scan File Scan Variable Info")
         sheet.button("Add")
@@ -316,11 +324,11 @@ def case_check_messages(work):
         sheet.page("Command Section")
         sheet.message("Pattern rule MUST be of the form ???? or ??XXX?? where each X is a digit!")
         sheet.set("Rule:", "????")
-        sheet.set("Start Pattern", "Price?")
-        sheet.set("End Pattern", "zz")
+        sheet.set("Start Pattern", "Price")
+        sheet.set("End Pattern", " C")
         sheet.button("OK")
-        sheet.message("Scan file 1, variable 1 (V)")
-        if sheet.get("Start Pattern") != "Price?":
+        sheet.message('Scan File Number 1, Scan Variable No. 1, Scan Variable Name "V"')
+        if sheet.get("End Pattern") != " C":
             raise Failure("the sheet did not stay on the variable")
         sheet.button("Cancel")
     finally:

@@ -10,11 +10,12 @@ With --refuse=RETR,STOR,RNFR (any of them) it accepts the login and directory co
 refuses those commands (550), as a server with a full disk or wrong permissions does.
 With --no-connect-back it accepts PORT and EPRT but answers the RETR or STOR that follows with
 425, as a server that cannot reach a client behind NAT does; passive mode works.
-With --hostile-data=TEXT, before it connects back for PORT or EPRT, a connection from 127.0.0.2
-reaches the client's port first and sends TEXT, as another host racing the server would.
+With --hostile-data=TEXT, before it connects back for EPRT, a connection from 127.0.0.2 reaches
+the client's port first and sends TEXT, as another host racing the server would.
 With --fail-store-after=BYTES a STOR fails with 452 once that many bytes came, and the rest of
-the data is dropped (the partial file stays). With --slow=data it stops reading a STOR's data after the first piece; with
---slow=reply it answers the end of a STOR 30 s late; with --slow=quit it answers QUIT 30 s late.
+the data is dropped (the partial file stays). With --slow=data it stops reading a STOR's data
+after the first piece; with --slow=reply it answers the end of a STOR 30 s late; with
+--slow=quit it answers QUIT 30 s late.
 Runs in the foreground until it gets SIGTERM.
 """
 import os
@@ -37,15 +38,9 @@ def main():
     hostile = options.get("hostile-data")
     fail_after = int(options.get("fail-store-after", 0))
     slow = options.get("slow")
-    late = 30
 
-    def later(channel, call):
-        def run():
-            try:
-                call()
-            except Exception:
-                pass
-        channel.ioloop.call_later(late, run)
+    def later(channel, call):  # 30 s on; the client may have gone by then
+        channel.ioloop.call_later(30, lambda: channel.connected and call())
 
     class Dtp(DTPHandler):
         full = False
@@ -94,20 +89,14 @@ def main():
             self.active = True
             self.respond("200 Active data connection pretended.")
 
-        def race(self, host, port):
-            if hostile is None:
-                return
-            with socket.create_connection((host, port), source_address=("127.0.0.2", 0)) as s:
-                s.sendall(hostile.encode())
-
         def ftp_PORT(self, line):
-            parts = line.split(",")
-            self.race(".".join(parts[:4]), int(parts[4]) * 256 + int(parts[5]))
             return self.pretend_active(FTPHandler.ftp_PORT, line)
 
         def ftp_EPRT(self, line):
-            parts = line.split(line[0])
-            self.race(parts[2], int(parts[3]))
+            if hostile is not None:  # "|1|host|port|"
+                _, _, host, port, _ = line.split(line[0])
+                with socket.create_connection((host, int(port)), source_address=("127.0.0.2", 0)) as s:
+                    s.sendall(hostile.encode())
             return self.pretend_active(FTPHandler.ftp_EPRT, line)
 
         def ftp_QUIT(self, line):

@@ -75,16 +75,19 @@ std::string Unmapped(std::string address) {
     return address;
 }
 
-std::string PeerOf(curl_socket_t fd) {
+std::string PeerOf(curl_socket_t fd, int* port = nullptr) {
     sockaddr_storage address{};
     socklen_t size = sizeof address;
     if (::getpeername(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) return {};
     char text[INET6_ADDRSTRLEN] = {};
     if (address.ss_family == AF_INET) {
-        inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&address)->sin_addr, text, sizeof text);
+        const auto* in = reinterpret_cast<sockaddr_in*>(&address);
+        inet_ntop(AF_INET, &in->sin_addr, text, sizeof text);
+        if (port) *port = ntohs(in->sin_port);
     } else if (address.ss_family == AF_INET6) {
-        inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(&address)->sin6_addr, text,
-                  sizeof text);
+        const auto* in = reinterpret_cast<sockaddr_in6*>(&address);
+        inet_ntop(AF_INET6, &in->sin6_addr, text, sizeof text);
+        if (port) *port = ntohs(in->sin6_port);
     }
     return Unmapped(text);
 }
@@ -130,12 +133,32 @@ std::string EnterServerDirectory(CFtpConnection& connection, const std::string& 
 CFtpConnection::~CFtpConnection() {
     // A stopping run does not wait for the QUIT of a connection made after the stop.
     if (m_pSession != nullptr && m_pSession->Stopping()) m_pSession->CutConnections();
+    m_handle.reset();  // its close callback uses the members
 }
 
-int CFtpConnection::OnPrerequest(void* self, char* peer, char*, int, int) {
+int CFtpConnection::OnCloseSocket(void* self, curl_socket_t fd) {
+    auto* connection = static_cast<CFtpConnection*>(self);
+    int port = 0;
+    if (connection->m_pSession->Guarded([&] {
+            return PeerOf(fd, &port) == connection->m_strPeer && port == connection->m_nPeerPort;
+        })) {
+        char unread[512];
+        const ssize_t n = ::recv(fd, unread, sizeof unread, MSG_DONTWAIT);
+        if (n > 0) {
+            connection->m_pSession->Guarded([&] {
+                connection->m_strLastWords.assign(unread, static_cast<std::size_t>(n));
+                return true;
+            });
+        }
+    }
+    return connection->m_pSession->CloseSocket(fd);
+}
+
+int CFtpConnection::OnPrerequest(void* self, char* peer, char*, int peerPort, int) {
     auto* connection = static_cast<CFtpConnection*>(self);
     const bool kept = connection->m_pSession->Guarded([&] {
         connection->m_strPeer = Unmapped(peer);
+        connection->m_nPeerPort = peerPort;
         return true;
     });
     return kept ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
@@ -175,6 +198,8 @@ bool CFtpConnection::Open(CMyInternetSess& session, const std::string& host, int
     curl_easy_setopt(c, CURLOPT_PREREQDATA, this);
     curl_easy_setopt(c, CURLOPT_SOCKOPTFUNCTION, OnSocketOption);
     curl_easy_setopt(c, CURLOPT_SOCKOPTDATA, this);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETFUNCTION, OnCloseSocket);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, this);
     curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
     curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, 0L);
     if (!user.empty()) {
@@ -193,6 +218,7 @@ bool CFtpConnection::Open(CMyInternetSess& session, const std::string& host, int
 bool CFtpConnection::Perform() {
     m_errorBuffer[0] = '\0';
     m_strReplies.clear();
+    m_strLastWords.clear();
     m_code = m_pSession->Perform(m_handle.get());
     if (m_code != CURLE_OK && !RefusedByServer()) m_bBroken = true;
     return m_code == CURLE_OK;
@@ -208,7 +234,8 @@ std::string CFtpConnection::ErrorText() const {
                            : CurlErrorText(m_code, m_errorBuffer);
     // The server's own reason for refusing, when it gave one ("452 Disk full" in mid-store).
     std::string reply;
-    if (LastReplyCode(m_strReplies, &reply) >= 400) {
+    if (LastReplyCode(m_strReplies, &reply) >= 400 ||
+        LastReplyCode(m_strLastWords, &reply) >= 400) {
         while (!reply.empty() && (reply.back() == '\r' || reply.back() == '\n')) reply.pop_back();
         if (text.find(reply) == std::string::npos) text += ": " + reply;
     }

@@ -71,6 +71,7 @@ class CFtpConnection {
     void RemoveTemporary(const std::string& temp);
     static int OnPrerequest(void* self, char* peer, char*, int, int);
     static int OnSocketOption(void* self, curl_socket_t socket, curlsocktype purpose);
+    static int OnCloseSocket(void* self, curl_socket_t socket);
 
     CMyInternetSess* m_pSession = nullptr;
     CurlEasy m_handle;
@@ -79,6 +80,10 @@ class CFtpConnection {
     std::string m_strWorkDir;  // the directory the server last reported (PWD)
     std::string m_strPeer;     // the control connection's peer in the current transfer
     std::string m_strForeignPeer;
+    // What the server sent on a control connection that libcurl closed without reading it (a
+    // refusal sent while the data still went, its data connection cut).
+    std::string m_strLastWords;
+    int m_nPeerPort = 0;  // the control connection's peer port in the current transfer
     curl_off_t m_maxBody = 0;
     CURLcode m_code = CURLE_OK;
     bool m_bBroken = false;

@@ -62,7 +62,11 @@ curl_socket_t CMyInternetSess::OnOpenSocket(void* self, curlsocktype, curl_socka
 }
 
 int CMyInternetSess::OnCloseSocket(void* self, curl_socket_t fd) {
-    auto& open = static_cast<CMyInternetSess*>(self)->m_cutOnStop;
+    return static_cast<CMyInternetSess*>(self)->CloseSocket(fd);
+}
+
+int CMyInternetSess::CloseSocket(curl_socket_t fd) {
+    auto& open = m_cutOnStop;
     open.erase(std::remove(open.begin(), open.end(), fd), open.end());
     return ::close(fd);
 }

@@ -61,6 +61,8 @@ class CMyInternetSess {
     // Shuts down the open connections of the cut-on-stop handles (none is closed: libcurl
     // closes its own sockets).
     void CutConnections();
+    // Closes a socket of a cut-on-stop handle (for a handle's own close callback).
+    int CloseSocket(curl_socket_t socket);
 
     static constexpr long kWakeMs = 25;
 

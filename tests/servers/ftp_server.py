@@ -13,7 +13,8 @@ With --no-connect-back it accepts PORT and EPRT but answers the RETR or STOR tha
 With --hostile-data=TEXT, before it connects back for EPRT, a connection from 127.0.0.2 reaches
 the client's port first and sends TEXT, as another host racing the server would.
 With --fail-store-after=BYTES a STOR fails with 452 once that many bytes came, and the rest of
-the data is dropped (the partial file stays). With --slow=data it stops reading a STOR's data
+the data is dropped (the partial file stays); --fail-store-cut=BYTES cuts the data connection
+then instead, as most servers do. With --slow=data it stops reading a STOR's data
 after the first piece; with --slow=reply it answers the end of a STOR 30 s late; with
 --slow=quit it answers QUIT 30 s late.
 Runs in the foreground until it gets SIGTERM.
@@ -36,7 +37,8 @@ def main():
     refused = refused[0] if refused else []
     options = dict(a[2:].split("=", 1) for a in sys.argv[6:] if "=" in a)
     hostile = options.get("hostile-data")
-    fail_after = int(options.get("fail-store-after", 0))
+    fail_after = int(options.get("fail-store-after", options.get("fail-store-cut", 0)))
+    cut = "fail-store-cut" in options
     slow = options.get("slow")
 
     def later(channel, call):  # 30 s on; the client may have gone by then
@@ -58,6 +60,8 @@ def main():
             elif fail_after and self.tot_bytes_received >= fail_after:
                 self.full = True
                 self.cmd_channel.respond("452 Insufficient storage space.")
+                if cut:
+                    self.close()
 
         handle_read_event = handle_read
 

@@ -75,6 +75,10 @@ INSTANTIATE_TEST_SUITE_P(
                                 "Network failure for: page.html: Transferred a partial file: "
                                 "452 Insufficient storage space.",
                                 5},
+                      SStopCase{"DiskFullDataCut", "--fail-store-cut=65536", EStop::None, 0,
+                                "Network failure for: page.html: Failed sending data to the peer: "
+                                "452 Insufficient storage space.",
+                                5},
                       SStopCase{"SignalWhileSending", "--slow=data", EStop::Signal, -1, nullptr, 2},
                       SStopCase{"SignalAwaitingTheEnd", "--slow=reply", EStop::Signal, -1, nullptr,
                                 2},

@@ -74,7 +74,8 @@ ERunResult RunMerge(CKolvaneEngine& view) {
 
     host.BeginWaitCursor();
     int fetchFailures = 0;
-    if (view.m_bRemote && !FetchRemote(view, &fetchFailures)) {
+    // A fetch pass ended by an abort goes on to the abort's own end below.
+    if (view.m_bRemote && !FetchRemote(view, &fetchFailures) && !doc.m_bAbort) {
         view.AppendLogLine(
             "**** Error getting server resident file - check error log for file name ****");
         view.AppendLogLine("Application Terminated!");
@@ -153,7 +154,9 @@ ERunResult RunMerge(CKolvaneEngine& view) {
                            JoinPath(cmd.m_strOutputPath, cmd.m_strOutputName) + " created!");
         if (view.m_bUpload) {
             if (!UploadOutput(view)) {
-                view.AppendLogLine("**** Error Uploading Output File - check error log ****");
+                view.AppendLogLine(doc.m_bAbort
+                                       ? "**** Kolvane Aborted by customer! ****"
+                                       : "**** Error Uploading Output File - check error log ****");
                 failed = true;
             } else {
                 view.ShowScanProgress(cmd.m_strUploadServerFile, -10, false);

@@ -3,6 +3,30 @@
 
 namespace kolvane {
 
+CURLM* MultiOf(CURL* h) {
+    char* stored = nullptr;
+    curl_easy_getinfo(h, CURLINFO_PRIVATE, &stored);
+    if (stored != nullptr) return reinterpret_cast<CURLM*>(stored);
+    CURLM* multi = curl_multi_init();
+    if (multi != nullptr) curl_easy_setopt(h, CURLOPT_PRIVATE, multi);
+    return multi;
+}
+
+void SCurlEasyDeleter::operator()(CURL* h) const {
+    char* stored = nullptr;
+    curl_easy_getinfo(h, CURLINFO_PRIVATE, &stored);
+    auto* multi = reinterpret_cast<CURLM*>(stored);
+    if (multi != nullptr) {
+        // The connections left in the multi handle are closed when it is cleaned up, under the
+        // server-response bound of the handle added to it last: a server slow to answer QUIT
+        // holds the program for a second at most.
+        curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, 1L);
+        if (curl_multi_add_handle(multi, h) == CURLM_OK) curl_multi_remove_handle(multi, h);
+    }
+    curl_easy_cleanup(h);
+    if (multi != nullptr) curl_multi_cleanup(multi);
+}
+
 bool CCurlList::Append(const std::string& item) {
     curl_slist* grown = curl_slist_append(m_list, item.c_str());
     if (grown == nullptr) return false;

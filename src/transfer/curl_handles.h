@@ -9,10 +9,17 @@
 
 namespace kolvane {
 
+// An easy handle is performed in a multi handle of its own (see CMyInternetSess::Perform),
+// kept as the handle's private pointer: it holds the handle's connections between performs, as
+// curl_easy_perform's own would, and no other handle's. The deleter closes those connections
+// (an FTP one with QUIT, whose answer is awaited for at most a second) and frees both.
 struct SCurlEasyDeleter {
-    void operator()(CURL* h) const { curl_easy_cleanup(h); }
+    void operator()(CURL* h) const;
 };
 using CurlEasy = std::unique_ptr<CURL, SCurlEasyDeleter>;
+
+// The multi handle `h` is performed in, made on first use; null without memory.
+CURLM* MultiOf(CURL* h);
 
 struct SCurlShareDeleter {
     void operator()(CURLSH* h) const { curl_share_cleanup(h); }

@@ -5,6 +5,10 @@
 // refused without failing the perform, so its reply code is read from those lines.
 #include "ftp_connection.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -63,6 +67,36 @@ int LastReplyCode(std::string_view lines, std::string* text) {
     return code;
 }
 
+// The numeric address as libcurl writes a connection's peer (an IPv4 address mapped into IPv6
+// written as IPv4); empty when there is none.
+std::string Unmapped(std::string address) {
+    if (address.rfind("::ffff:", 0) == 0 && address.find('.') != std::string::npos)
+        address.erase(0, 7);
+    return address;
+}
+
+std::string PeerOf(curl_socket_t fd, int* port = nullptr) {
+    sockaddr_storage address{};
+    socklen_t size = sizeof address;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) return {};
+    char text[INET6_ADDRSTRLEN] = {};
+    if (address.ss_family == AF_INET) {
+        const auto* in = reinterpret_cast<sockaddr_in*>(&address);
+        inet_ntop(AF_INET, &in->sin_addr, text, sizeof text);
+        if (port) *port = ntohs(in->sin_port);
+    } else if (address.ss_family == AF_INET6) {
+        const auto* in = reinterpret_cast<sockaddr_in6*>(&address);
+        inet_ntop(AF_INET6, &in->sin6_addr, text, sizeof text);
+        if (port) *port = ntohs(in->sin6_port);
+    }
+    return Unmapped(text);
+}
+
+// The bounds of removing a failed store's temporary file: short when the run is stopping, so
+// that the program ends within two seconds of the signal.
+constexpr long kCleanupMs = 2000;
+constexpr long kStoppedCleanupMs = 600;
+
 std::string TempNameFor(const std::string& remote) {
     auto slash = remote.rfind('/');
     std::size_t at = slash == std::string::npos ? 0 : slash + 1;
@@ -96,10 +130,58 @@ std::string EnterServerDirectory(CFtpConnection& connection, const std::string& 
     return initial;
 }
 
+CFtpConnection::~CFtpConnection() {
+    // A stopping run does not wait for the QUIT of a connection made after the stop.
+    if (m_pSession != nullptr && m_pSession->Stopping()) m_pSession->CutConnections();
+    m_handle.reset();  // its close callback uses the members
+}
+
+int CFtpConnection::OnCloseSocket(void* self, curl_socket_t fd) {
+    auto* connection = static_cast<CFtpConnection*>(self);
+    int port = 0;
+    if (connection->m_pSession->Guarded([&] {
+            return PeerOf(fd, &port) == connection->m_strPeer && port == connection->m_nPeerPort;
+        })) {
+        char unread[512];
+        const ssize_t n = ::recv(fd, unread, sizeof unread, MSG_DONTWAIT);
+        if (n > 0) {
+            connection->m_pSession->Guarded([&] {
+                connection->m_strLastWords.assign(unread, static_cast<std::size_t>(n));
+                return true;
+            });
+        }
+    }
+    return connection->m_pSession->CloseSocket(fd);
+}
+
+int CFtpConnection::OnPrerequest(void* self, char* peer, char*, int peerPort, int) {
+    auto* connection = static_cast<CFtpConnection*>(self);
+    const bool kept = connection->m_pSession->Guarded([&] {
+        connection->m_strPeer = Unmapped(peer);
+        connection->m_nPeerPort = peerPort;
+        return true;
+    });
+    return kept ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
+}
+
+int CFtpConnection::OnSocketOption(void* self, curl_socket_t fd, curlsocktype purpose) {
+    if (purpose != CURLSOCKTYPE_ACCEPT) return CURL_SOCKOPT_OK;
+    // An active data connection is taken only from the control connection's peer: anyone else
+    // who reaches the port first would otherwise supply (or receive) the file.
+    auto* connection = static_cast<CFtpConnection*>(self);
+    const bool same = connection->m_pSession->Guarded([&] {
+        const std::string peer = PeerOf(fd);
+        if (!peer.empty() && peer == connection->m_strPeer) return true;
+        connection->m_strForeignPeer = peer.empty() ? "an unknown address" : peer;
+        return false;
+    });
+    return same ? CURL_SOCKOPT_OK : CURL_SOCKOPT_ERROR;
+}
+
 bool CFtpConnection::Open(CMyInternetSess& session, const std::string& host, int port,
                           const std::string& user, const std::string& password) {
     m_pSession = &session;
-    m_handle = session.NewHandle(false);
+    m_handle = session.NewHandle(false, /*cutOnStop=*/true);
     if (!m_handle) {
         m_code = CURLE_OUT_OF_MEMORY;
         m_bBroken = true;
@@ -112,6 +194,12 @@ bool CFtpConnection::Open(CMyInternetSess& session, const std::string& host, int
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, OnReplyLine);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, &m_strReplies);
     curl_easy_setopt(c, CURLOPT_FTPPORT, "-");
+    curl_easy_setopt(c, CURLOPT_PREREQFUNCTION, OnPrerequest);
+    curl_easy_setopt(c, CURLOPT_PREREQDATA, this);
+    curl_easy_setopt(c, CURLOPT_SOCKOPTFUNCTION, OnSocketOption);
+    curl_easy_setopt(c, CURLOPT_SOCKOPTDATA, this);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETFUNCTION, OnCloseSocket);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, this);
     curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
     curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, 0L);
     if (!user.empty()) {
@@ -130,7 +218,8 @@ bool CFtpConnection::Open(CMyInternetSess& session, const std::string& host, int
 bool CFtpConnection::Perform() {
     m_errorBuffer[0] = '\0';
     m_strReplies.clear();
-    m_code = curl_easy_perform(m_handle.get());
+    m_strLastWords.clear();
+    m_code = m_pSession->Perform(m_handle.get());
     if (m_code != CURLE_OK && !RefusedByServer()) m_bBroken = true;
     return m_code == CURLE_OK;
 }
@@ -140,9 +229,17 @@ std::string CFtpConnection::ErrorText() const {
     // while it sets up every active-mode data connection, harmlessly, and keeps only the first
     // text of a transfer: any later failure (a file over the bound, a stall, a reset) would be
     // named by that note. The code's own text names the real failure then.
-    if (std::strncmp(m_errorBuffer, "sa_addr inet_ntop() failed", 26) == 0)
-        return curl_easy_strerror(m_code);
-    return CurlErrorText(m_code, m_errorBuffer);
+    std::string text = std::strncmp(m_errorBuffer, "sa_addr inet_ntop() failed", 26) == 0
+                           ? curl_easy_strerror(m_code)
+                           : CurlErrorText(m_code, m_errorBuffer);
+    // The server's own reason for refusing, when it gave one ("452 Disk full" in mid-store).
+    std::string reply;
+    if (LastReplyCode(m_strReplies, &reply) >= 400 ||
+        LastReplyCode(m_strLastWords, &reply) >= 400) {
+        while (!reply.empty() && (reply.back() == '\r' || reply.back() == '\n')) reply.pop_back();
+        if (text.find(reply) == std::string::npos) text += ": " + reply;
+    }
+    return text;
 }
 
 bool CFtpConnection::RefusedByServer() const {
@@ -202,10 +299,12 @@ std::string CFtpConnection::FileUrl(std::string_view remote) const {
 bool CFtpConnection::RetryPassive() {
     // PORT and EPRT refused, the server's connection never came, or the server saying that it
     // cannot open the data connection (425, in answer to RETR or STOR).
+    // A data connection from a foreign address was refused.
     const bool activeFailed =
         m_code == CURLE_FTP_PORT_FAILED || m_code == CURLE_FTP_ACCEPT_FAILED ||
-        m_code == CURLE_FTP_ACCEPT_TIMEOUT || LastReplyCode(m_strReplies, nullptr) == 425;
-    if (m_bPassive || !activeFailed) return false;
+        m_code == CURLE_FTP_ACCEPT_TIMEOUT || LastReplyCode(m_strReplies, nullptr) == 425 ||
+        !m_strForeignPeer.empty();
+    if (m_bPassive || !activeFailed || m_pSession->Stopping()) return false;
     m_bPassive = true;
     m_bBroken = false;
     curl_easy_setopt(m_handle.get(), CURLOPT_FTPPORT, nullptr);
@@ -244,11 +343,11 @@ bool CFtpConnection::GetFile(const std::string& remote, const std::string& local
         bool done = Perform();
         curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, nullptr);
         curl_easy_setopt(c, CURLOPT_WRITEDATA, nullptr);
-        m_pSession->RethrowKept();
         return done;
     };
     // No data came before the data connection failed, so the file is still empty.
     bool ok = attempt() || (RetryPassive() && attempt());
+    m_pSession->RethrowKept();
     if (target.tooBig) {
         m_code = CURLE_FILESIZE_EXCEEDED;
         m_bBroken = true;
@@ -294,7 +393,6 @@ bool CFtpConnection::PutFile(const std::string& local, const std::string& remote
         curl_easy_setopt(c, CURLOPT_READFUNCTION, nullptr);
         curl_easy_setopt(c, CURLOPT_READDATA, nullptr);
         curl_easy_setopt(c, CURLOPT_POSTQUOTE, nullptr);
-        m_pSession->RethrowKept();
         return done;
     };
     bool ok = attempt() || (RetryPassive() && attempt());
@@ -309,10 +407,31 @@ bool CFtpConnection::PutFile(const std::string& local, const std::string& remote
     }
     CURLcode failure = m_code;
     std::string text = ErrorText();
-    if (!m_bBroken) Commands({"*DELE " + temp});
+    RemoveTemporary(temp);
     m_code = failure;
     std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "%s", text.c_str());
+    m_strReplies.clear();
+    m_pSession->RethrowKept();  // the hard stop, once the temporary file is gone
     return false;
+}
+
+void CFtpConnection::RemoveTemporary(const std::string& temp) {
+    CCurlList commands;
+    // A new connection logs in to the login directory: go back to the store's.
+    if (!m_strWorkDir.empty() && !commands.Append("*CWD " + m_strWorkDir)) return;
+    if (!commands.Append("*DELE " + temp)) return;
+    const bool stopping = m_pSession->Stopping();
+    CURL* c = m_handle.get();
+    curl_easy_setopt(c, CURLOPT_URL, m_strBase.c_str());
+    curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(c, CURLOPT_QUOTE, commands.get());
+    // A stopped transfer's control connection may be waiting for an answer that is not the
+    // DELE's: a new one is made.
+    curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, stopping ? 1L : 0L);
+    m_errorBuffer[0] = '\0';
+    m_pSession->PerformBounded(c, stopping ? kStoppedCleanupMs : kCleanupMs);
+    curl_easy_setopt(c, CURLOPT_QUOTE, nullptr);
+    curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 0L);
 }
 
 }  // namespace kolvane

@@ -2,7 +2,10 @@
 // retrieval into a file written whole or not at all, and a store under a temporary name that
 // is renamed over the target when complete. Binary, in active mode; when the active data
 // connection cannot be made (PORT and EPRT refused, or the server cannot connect back in time)
-// the transfer is tried once more in passive mode, which the connection keeps from then on.
+// or comes from another address than the control connection's peer (which is refused before a
+// byte is read), the transfer is tried once more in passive mode, which the connection keeps
+// from then on. A failed or stopped store removes its temporary file when the server still
+// lets it, within a bound.
 // Commands run relative to the server's current directory, which a change of directory keeps
 // for the later commands.
 //
@@ -24,6 +27,7 @@ class CMyInternetSess;
 class CFtpConnection {
   public:
     CFtpConnection() = default;
+    ~CFtpConnection();
     CFtpConnection(const CFtpConnection&) = delete;
     CFtpConnection& operator=(const CFtpConnection&) = delete;
 
@@ -52,6 +56,8 @@ class CFtpConnection {
     bool WentPassive() const { return m_bPassive; }
     // True when the last GetFile refused its local file: a link of another user.
     bool RefusedLocalLink() const { return m_bRefusedLocalLink; }
+    // The address of a refused active data connection; empty when none came.
+    const std::string& ForeignPeer() const { return m_strForeignPeer; }
 
   private:
     // Runs raw commands (a leading "*" lets a refused command pass); the code of the last reply.
@@ -62,12 +68,24 @@ class CFtpConnection {
     // passive mode (once) and puts the server back in the directory it was in; true when the
     // transfer may be tried again.
     bool RetryPassive();
+    // Deletes the temporary file of a failed store, on a new connection when the old one is
+    // gone, within a bound.
+    void RemoveTemporary(const std::string& temp);
+    static int OnPrerequest(void* self, char* peer, char*, int, int);
+    static int OnSocketOption(void* self, curl_socket_t socket, curlsocktype purpose);
+    static int OnCloseSocket(void* self, curl_socket_t socket);
 
     CMyInternetSess* m_pSession = nullptr;
     CurlEasy m_handle;
     std::string m_strBase;     // "ftp://host:port/"
     std::string m_strReplies;  // the server's reply lines of the last command
     std::string m_strWorkDir;  // the directory the server last reported (PWD)
+    std::string m_strPeer;     // the control connection's peer in the current transfer
+    std::string m_strForeignPeer;
+    // What the server sent on a control connection that libcurl closed without reading it (a
+    // refusal sent while the data still went, its data connection cut).
+    std::string m_strLastWords;
+    int m_nPeerPort = 0;  // the control connection's peer port in the current transfer
     curl_off_t m_maxBody = 0;
     CURLcode m_code = CURLE_OK;
     bool m_bBroken = false;

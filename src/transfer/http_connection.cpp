@@ -163,7 +163,7 @@ bool CHttpRequest::Send() {
     } else {
         curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
     }
-    m_code = curl_easy_perform(c);
+    m_code = m_connection.Session().Perform(c);
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, CMyInternetSess::OnProgress);

@@ -13,6 +13,8 @@
 // the run goes on. Everything the user sees goes through the view and its run host: status
 // pane texts (with pending events drained), the wait cursor, the credentials prompt on a 401.
 // No URL is ever shown or logged with a password in it.
+// An abort or a signal ends a transfer at once (CMyInternetSess::Perform); a transfer so ended
+// writes no entry, and the fetch pass fetches no further file.
 #pragma once
 
 #include <memory>

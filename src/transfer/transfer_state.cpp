@@ -44,12 +44,18 @@ void CScanFileTransfer::ShowTransferStatus(CKolvaneEngine& view, std::string_vie
 
 void CScanFileTransfer::LogNetworkFailure(CKolvaneEngine& view, const CScanFile& entry,
                                           const std::string& text) {
+    // A transfer ended by the run's stop is no failure of the network: the run says it stopped.
+    if (m_pSession && m_pSession->Stopping()) return;
     m_strMessage = "Network failure for: " + entry.m_strServerFile + ": " + ServerText(text);
     view.LogNote(m_strMessage);
 }
 
 void CScanFileTransfer::LogPassiveRetry(CKolvaneEngine& view, const CScanFile& entry) {
-    m_strMessage = "Active FTP failed for: " + entry.m_strServerFile + "; retrying in passive mode";
+    const std::string& foreign = m_pFtp->ForeignPeer();
+    m_strMessage = foreign.empty() ? "Active FTP failed for: " + entry.m_strServerFile
+                                   : "Active FTP data connection from " + foreign +
+                                         " refused for: " + entry.m_strServerFile;
+    m_strMessage += "; retrying in passive mode";
     view.LogNote(m_strMessage);
 }
 
@@ -139,6 +145,7 @@ int CScanFileTransfer::FetchRemoteScanFiles(CScanFileList& list, CKolvaneEngine&
     int failed = 0;
     if (failures) *failures = 0;
     for (auto& entry : list) {
+        if (view.Doc().m_bAbort) break;  // the run stops: no further file is fetched
         if (entry->m_strUrl.empty()) continue;
         if (!EnsureSession(view)) {
             if (failures) *failures = failed + 1;

@@ -12,7 +12,8 @@
 
 namespace kolvane::test {
 
-CFtpServer::CFtpServer(bool renameOverExisting, const std::string& refuse, bool connectBack)
+CFtpServer::CFtpServer(bool renameOverExisting, const std::string& refuse, bool connectBack,
+                       const std::vector<std::string>& options)
     : m_dir("ftp") {
     KeepProxiesAway();
     m_root = m_dir / "root";
@@ -31,6 +32,7 @@ CFtpServer::CFtpServer(bool renameOverExisting, const std::string& refuse, bool 
         if (!renameOverExisting) argv.emplace_back("--no-rename-over");
         if (!refuse.empty()) argv.emplace_back("--refuse=" + refuse);
         if (!connectBack) argv.emplace_back("--no-connect-back");
+        argv.insert(argv.end(), options.begin(), options.end());
         m_process = std::make_unique<CChildProcess>(argv, m_dir / "ftp.log");
         if (WaitForPort(m_port, 10000) && m_process->Running()) return;
         m_process.reset();

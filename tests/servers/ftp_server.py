@@ -1,7 +1,8 @@
 """A throwaway FTP server for the transfer tests: pyftpdlib on 127.0.0.1.
 
 Usage: ftp_server.py PORT ROOT USER PASSWORD USERHOME [--no-rename-over] [--refuse=CMD,...]
-                     [--no-connect-back]
+                     [--no-connect-back] [--hostile-data=TEXT] [--fail-store-after=BYTES]
+                     [--slow=data|reply|quit]
 
 The anonymous account reads and writes ROOT; USER with PASSWORD reads and writes USERHOME.
 With --no-rename-over the server refuses RNTO onto an existing file (550), as some servers do.
@@ -9,14 +10,22 @@ With --refuse=RETR,STOR,RNFR (any of them) it accepts the login and directory co
 refuses those commands (550), as a server with a full disk or wrong permissions does.
 With --no-connect-back it accepts PORT and EPRT but answers the RETR or STOR that follows with
 425, as a server that cannot reach a client behind NAT does; passive mode works.
+With --hostile-data=TEXT, before it connects back for EPRT, a connection from 127.0.0.2 reaches
+the client's port first and sends TEXT, as another host racing the server would.
+With --fail-store-after=BYTES a STOR fails with 452 once that many bytes came, and the rest of
+the data is dropped (the partial file stays); --fail-store-cut=BYTES cuts the data connection
+then instead, as most servers do. With --slow=data it stops reading a STOR's data
+after the first piece; with --slow=reply it answers the end of a STOR 30 s late; with
+--slow=quit it answers QUIT 30 s late.
 Runs in the foreground until it gets SIGTERM.
 """
 import os
 import signal
+import socket
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -26,6 +35,43 @@ def main():
     no_connect_back = "--no-connect-back" in sys.argv[6:]
     refused = [a[len("--refuse="):].split(",") for a in sys.argv[6:] if a.startswith("--refuse=")]
     refused = refused[0] if refused else []
+    options = dict(a[2:].split("=", 1) for a in sys.argv[6:] if "=" in a)
+    hostile = options.get("hostile-data")
+    fail_after = int(options.get("fail-store-after", options.get("fail-store-cut", 0)))
+    cut = "fail-store-cut" in options
+    slow = options.get("slow")
+
+    def later(channel, call):  # 30 s on; the client may have gone by then
+        channel.ioloop.call_later(30, lambda: channel.connected and call())
+
+    class Dtp(DTPHandler):
+        full = False
+
+        def handle_read(self):
+            if self.full:  # the rest of the data is read and dropped
+                if not self.recv(65536):
+                    self.close()
+                return
+            super().handle_read()
+            if not self.receive:
+                return
+            if slow == "data":
+                self.del_channel()  # the socket stays open and is never read again
+            elif fail_after and self.tot_bytes_received >= fail_after:
+                self.full = True
+                self.cmd_channel.respond("452 Insufficient storage space.")
+                if cut:
+                    self.close()
+
+        handle_read_event = handle_read
+
+        def close(self):
+            if self.full:
+                self._resp = ()
+            if slow == "reply" and self._resp and self._resp[0].startswith("226"):
+                reply, self._resp = self._resp[0], ()
+                later(self.cmd_channel, lambda: self.cmd_channel.respond(reply))
+            super().close()
 
     authorizer = DummyAuthorizer()
     authorizer.add_anonymous(root, perm="elradfmwMT")
@@ -51,7 +97,16 @@ def main():
             return self.pretend_active(FTPHandler.ftp_PORT, line)
 
         def ftp_EPRT(self, line):
+            if hostile is not None:  # "|1|host|port|"
+                _, _, host, port, _ = line.split(line[0])
+                with socket.create_connection((host, int(port)), source_address=("127.0.0.2", 0)) as s:
+                    s.sendall(hostile.encode())
             return self.pretend_active(FTPHandler.ftp_EPRT, line)
+
+        def ftp_QUIT(self, line):
+            if slow != "quit":
+                return super().ftp_QUIT(line)
+            later(self, lambda: FTPHandler.ftp_QUIT(self, line))
 
         def ftp_RETR(self, file):
             return self.no_data() or super().ftp_RETR(file)
@@ -73,6 +128,7 @@ def main():
         setattr(Handler, "ftp_" + command, refuse)
 
     Handler.authorizer = authorizer
+    Handler.dtp_handler = Dtp
     Handler.banner = "Kolvane test FTP server ready."
     Handler.permit_foreign_addresses = False
     Handler.passive_ports = None

@@ -119,9 +119,10 @@ class CFtpServer {
     // With `renameOverExisting` false the server refuses RNTO onto an existing file. `refuse`
     // names commands it answers with 550 ("RETR,STOR,RNFR,PORT,EPRT", any of them), while the
     // login and the directory commands work. Without `connectBack` it takes PORT and EPRT but
-    // answers the transfer that follows with 425 (passive mode works).
+    // answers the transfer that follows with 425 (passive mode works). `options` go to the
+    // script as they are (the hostile and slow behaviours ftp_server.py describes).
     explicit CFtpServer(bool renameOverExisting = true, const std::string& refuse = "",
-                        bool connectBack = true);
+                        bool connectBack = true, const std::vector<std::string>& options = {});
     ~CFtpServer();
     CFtpServer(const CFtpServer&) = delete;
     CFtpServer& operator=(const CFtpServer&) = delete;

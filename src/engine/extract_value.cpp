@@ -46,8 +46,9 @@ namespace {
 // the counter.
 class CWalk {
   public:
-    CWalk(std::string_view text, std::size_t* examined, CMultiFind* keys = nullptr)
-        : m_text(text), m_examined(examined), m_keys(keys) {}
+    CWalk(std::string_view text, std::size_t* examined, CMultiFind* keys = nullptr,
+          const std::function<void()>* pump = nullptr)
+        : m_text(text), m_examined(examined), m_keys(keys), m_pump(pump) {}
 
     std::size_t Size() const { return m_text.size(); }
     char At(std::size_t i) const { return m_text[i]; }
@@ -83,10 +84,16 @@ class CWalk {
         return CWalk(m_text.substr(0, limit), m_examined).FindChar(c, from);
     }
 
+    // Serves the caller's pending events, when it asked for that.
+    void Pump() const {
+        if (m_pump && *m_pump) (*m_pump)();
+    }
+
   private:
     std::string_view m_text;
     std::size_t* m_examined;
     CMultiFind* m_keys;
+    const std::function<void()>* m_pump;
 };
 
 // Carriage returns dropped, line feeds made blanks: a pattern value is one line.
@@ -191,8 +198,9 @@ long Locate(const SPattern& p, const CWalk& walk, const std::vector<long>& wante
     long count = 0;
     std::size_t next = 0;  // the first of `wanted` not yet reached
     std::size_t at = walk.FindKey(p.keyId, key, 0);
-    while (at != npos) {
+    for (std::size_t passed = 1; at != npos; ++passed) {
         walk.Count(1);
+        if (passed % 1024 == 0) walk.Pump();
         const std::size_t after = at + key.size();
         bool qualifies = true;
         if (p.digits > 0) {
@@ -390,10 +398,15 @@ CScanExtractor::CScanExtractor(const SScanText& scan, std::vector<const CScanVar
 
 CScanExtractor::~CScanExtractor() = default;
 
+void CScanExtractor::SetPump(std::function<void()> pump) {
+    m_pump = pump;
+    m_keys.SetProgress(std::move(pump));
+}
+
 SExtraction CScanExtractor::Extract(std::size_t i) {
     const CScanVar& var = *m_vars[i];
     if (m_groupOf[i] == npos) return ExtractValue(var, m_scan, &m_examined);
-    const CWalk walk(m_scan.text, &m_examined, &m_keys);
+    const CWalk walk(m_scan.text, &m_examined, &m_keys, &m_pump);
     SGroup& group = m_groups[m_groupOf[i]];
     CNextMemo& lastMemo = m_lastMemos[static_cast<unsigned char>(group.pattern.last)];
     if (!group.located) {

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,6 +59,10 @@ class CScanExtractor {
     ~CScanExtractor();
 
     SExtraction Extract(std::size_t i);
+    // Called now and then during a long extraction (every 16 KiB of the shared scan, every 1024
+    // occurrences a start pattern passes), for the caller to serve pending events. It may throw;
+    // the extractor is then only fit to be destroyed.
+    void SetPump(std::function<void()> pump);
     // The characters looked at so far: the shared scan's and every walk's.
     std::size_t Examined() const { return m_examined + m_keys.Scanned(); }
 
@@ -72,6 +77,7 @@ class CScanExtractor {
     std::vector<CNextMemo> m_endMemos;
     std::vector<CNextMemo> m_lastMemos;  // by the skip's last character
     std::size_t m_examined = 0;
+    std::function<void()> m_pump;
 };
 
 }  // namespace kolvane

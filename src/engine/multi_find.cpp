@@ -24,8 +24,7 @@ namespace kolvane {
 namespace {
 
 constexpr std::size_t kPrint = CMultiFind::kPrint;
-constexpr std::size_t kChunk =
-    16 * 1024;  // starts scanned per step before a question is asked again
+constexpr std::size_t kChunk = CMultiFind::kChunk;
 
 #if defined(__x86_64__)
 const bool g_ssse3 = __builtin_cpu_supports("ssse3");
@@ -259,6 +258,7 @@ void CMultiFind::RunAutomaton(std::size_t limit) {
 }
 
 void CMultiFind::ScanChunk() {
+    if (m_progress) m_progress();
     const std::size_t size = m_text.size();
     const std::size_t limit = std::min(size, m_scanned + kChunk);
     if (m_automaton) return RunAutomaton(limit);

@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -35,7 +36,8 @@ bool MultiPathSupported(EMultiPath path);
 class CMultiFind {
   public:
     static constexpr std::size_t kMaxKept = 4096;
-    static constexpr std::size_t kPrint = 4;  // the bytes of a key's fingerprint
+    static constexpr std::size_t kPrint = 4;          // the bytes of a key's fingerprint
+    static constexpr std::size_t kChunk = 16 * 1024;  // starts scanned per step
 
     explicit CMultiFind(std::string_view text, EMultiPath path = EMultiPath::Best);
 
@@ -43,6 +45,9 @@ class CMultiFind {
     std::size_t Add(std::string_view key);
     // The first occurrence of key `id` at or after `from`, letters A to Z folded; npos if none.
     std::size_t Find(std::size_t id, std::size_t from);
+    // Called before each chunk of the shared scan (kChunk starts): a long scan can serve its
+    // caller's pending events. It may throw; the object is then only fit to be destroyed.
+    void SetProgress(std::function<void()> progress) { m_progress = std::move(progress); }
     // How many starts the shared scan has tested so far (at most the text's length).
     std::size_t Scanned() const { return m_scanned; }
     // Whether the scan has gone over to the automaton (for tests).
@@ -96,6 +101,7 @@ class CMultiFind {
     bool m_automaton = false;
     std::size_t m_fed = 0;  // the bytes the automaton has read
     std::uint32_t m_state = 0;
+    std::function<void()> m_progress;
 };
 
 }  // namespace kolvane

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -156,6 +157,71 @@ TEST_F(OnePassTest, GeneratedRulesGiveTheReferenceValues) {
         for (int v = 0; v < 30; ++v) definitions.push_back(pool[random.Below(pool.size())]);
         ExpectSameAsAlone(text, Parse(definitions), "round " + std::to_string(round));
     }
+}
+
+// Keys that share their first bytes, over texts that repeat them: the candidates walk one trie
+// and the scan goes over to its automaton; keys end inside others, stop being recorded once
+// common, fold A to Z only (bytes above 0x7F stay themselves). Small texts, so that the
+// reference stays quick.
+TEST_F(OnePassTest, SharedPrefixShapesGiveTheReferenceValues) {
+    const std::string a(6000, 'A'), a250(250, 'A'), ab = [] {
+        std::string s;
+        while (s.size() < 6000) s += "ab";
+        return s;
+    }();
+    struct SShape {
+        const char* name;
+        std::string text, key;  // `key` takes the variable's number with "%d"
+        const char* rule;
+    };
+    const SShape shapes[] = {
+        {"prefix-run", a + "AAAA7x one end" + a + "aaaa12X two END AAAA7x three end\n", "AAAA%dx",
+         "????end"},
+        {"long-shared", a + a250 + "00007 one end" + a + a250 + "00012 two end\n", a250 + "%05d",
+         "????end"},
+        {"sections",
+         [] {
+             std::string s;
+             for (int i = 0; i < 300; ++i) s += "==================== Section \n";
+             return s + "==================== Section 007 one end\n";
+         }(),
+         "==================== Section %03d", "????end"},
+        {"high-bytes",
+         std::string(3000, '\xE9') + "\xE9\xE9\xE9"
+                                     "7x one end \xC9\xC9\xC9"
+                                     "12x\n",
+         "\xE9\xE9\xE9%dx", "????end"},
+        {"repetitive", ab + "abab7: one end" + ab + "ABAB12: two end\n", "abab%d:", "????end"},
+    };
+    for (const SShape& shape : shapes) {
+        std::vector<std::string> definitions;
+        char key[300];
+        for (int n = 0; n < 40; ++n) {
+            std::snprintf(key, sizeof key, shape.key.c_str(), n);
+            definitions.push_back(key + std::string(n % 3 ? shape.rule : "????end::2"));
+        }
+        // Keys that end inside others, one of them far too common to be recorded.
+        for (const char* d : {"AAA????A::9000", "AAAAAAA7x????e", "Ab#????A",
+                              "\xE9\xE9"
+                              "7????d"})
+            definitions.push_back(d);
+        ExpectSameAsAlone(shape.text, Parse(definitions), shape.name);
+    }
+}
+
+// A single long extraction serves the caller's events: the pump is called as the shared scan
+// goes on, and what it throws ends the extraction.
+TEST(OnePassPumpTest, ALongExtractionPumps) {
+    const std::string text = std::string(480000, 'A') + "AAAA1x value end\n";
+    CScanVar var;
+    var.m_nRule = kRuleExtract, var.m_szStartPattern = "AAAA1x", var.m_szEndPattern = "end";
+    const SScanText scan(text);
+    CScanExtractor extractor(scan, {&var});
+    int pumps = 0;
+    extractor.SetPump([&] {
+        if (++pumps == 10) throw pumps;
+    });
+    EXPECT_THROW(extractor.Extract(0), int);
 }
 
 // CMultiFind answers as FindText, for questions in any order, keys in any case, a key too

@@ -11,6 +11,8 @@
 #include "multi_find.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <limits>
 #include <unordered_map>
 
@@ -33,6 +35,23 @@ const bool g_avx512 = g_avx2 && __builtin_cpu_supports("avx512bw");
 #else
 const bool g_ssse3 = false, g_avx2 = false, g_avx512 = false;
 #endif
+
+// The last position of the run of byte `c` (folded) that starts at `i` in `text`: eight bytes
+// at a time, a letter's byte with the case bit set.
+std::size_t RunEnd(std::string_view text, std::size_t i, unsigned char c) {
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+        const std::uint64_t fold = c >= 'a' && c <= 'z' ? kOnes * 0x20 : 0, want = kOnes * c;
+        for (; i + 9 <= text.size(); i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i + 1, 8);
+            if (const std::uint64_t differ = (word | fold) ^ want)
+                return i + std::size_t(__builtin_ctzll(differ)) / 8;
+        }
+    }
+    while (i + 1 < text.size() && FoldAscii(text[i + 1]) == char(c)) ++i;
+    return i;
+}
 
 }  // namespace
 
@@ -239,18 +258,62 @@ void CMultiFind::Report(std::uint32_t node, std::size_t end) {
         Record(m_keys[m_nodes[u].key], end - m_nodes[u].depth);
 }
 
+// The automaton's move from `node` on byte `c` (folded): the child, else the move of its
+// failure link (the classic walk: over a text, these walks cost no more than the moves down).
+std::uint32_t CMultiFind::Delta(std::uint32_t node, unsigned char c) const {
+    for (; node; node = m_nodes[node].fail)
+        if (const std::uint32_t child = Child(node, c)) return child;
+    return m_root[c];
+}
+
+// The automaton's state for `node`: its row (given on first use, kMaxRows at most), else the
+// node itself with kNoRow; kReports when keys end there.
+std::uint32_t CMultiFind::Encode(std::uint32_t node) {
+    std::uint32_t row = m_rowOf[node];
+    if (row == kNone && m_rowNode.size() < kMaxRows) {
+        row = m_rowOf[node] = std::uint32_t(m_rowNode.size());
+        m_rowNode.push_back(node);
+        m_rows.resize(m_rows.size() + 256, kNone);
+    }
+    std::uint32_t state = row == kNone ? node | kNoRow : row;
+    if (m_nodes[node].key != kNoKey || m_nodes[node].out) state |= kReports;
+    return state;
+}
+
 // Feeds the automaton until every start before `limit` is decided: a key ends at most
-// m_longest - 1 bytes after its start.
+// m_longest - 1 bytes after its start. A state with a row moves by one lookup there (filled as
+// the moves are first taken), so a text that keeps the automaton among a few nodes (one that
+// repeats the keys' beginning) costs about one dependent load per byte.
 void CMultiFind::RunAutomaton(std::size_t limit) {
+    if (m_rowOf.empty()) {
+        m_rowOf.assign(m_nodes.size(), kNone);
+        m_state = Encode(0);
+    }
     const std::size_t size = m_text.size();
     const std::size_t feed = std::min(size, limit + m_longest - 1);
     std::uint32_t state = m_state;
     for (std::size_t i = m_fed; i < feed; ++i) {
         const auto c = static_cast<unsigned char>(FoldAscii(m_text[i]));
-        std::uint32_t next = 0;
-        while (state && !(next = Child(state, c))) state = m_nodes[state].fail;
-        state = state ? next : m_root[c];
-        if (state && (m_nodes[state].key != kNoKey || m_nodes[state].out)) Report(state, i + 1);
+        std::uint32_t next;
+        if (state & kNoRow) {
+            next = Encode(Delta(state & ~kNoRow, c));
+        } else {
+            const std::size_t at = std::size_t(state) * 256 + c;
+            next = m_rows[at];
+            if (next == kNone) {
+                next = Encode(Delta(m_rowNode[state], c));
+                m_rows[at] = next;
+            }
+        }
+        if (next & kReports) {
+            state = next & ~kReports;
+            Report(state & kNoRow ? state & ~kNoRow : m_rowNode[state], i + 1);
+            continue;
+        }
+        // The same byte again from a state that it leaves to itself (a run of one letter
+        // inside the keys' beginning) changes nothing.
+        if (next == state) i = RunEnd(m_text.substr(0, feed), i, c);
+        state = next;
     }
     m_state = state;
     m_fed = feed;

@@ -74,6 +74,8 @@ class CMultiFind {
     void ScanChunk();
     std::size_t Walk(std::size_t start);
     void RunAutomaton(std::size_t limit);
+    std::uint32_t Delta(std::uint32_t node, unsigned char c) const;
+    std::uint32_t Encode(std::uint32_t node);
     void Report(std::uint32_t node, std::size_t end);
     std::uint32_t Alive(std::uint32_t node);
     void Record(SKey& key, std::size_t start);
@@ -99,8 +101,17 @@ class CMultiFind {
     std::size_t m_longest = 0;             // the longest recorded key
     std::size_t m_work = 0, m_budget = 0;  // trie steps spent in this chunk, and allowed
     bool m_automaton = false;
-    std::size_t m_fed = 0;  // the bytes the automaton has read
-    std::uint32_t m_state = 0;
+    std::size_t m_fed = 0;      // the bytes the automaton has read
+    std::uint32_t m_state = 0;  // a node in the filter's hand-over, a state after
+    // The automaton's moves from the nodes it has been in, as full rows of 256 filled as they
+    // are first taken (kMaxRows at most; other nodes follow their failure links each time).
+    // A state is a row, or a node with kNoRow; a move in a row has kReports when keys end at
+    // the node it leads to.
+    static constexpr std::uint32_t kMaxRows = 1024, kNone = ~std::uint32_t(0);
+    static constexpr std::uint32_t kReports = 1u << 31, kNoRow = 1u << 30;
+    std::vector<std::uint32_t> m_rowOf;    // per node; kNone: no row
+    std::vector<std::uint32_t> m_rowNode;  // per row
+    std::vector<std::uint32_t> m_rows;     // kNone: not taken yet
     std::function<void()> m_progress;
 };
 

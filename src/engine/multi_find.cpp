@@ -143,38 +143,51 @@ void CMultiFind::BuildTrie(const std::vector<std::size_t>& kept) {
     std::vector<std::size_t> sorted = kept;
     std::sort(sorted.begin(), sorted.end(),
               [this](std::size_t a, std::size_t b) { return m_keys[a].folded < m_keys[b].folded; });
-    std::vector<std::vector<std::pair<unsigned char, std::uint32_t>>> children(1);
+    struct SEdge {
+        std::uint32_t parent;
+        unsigned char c;
+        std::uint32_t child;
+    };
+    std::vector<SEdge> edges;            // in the order made: by byte within each parent
+    std::vector<std::uint32_t> last(1);  // per node: its last child, 0 for none
     m_nodes.assign(1, SNode{});
     for (std::size_t id : sorted) {
         std::uint32_t node = 0;
         for (char ch : m_keys[id].folded) {
             const auto c = static_cast<unsigned char>(ch);
-            auto& list = children[node];
-            if (list.empty() || list.back().first != c) {
+            if (!last[node] || edges[m_nodes[last[node]].edge].c != c) {
                 const auto child = std::uint32_t(m_nodes.size());
-                list.emplace_back(c, child);
                 SNode n;
                 n.depth = m_nodes[node].depth + 1;
+                n.edge = std::uint32_t(edges.size());  // for now: the edge that made it
                 m_nodes.push_back(n);
-                children.emplace_back();
+                edges.push_back({node, c, child});
+                last[node] = child;
+                last.push_back(0);
             }
-            node = children[node].back().second;
+            node = last[node];
         }
         m_nodes[node].key = id;
         m_longest = std::max(m_longest, m_keys[id].folded.size());
     }
-    for (std::size_t v = 0; v < m_nodes.size(); ++v) {
-        m_nodes[v].edge = std::uint32_t(m_edges.size());
-        m_nodes[v].edges = std::uint32_t(children[v].size());
-        m_edges.insert(m_edges.end(), children[v].begin(), children[v].end());
-    }
-    for (const auto& [c, child] : children[0]) m_root[c] = child;
+    // Each node's children together, in byte order (a stable counting sort by parent).
+    for (const SEdge& e : edges) ++m_nodes[e.parent].edges;
+    std::uint32_t at = 0;
+    for (SNode& n : m_nodes) n.edge = at, at += n.edges;
+    m_edges.resize(edges.size());
+    std::vector<std::uint32_t> fill(m_nodes.size(), 0);
+    for (const SEdge& e : edges)
+        m_edges[m_nodes[e.parent].edge + fill[e.parent]++] = {e.c, e.child};
+    for (std::uint32_t i = 0; i < m_nodes[0].edges; ++i)
+        m_root[m_edges[i].first] = m_edges[i].second;
+    // Failure links breadth first: a node's link is found from its parent's.
     std::vector<std::uint32_t> queue;
     queue.reserve(m_nodes.size());
-    for (const auto& edge : children[0]) queue.push_back(edge.second);
+    for (std::uint32_t i = 0; i < m_nodes[0].edges; ++i) queue.push_back(m_edges[i].second);
     for (std::size_t q = 0; q < queue.size(); ++q) {
         const std::uint32_t v = queue[q];
-        for (const auto& [c, child] : children[v]) {
+        for (std::uint32_t e = m_nodes[v].edge; e < m_nodes[v].edge + m_nodes[v].edges; ++e) {
+            const auto [c, child] = m_edges[e];
             std::uint32_t f = m_nodes[v].fail;
             while (f && !Child(f, c)) f = m_nodes[f].fail;
             const std::uint32_t fail = Child(f, c);
@@ -366,9 +379,12 @@ template <class Block>
 [[gnu::always_inline]] inline std::size_t CMultiFind::Blocks(std::size_t i, std::size_t limit,
                                                              const Block& block) {
     constexpr std::size_t W = Block::kWidth;
-    for (; i < limit && i + W + kPrint - 1 <= m_text.size() && m_work <= m_budget; i += W)
+    std::size_t work = m_work;
+    const std::size_t budget = m_budget, end = m_text.size();
+    for (; i < limit && i + W + kPrint - 1 <= end && work <= budget; i += W)
         for (std::uint64_t bits = block(m_text.data() + i); bits; bits &= bits - 1)
-            m_work += Walk(i + std::size_t(__builtin_ctzll(bits)));
+            work += Walk(i + std::size_t(__builtin_ctzll(bits)));
+    m_work = work;
     return i;
 }
 

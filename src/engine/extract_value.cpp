@@ -47,8 +47,8 @@ namespace {
 class CWalk {
   public:
     CWalk(std::string_view text, std::size_t* examined, CMultiFind* keys = nullptr,
-          const std::function<void()>* pump = nullptr)
-        : m_text(text), m_examined(examined), m_keys(keys), m_pump(pump) {}
+          CMultiFind* ends = nullptr, const std::function<void()>* pump = nullptr)
+        : m_text(text), m_examined(examined), m_keys(keys), m_ends(ends), m_pump(pump) {}
 
     std::size_t Size() const { return m_text.size(); }
     char At(std::size_t i) const { return m_text[i]; }
@@ -79,6 +79,19 @@ class CWalk {
         const std::size_t at = prefix.Find(what, from);
         return at < limit ? at : npos;
     }
+    // FindBefore for end pattern `id` of the shared scan of end patterns: near `from` (where a
+    // value's end mostly is) by FindText over a stretch whose compares stay few (at most about
+    // 16 KiB, however the text repeats the pattern's beginning), beyond that from the shared
+    // scan, which passes over the text once for all the end patterns.
+    std::size_t FindEnd(std::size_t id, std::string_view what, std::size_t from,
+                        std::size_t limit) const {
+        if (!m_ends) return FindBefore(what, from, limit);
+        const std::size_t length = std::max<std::size_t>(what.size(), 1);
+        const std::size_t near = from + std::max(length, 16384 / length);
+        if (near >= std::min(limit, Size())) return FindBefore(what, from, limit);
+        if (const std::size_t at = FindBefore(what, from, near); at != npos) return at;
+        return m_ends->Find(id, near, limit);
+    }
     std::size_t FindCharBefore(char c, std::size_t from, std::size_t limit) const {
         if (limit == npos) return FindChar(c, from);
         return CWalk(m_text.substr(0, limit), m_examined).FindChar(c, from);
@@ -93,6 +106,7 @@ class CWalk {
     std::string_view m_text;
     std::size_t* m_examined;
     CMultiFind* m_keys;
+    CMultiFind* m_ends;
     const std::function<void()>* m_pump;
 };
 
@@ -232,9 +246,11 @@ long Locate(const SPattern& p, const CWalk& walk, const std::vector<long>& wante
 }
 
 // The value of `var` whose occurrence is `at` (npos: none; `count` passed the whole text).
-// `lastMemo` serves the pattern's last character, `endMemo` the variable's end pattern.
+// `lastMemo` serves the pattern's last character, `endMemo` the variable's end pattern (`endId`
+// in the walk's shared scan of end patterns).
 SExtraction FinishPattern(const CScanVar& var, const SPattern& p, std::size_t at, long count,
-                          const CWalk& walk, CNextMemo& lastMemo, CNextMemo& endMemo) {
+                          const CWalk& walk, CNextMemo& lastMemo, CNextMemo& endMemo,
+                          std::size_t endId = 0) {
     if (at == npos)
         return count == 0 ? Nothing(EValueOutcome::StartNotFound)
                           : Nothing(EValueOutcome::TooFewOccurrences, var.m_nInstance, count);
@@ -257,7 +273,7 @@ SExtraction FinishPattern(const CScanVar& var, const SPattern& p, std::size_t at
     }
     const std::string_view endPattern = EndPattern(var, p);
     const std::size_t end = endMemo.Next(start, [&](std::size_t from, std::size_t limit) {
-        return walk.FindBefore(endPattern, from, limit);
+        return walk.FindEnd(endId, endPattern, from, limit);
     });
     if (end == npos) return Nothing(EValueOutcome::EndNotFound);
     return Value(CleanValue(walk.Sub(start, end - start)));
@@ -365,6 +381,7 @@ CScanExtractor::CScanExtractor(const SScanText& scan, std::vector<const CScanVar
     : m_scan(scan),
       m_vars(std::move(vars)),
       m_keys(scan.text, path),
+      m_ends(scan.text, path),
       m_groupOf(m_vars.size(), npos),
       m_endOf(m_vars.size(), npos),
       m_lastMemos(256) {
@@ -389,6 +406,8 @@ CScanExtractor::CScanExtractor(const SScanText& scan, std::vector<const CScanVar
         m_endOf[i] = byEnd.try_emplace(EndPattern(var, group.pattern), byEnd.size()).first->second;
     }
     m_endMemos.resize(byEnd.size());
+    m_endIds.resize(byEnd.size());
+    for (const auto& [end, memo] : byEnd) m_endIds[memo] = m_ends.Add(end);
     for (SGroup& group : m_groups) {
         std::sort(group.wanted.begin(), group.wanted.end());
         group.wanted.erase(std::unique(group.wanted.begin(), group.wanted.end()),
@@ -400,13 +419,14 @@ CScanExtractor::~CScanExtractor() = default;
 
 void CScanExtractor::SetPump(std::function<void()> pump) {
     m_pump = pump;
-    m_keys.SetProgress(std::move(pump));
+    m_keys.SetProgress(pump);
+    m_ends.SetProgress(std::move(pump));
 }
 
 SExtraction CScanExtractor::Extract(std::size_t i) {
     const CScanVar& var = *m_vars[i];
     if (m_groupOf[i] == npos) return ExtractValue(var, m_scan, &m_examined);
-    const CWalk walk(m_scan.text, &m_examined, &m_keys, &m_pump);
+    const CWalk walk(m_scan.text, &m_examined, &m_keys, &m_ends, &m_pump);
     SGroup& group = m_groups[m_groupOf[i]];
     CNextMemo& lastMemo = m_lastMemos[static_cast<unsigned char>(group.pattern.last)];
     if (!group.located) {
@@ -416,7 +436,7 @@ SExtraction CScanExtractor::Extract(std::size_t i) {
     const auto at = std::lower_bound(group.wanted.begin(), group.wanted.end(), var.m_nInstance) -
                     group.wanted.begin();
     return FinishPattern(var, group.pattern, group.found[std::size_t(at)], group.count, walk,
-                         lastMemo, m_endMemos[m_endOf[i]]);
+                         lastMemo, m_endMemos[m_endOf[i]], m_endIds[m_endOf[i]]);
 }
 
 }  // namespace kolvane

@@ -214,7 +214,7 @@ std::uint32_t CMultiFind::Child(std::uint32_t node, unsigned char c) const {
     return 0;
 }
 
-std::size_t CMultiFind::Find(std::size_t id, std::size_t from) {
+std::size_t CMultiFind::Find(std::size_t id, std::size_t from, std::size_t before) {
     if (!m_prepared) Prepare();
     SKey& key = m_keys[id];
     while (key.kept) {
@@ -222,11 +222,14 @@ std::size_t CMultiFind::Find(std::size_t id, std::size_t from) {
         // after it too has every earlier hit of its key recorded.
         auto it = std::lower_bound(key.hits.begin(), key.hits.end(), from,
                                    [](std::uint32_t hit, std::size_t f) { return hit < f; });
-        if (it != key.hits.end()) return *it;
-        if (m_scanned >= m_text.size()) return npos;
+        if (it != key.hits.end()) return *it < before ? *it : npos;
+        if (m_scanned >= m_text.size() || m_scanned >= before) return npos;
         ScanChunk();
     }
-    return FindText(m_text, key.folded, from);
+    if (before >= m_text.size()) return FindText(m_text, key.folded, from);
+    const std::size_t at =
+        FindText(m_text.substr(0, before + key.folded.size() - 1), key.folded, from);
+    return at < before ? at : npos;
 }
 
 void CMultiFind::Record(SKey& key, std::size_t start) {
@@ -374,16 +377,27 @@ void CMultiFind::ScanChunk() {
 
 // The vector loops: blocks of `W` starts while the block's fingerprint bytes lie inside the
 // text and the trie walks keep within their budget. `block(i)` gives the candidate starts of
-// the block at i (bit j for start i + j).
+// the block at i (bit j for start i + j). The candidates of up to kBatch blocks are gathered
+// first and walked after, so that the vector loop makes no call and keeps its tables in
+// registers.
 template <class Block>
 [[gnu::always_inline]] inline std::size_t CMultiFind::Blocks(std::size_t i, std::size_t limit,
                                                              const Block& block) {
-    constexpr std::size_t W = Block::kWidth;
+    constexpr std::size_t W = Block::kWidth, kBatch = 64;
+    std::size_t at[kBatch];
+    std::uint64_t found[kBatch];
+    const std::size_t span = W + kPrint - 1;  // the bytes a block reads
+    const std::size_t end = std::min(limit, m_text.size() >= span ? m_text.size() - span + 1 : 0);
+    const char* const text = m_text.data();
     std::size_t work = m_work;
-    const std::size_t budget = m_budget, end = m_text.size();
-    for (; i < limit && i + W + kPrint - 1 <= end && work <= budget; i += W)
-        for (std::uint64_t bits = block(m_text.data() + i); bits; bits &= bits - 1)
-            work += Walk(i + std::size_t(__builtin_ctzll(bits)));
+    while (i < end && work <= m_budget) {
+        std::size_t n = 0;
+        for (; n < kBatch && i < end; i += W)
+            if (const std::uint64_t bits = block(text + i)) at[n] = i, found[n++] = bits;
+        for (std::size_t k = 0; k < n; ++k)
+            for (std::uint64_t bits = found[k]; bits; bits &= bits - 1)
+                work += Walk(at[k] + std::size_t(__builtin_ctzll(bits)));
+    }
     m_work = work;
     return i;
 }

@@ -43,8 +43,9 @@ class CMultiFind {
 
     // The id of `key`; a key equal to an earlier one, letters folded, gets the earlier id.
     std::size_t Add(std::string_view key);
-    // The first occurrence of key `id` at or after `from`, letters A to Z folded; npos if none.
-    std::size_t Find(std::size_t id, std::size_t from);
+    // The first occurrence of key `id` at or after `from`, letters A to Z folded, that starts
+    // before `before`; npos if none. The scan goes no further than `before`.
+    std::size_t Find(std::size_t id, std::size_t from, std::size_t before = std::size_t(-1));
     // Called before each chunk of the shared scan (kChunk starts): a long scan can serve its
     // caller's pending events. It may throw; the object is then only fit to be destroyed.
     void SetProgress(std::function<void()> progress) { m_progress = std::move(progress); }

@@ -171,34 +171,36 @@ TEST_F(OnePassTest, SharedPrefixShapesGiveTheReferenceValues) {
     }();
     struct SShape {
         const char* name;
-        std::string text, key;  // `key` takes the variable's number with "%d"
-        const char* rule;
+        std::string text, definition;  // the variable's number for each "%d"
     };
     const SShape shapes[] = {
-        {"prefix-run", a + "AAAA7x one end" + a + "aaaa12X two END AAAA7x three end\n", "AAAA%dx",
-         "????end"},
-        {"long-shared", a + a250 + "00007 one end" + a + a250 + "00012 two end\n", a250 + "%05d",
-         "????end"},
+        {"prefix-run", a + "AAAA7x one end" + a + "aaaa12X two END AAAA7x three end\n",
+         "AAAA%dx????end"},
+        {"long-shared", a + a250 + "00007 one end" + a + a250 + "00012 two end\n",
+         a250 + "%05d????end"},
         {"sections",
          [] {
              std::string s;
              for (int i = 0; i < 300; ++i) s += "==================== Section \n";
              return s + "==================== Section 007 one end\n";
          }(),
-         "==================== Section %03d", "????end"},
+         "==================== Section %03d????end"},
         {"high-bytes",
          std::string(3000, '\xE9') + "\xE9\xE9\xE9"
                                      "7x one end \xC9\xC9\xC9"
                                      "12x\n",
-         "\xE9\xE9\xE9%dx", "????end"},
-        {"repetitive", ab + "abab7: one end" + ab + "ABAB12: two end\n", "abab%d:", "????end"},
+         "\xE9\xE9\xE9%dx????end"},
+        {"repetitive", ab + "abab7: one end" + ab + "ABAB12: two end\n", "abab%d:????end"},
+        // End patterns with a long common beginning, found far from their start.
+        {"ends", "abab7: one " + ab + ab.substr(0, 100) + "7 abab8: " + ab.substr(0, 100) + "8\n",
+         "abab%d:????" + ab.substr(0, 100) + "%d"},
     };
     for (const SShape& shape : shapes) {
         std::vector<std::string> definitions;
-        char key[300];
+        char definition[400];
         for (int n = 0; n < 40; ++n) {
-            std::snprintf(key, sizeof key, shape.key.c_str(), n);
-            definitions.push_back(key + std::string(n % 3 ? shape.rule : "????end::2"));
+            std::snprintf(definition, sizeof definition, shape.definition.c_str(), n, n);
+            definitions.push_back(definition + std::string(n % 3 ? "" : "::2"));
         }
         // Keys that end inside others, one of them far too common to be recorded.
         for (const char* d : {"AAA????A::9000", "AAAAAAA7x????e", "Ab#????A",

@@ -377,7 +377,7 @@ void CMultiFind::ScanChunk() {
 
 // The vector loops: blocks of `W` starts while the block's fingerprint bytes lie inside the
 // text and the trie walks keep within their budget. `block(i)` gives the candidate starts of
-// the block at i (bit j for start i + j). The candidates of up to kBatch blocks are gathered
+// the block at i (bit j for start i + j). The blocks of up to kBatch candidates are gathered
 // first and walked after, so that the vector loop makes no call and keeps its tables in
 // registers.
 template <class Block>
@@ -391,9 +391,12 @@ template <class Block>
     const char* const text = m_text.data();
     std::size_t work = m_work;
     while (i < end && work <= m_budget) {
-        std::size_t n = 0;
-        for (; n < kBatch && i < end; i += W)
-            if (const std::uint64_t bits = block(text + i)) at[n] = i, found[n++] = bits;
+        std::size_t n = 0, candidates = 0;
+        for (; candidates < kBatch && i < end; i += W)
+            if (const std::uint64_t bits = block(text + i)) {
+                at[n] = i, found[n++] = bits;
+                candidates += std::size_t(__builtin_popcountll(bits));
+            }
         for (std::size_t k = 0; k < n; ++k)
             for (std::uint64_t bits = found[k]; bits; bits &= bits - 1)
                 work += Walk(at[k] + std::size_t(__builtin_ctzll(bits)));

@@ -182,8 +182,15 @@ std::string_view EndPattern(const CScanVar& var, const SPattern& p) {
 // start of the text: for each of the `wanted` counts (ascending) the occurrence where the count
 // first reaches it, npos when the text ends before. Returns the count reached, which is the
 // count of the whole text when some wanted count was not reached.
+// Start patterns with the same key walk the same occurrences (from the start, each search from
+// the end of the one before): `chain`, when given, keeps them for the next pattern with that key
+// (kChainEnd after the last), so that many patterns over one common key do not search the text
+// once per pattern; `room` bounds what all the chains keep together.
+constexpr std::uint32_t kChainEnd = ~std::uint32_t(0);
+
 long Locate(const SPattern& p, const CWalk& walk, const std::vector<long>& wanted,
-            std::vector<std::size_t>& found, CNextMemo& lastMemo) {
+            std::vector<std::size_t>& found, CNextMemo& lastMemo,
+            std::vector<std::uint32_t>* chain = nullptr, std::size_t* room = nullptr) {
     const std::string_view key = p.Key();
     const char last = p.last;
     found.assign(wanted.size(), npos);
@@ -211,7 +218,20 @@ long Locate(const SPattern& p, const CWalk& walk, const std::vector<long>& wante
 
     long count = 0;
     std::size_t next = 0;  // the first of `wanted` not yet reached
-    std::size_t at = walk.FindKey(p.keyId, key, 0);
+    std::size_t k = 0;     // the occurrence's place in the chain
+    auto occurrence = [&](std::size_t from) {
+        if (chain && k < chain->size()) {
+            const std::uint32_t at = (*chain)[k++];
+            return at == kChainEnd ? npos : std::size_t(at);
+        }
+        const std::size_t at = walk.FindKey(p.keyId, key, from);
+        if (chain && k++ == chain->size() && *room > 0) {
+            chain->push_back(at == npos ? kChainEnd : std::uint32_t(at));
+            --*room;
+        }
+        return at;
+    };
+    std::size_t at = occurrence(0);
     for (std::size_t passed = 1; at != npos; ++passed) {
         walk.Count(1);
         if (passed % 1024 == 0) walk.Pump();
@@ -240,7 +260,7 @@ long Locate(const SPattern& p, const CWalk& walk, const std::vector<long>& wante
         for (; next < wanted.size() && count >= wanted[next]; ++next) found[next] = at;
         if (next == wanted.size()) break;
         // Occurrences do not overlap; an empty key moves on one character at a time.
-        at = walk.FindKey(p.keyId, key, after > at ? after : at + 1);
+        at = occurrence(after > at ? after : at + 1);
     }
     return count;
 }
@@ -385,7 +405,9 @@ CScanExtractor::CScanExtractor(const SScanText& scan, std::vector<const CScanVar
       m_groupOf(m_vars.size(), npos),
       m_endOf(m_vars.size(), npos),
       m_lastMemos(256) {
-    std::unordered_map<std::string, std::size_t> bySearch;
+    // Start patterns that search alike share a group: the same key (letters folded), digit test
+    // and skip, whatever blanks stand between them.
+    std::unordered_map<std::string, std::size_t> byBehaviour;
     // End patterns equal with letters folded share a memo; the views are into the variables.
     std::unordered_map<std::string_view, std::size_t, SFoldedHash, SFoldedEqual> byEnd;
     for (std::size_t i = 0; i < m_vars.size(); ++i) {
@@ -393,7 +415,10 @@ CScanExtractor::CScanExtractor(const SScanText& scan, std::vector<const CScanVar
         const CScanVar& var = *m_vars[i];
         if (var.m_nRule == kRuleWholeFile || var.m_nRule == kRuleLineColumn) continue;
         SPattern p = MakePattern(var, scan);
-        auto [it, added] = bySearch.try_emplace(p.search, m_groups.size());
+        std::string behaviour = FoldedCopy(p.Key());
+        behaviour += '\0' + std::to_string(p.digits) + (p.skipping ? '$' : '-');
+        if (p.digits > 0 || p.skipping) behaviour += p.last;
+        auto [it, added] = byBehaviour.try_emplace(std::move(behaviour), m_groups.size());
         if (added) {
             p.keyId = m_keys.Add(p.Key());
             m_groups.push_back({std::move(p), {}, false, {}, 0});
@@ -406,6 +431,7 @@ CScanExtractor::CScanExtractor(const SScanText& scan, std::vector<const CScanVar
         m_endOf[i] = byEnd.try_emplace(EndPattern(var, group.pattern), byEnd.size()).first->second;
     }
     m_endMemos.resize(byEnd.size());
+    m_chains.resize(m_groups.size());  // at most one per key
     m_endIds.resize(byEnd.size());
     for (const auto& [end, memo] : byEnd) m_endIds[memo] = m_ends.Add(end);
     for (SGroup& group : m_groups) {
@@ -430,7 +456,8 @@ SExtraction CScanExtractor::Extract(std::size_t i) {
     SGroup& group = m_groups[m_groupOf[i]];
     CNextMemo& lastMemo = m_lastMemos[static_cast<unsigned char>(group.pattern.last)];
     if (!group.located) {
-        group.count = Locate(group.pattern, walk, group.wanted, group.found, lastMemo);
+        group.count = Locate(group.pattern, walk, group.wanted, group.found, lastMemo,
+                             &m_chains[group.pattern.keyId], &m_chainRoom);
         group.located = true;
     }
     const auto at = std::lower_bound(group.wanted.begin(), group.wanted.end(), var.m_nInstance) -

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -77,7 +78,11 @@ class CScanExtractor {
     std::vector<std::size_t> m_groupOf;  // per variable; npos for the rules without patterns
     std::vector<std::size_t> m_endOf;    // per variable: its end pattern's memo
     std::vector<CNextMemo> m_endMemos;
-    std::vector<std::size_t> m_endIds;   // per end pattern memo: its id in m_ends
+    std::vector<std::size_t> m_endIds;  // per end pattern memo: its id in m_ends
+    // Per key of m_keys: its occurrences as the start patterns walk them, kept for the next
+    // pattern with that key; at most m_chainRoom entries in all (16 MiB).
+    std::vector<std::vector<std::uint32_t>> m_chains;
+    std::size_t m_chainRoom = std::size_t(1) << 22;
     std::vector<CNextMemo> m_lastMemos;  // by the skip's last character
     std::size_t m_examined = 0;
     std::function<void()> m_pump;

@@ -14,6 +14,10 @@
 //                        against reading the 100 files whole into memory            (aim <= 1.5)
 //   Shape/<name>         rule shapes that were once quadratic, on 470 KB (bytes per second
 //                        counts the text once per variable; compare with Memchr)
+//   Shared/<name> / Shared/<name>-ordinary
+//                        many start keys sharing their first bytes over 470 KB of a text that
+//                        repeats that beginning, against the same rule over ordinary text
+//                                                                                (aim <= 3)
 //   merge / copy         MergeTemplate of the W1 template with every value set against writing
 //                        the template bytes to a file. The merge writes its output whole or not
 //                        at all (temporary file, fsync, rename), so the aim is against a copy
@@ -173,30 +177,78 @@ const SShape kShapes[] = {
     {"skip-no-last", "ab ab ab ab ab\n", "ab$$$:???? x::%d", 1},
 };
 
-void BM_Shape(benchmark::State& state, const SShape& shape) {
+// The extraction of `definitions` (one scan file's variables) from `text`, again and again.
+void ExtractRule(benchmark::State& state, const std::vector<std::string>& definitions,
+                 const std::string& text) {
     CKolvaneDocData doc;
     CNullHost host;
     CFixedClock clock{SLocalTime{2026, 12, 7, 6, 30, 0}};
     CKolvaneEngine engine{doc, host, clock};
     CScanFile* entry = doc.m_scanFiles.AddNewScanFile();
     entry->m_nNumber = 1;
-    entry->m_nNextVarNo = shape.vars + 1;
-    for (int i = 1; i <= shape.vars; ++i) {
+    entry->m_nNextVarNo = int(definitions.size()) + 1;
+    for (std::size_t i = 0; i < definitions.size(); ++i) {
         CScanVar* var = doc.m_scanVars.AddNewVar();
-        var->m_nScanFile = 1, var->m_nVarNo = i, var->m_szName = "V" + std::to_string(i);
-        char definition[128];
-        std::snprintf(definition, sizeof definition, shape.definition, i + 1);
-        if (!engine.ParseScanVarRule(definition, *var, var->m_szName)) std::exit(2);
+        var->m_nScanFile = 1, var->m_nVarNo = int(i) + 1, var->m_szName = "V" + std::to_string(i);
+        if (!engine.ParseScanVarRule(definitions[i], *var, var->m_szName)) std::exit(2);
     }
-    std::string text;
-    while (text.size() + std::strlen(shape.line) <= 470000) text += shape.line;
     engine.SetScanText(text);
     for (auto _ : state) {
         doc.m_scanVars.FreeValues();
         engine.ExtractScanVars(*entry);
     }
+}
+
+// `unit` repeated to 470 KB, ending with a line feed.
+std::string Repeated(std::string_view unit) {
+    std::string text;
+    while (text.size() < 470000) text += unit;
+    text.resize(470000);
+    text.back() = '\n';
+    return text;
+}
+
+void BM_Shape(benchmark::State& state, const SShape& shape) {
+    std::vector<std::string> definitions;
+    for (int i = 1; i <= shape.vars; ++i) {
+        char definition[128];
+        std::snprintf(definition, sizeof definition, shape.definition, i + 1);
+        definitions.push_back(definition);
+    }
+    std::string text;
+    while (text.size() + std::strlen(shape.line) <= 470000) text += shape.line;
+    ExtractRule(state, definitions, text);
     state.SetBytesProcessed(std::int64_t(state.iterations()) * shape.vars *
                             std::int64_t(text.size()));
+}
+
+// Many start keys that share their first bytes, over 470 KB of a text that repeats that
+// beginning (`unit` repeated), and the same rule over ordinary text (W1 scan file 1): the aim
+// is that the first costs at most three times the second.
+struct SShared {
+    const char* name;
+    std::string key;  // "%d" is the variable's number
+    int vars;
+    std::string unit;
+};
+const SShared kShared[] = {
+    {"prefix-run", "AAAA%dx", 2000, "A"},
+    {"long-shared", std::string(250, 'A') + "%05d", 100, "A"},
+    {"sections", "==================== Section %03d", 2000, "==================== Section \n"},
+    {"high-bytes", "\xE9\xE9\xE9\xE9%dx", 2000, "\xE9"},
+    {"repetitive", "abab%d:", 2000, "ab"},
+};
+
+void BM_Shared(benchmark::State& state, const SShared& shape, bool ordinary) {
+    std::vector<std::string> definitions;
+    for (int i = 0; i < shape.vars; ++i) {
+        char key[300];
+        std::snprintf(key, sizeof key, shape.key.c_str(), i);
+        definitions.push_back(std::string(key) + "????end");
+    }
+    ExtractRule(state, definitions,
+                ordinary ? W1().scanTexts[0].substr(0, 470000) : Repeated(shape.unit));
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * 470000);
 }
 
 // open, fstat, read whole into a buffer, close: the least a run must do per scan file.
@@ -332,6 +384,9 @@ class CRatioReporter : public benchmark::ConsoleReporter {
             for (const char* key : kEndKeys)
                 Ratio(std::string(unit) + key, "Memchr/absent-byte", 2);
         Ratio("Extract/W1", "Read/W1", 1.5);
+        for (const SShared& shape : kShared)
+            Ratio(std::string("Shared/") + shape.name,
+                  std::string("Shared/") + shape.name + "-ordinary", 3);
         Ratio("Extract/W1", "ReadScanFile/W1", 0);
         Ratio("Merge/W1", "Copy/template", 0);
         Ratio("Merge/W1", "CopyDurable/template", 1.5);
@@ -410,6 +465,11 @@ int main(int argc, char** argv) {
     for (const SShape& shape : kShapes)
         tune(benchmark::RegisterBenchmark((std::string("Shape/") + shape.name).c_str(), BM_Shape,
                                           shape));
+    for (const SShared& shape : kShared)
+        for (bool ordinary : {false, true})
+            tune(benchmark::RegisterBenchmark(
+                (std::string("Shared/") + shape.name + (ordinary ? "-ordinary" : "")).c_str(),
+                BM_Shared, shape, ordinary));
     tune(benchmark::RegisterBenchmark("Read/W1", BM_Read));
     tune(benchmark::RegisterBenchmark("ReadScanFile/W1", BM_ReadScanFile));
     tune(benchmark::RegisterBenchmark("Merge/W1", BM_Merge));

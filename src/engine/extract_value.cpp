@@ -46,8 +46,9 @@ namespace {
 // the counter.
 class CWalk {
   public:
-    CWalk(std::string_view text, std::size_t* examined, CMultiFind* keys = nullptr)
-        : m_text(text), m_examined(examined), m_keys(keys) {}
+    CWalk(std::string_view text, std::size_t* examined, CMultiFind* keys = nullptr,
+          CMultiFind* ends = nullptr, const std::function<void()>* pump = nullptr)
+        : m_text(text), m_examined(examined), m_keys(keys), m_ends(ends), m_pump(pump) {}
 
     std::size_t Size() const { return m_text.size(); }
     char At(std::size_t i) const { return m_text[i]; }
@@ -78,15 +79,35 @@ class CWalk {
         const std::size_t at = prefix.Find(what, from);
         return at < limit ? at : npos;
     }
+    // FindBefore for end pattern `id` of the shared scan of end patterns: near `from` (where a
+    // value's end mostly is) by FindText over a stretch whose compares stay few (at most about
+    // 16 KiB, however the text repeats the pattern's beginning), beyond that from the shared
+    // scan, which passes over the text once for all the end patterns.
+    std::size_t FindEnd(std::size_t id, std::string_view what, std::size_t from,
+                        std::size_t limit) const {
+        if (!m_ends) return FindBefore(what, from, limit);
+        const std::size_t length = std::max<std::size_t>(what.size(), 1);
+        const std::size_t near = from + std::max(length, 16384 / length);
+        if (near >= std::min(limit, Size())) return FindBefore(what, from, limit);
+        if (const std::size_t at = FindBefore(what, from, near); at != npos) return at;
+        return m_ends->Find(id, near, limit);
+    }
     std::size_t FindCharBefore(char c, std::size_t from, std::size_t limit) const {
         if (limit == npos) return FindChar(c, from);
         return CWalk(m_text.substr(0, limit), m_examined).FindChar(c, from);
+    }
+
+    // Serves the caller's pending events, when it asked for that.
+    void Pump() const {
+        if (m_pump && *m_pump) (*m_pump)();
     }
 
   private:
     std::string_view m_text;
     std::size_t* m_examined;
     CMultiFind* m_keys;
+    CMultiFind* m_ends;
+    const std::function<void()>* m_pump;
 };
 
 // Carriage returns dropped, line feeds made blanks: a pattern value is one line.
@@ -161,8 +182,15 @@ std::string_view EndPattern(const CScanVar& var, const SPattern& p) {
 // start of the text: for each of the `wanted` counts (ascending) the occurrence where the count
 // first reaches it, npos when the text ends before. Returns the count reached, which is the
 // count of the whole text when some wanted count was not reached.
+// Start patterns with the same key walk the same occurrences (from the start, each search from
+// the end of the one before): `chain`, when given, keeps them for the next pattern with that key
+// (kChainEnd after the last), so that many patterns over one common key do not search the text
+// once per pattern; `room` bounds what all the chains keep together.
+constexpr std::uint32_t kChainEnd = ~std::uint32_t(0);
+
 long Locate(const SPattern& p, const CWalk& walk, const std::vector<long>& wanted,
-            std::vector<std::size_t>& found, CNextMemo& lastMemo) {
+            std::vector<std::size_t>& found, CNextMemo& lastMemo,
+            std::vector<std::uint32_t>* chain = nullptr, std::size_t* room = nullptr) {
     const std::string_view key = p.Key();
     const char last = p.last;
     found.assign(wanted.size(), npos);
@@ -190,9 +218,23 @@ long Locate(const SPattern& p, const CWalk& walk, const std::vector<long>& wante
 
     long count = 0;
     std::size_t next = 0;  // the first of `wanted` not yet reached
-    std::size_t at = walk.FindKey(p.keyId, key, 0);
-    while (at != npos) {
+    std::size_t k = 0;     // the occurrence's place in the chain
+    auto occurrence = [&](std::size_t from) {
+        if (chain && k < chain->size()) {
+            const std::uint32_t at = (*chain)[k++];
+            return at == kChainEnd ? npos : std::size_t(at);
+        }
+        const std::size_t at = walk.FindKey(p.keyId, key, from);
+        if (chain && k++ == chain->size() && *room > 0) {
+            chain->push_back(at == npos ? kChainEnd : std::uint32_t(at));
+            --*room;
+        }
+        return at;
+    };
+    std::size_t at = occurrence(0);
+    for (std::size_t passed = 1; at != npos; ++passed) {
         walk.Count(1);
+        if (passed % 1024 == 0) walk.Pump();
         const std::size_t after = at + key.size();
         bool qualifies = true;
         if (p.digits > 0) {
@@ -218,15 +260,17 @@ long Locate(const SPattern& p, const CWalk& walk, const std::vector<long>& wante
         for (; next < wanted.size() && count >= wanted[next]; ++next) found[next] = at;
         if (next == wanted.size()) break;
         // Occurrences do not overlap; an empty key moves on one character at a time.
-        at = walk.FindKey(p.keyId, key, after > at ? after : at + 1);
+        at = occurrence(after > at ? after : at + 1);
     }
     return count;
 }
 
 // The value of `var` whose occurrence is `at` (npos: none; `count` passed the whole text).
-// `lastMemo` serves the pattern's last character, `endMemo` the variable's end pattern.
+// `lastMemo` serves the pattern's last character, `endMemo` the variable's end pattern (`endId`
+// in the walk's shared scan of end patterns).
 SExtraction FinishPattern(const CScanVar& var, const SPattern& p, std::size_t at, long count,
-                          const CWalk& walk, CNextMemo& lastMemo, CNextMemo& endMemo) {
+                          const CWalk& walk, CNextMemo& lastMemo, CNextMemo& endMemo,
+                          std::size_t endId = 0) {
     if (at == npos)
         return count == 0 ? Nothing(EValueOutcome::StartNotFound)
                           : Nothing(EValueOutcome::TooFewOccurrences, var.m_nInstance, count);
@@ -249,7 +293,7 @@ SExtraction FinishPattern(const CScanVar& var, const SPattern& p, std::size_t at
     }
     const std::string_view endPattern = EndPattern(var, p);
     const std::size_t end = endMemo.Next(start, [&](std::size_t from, std::size_t limit) {
-        return walk.FindBefore(endPattern, from, limit);
+        return walk.FindEnd(endId, endPattern, from, limit);
     });
     if (end == npos) return Nothing(EValueOutcome::EndNotFound);
     return Value(CleanValue(walk.Sub(start, end - start)));
@@ -357,10 +401,13 @@ CScanExtractor::CScanExtractor(const SScanText& scan, std::vector<const CScanVar
     : m_scan(scan),
       m_vars(std::move(vars)),
       m_keys(scan.text, path),
+      m_ends(scan.text, path),
       m_groupOf(m_vars.size(), npos),
       m_endOf(m_vars.size(), npos),
       m_lastMemos(256) {
-    std::unordered_map<std::string, std::size_t> bySearch;
+    // Start patterns that search alike share a group: the same key (letters folded), digit test
+    // and skip, whatever blanks stand between them.
+    std::unordered_map<std::string, std::size_t> byBehaviour;
     // End patterns equal with letters folded share a memo; the views are into the variables.
     std::unordered_map<std::string_view, std::size_t, SFoldedHash, SFoldedEqual> byEnd;
     for (std::size_t i = 0; i < m_vars.size(); ++i) {
@@ -368,7 +415,10 @@ CScanExtractor::CScanExtractor(const SScanText& scan, std::vector<const CScanVar
         const CScanVar& var = *m_vars[i];
         if (var.m_nRule == kRuleWholeFile || var.m_nRule == kRuleLineColumn) continue;
         SPattern p = MakePattern(var, scan);
-        auto [it, added] = bySearch.try_emplace(p.search, m_groups.size());
+        std::string behaviour = FoldedCopy(p.Key());
+        behaviour += '\0' + std::to_string(p.digits) + (p.skipping ? '$' : '-');
+        if (p.digits > 0 || p.skipping) behaviour += p.last;
+        auto [it, added] = byBehaviour.try_emplace(std::move(behaviour), m_groups.size());
         if (added) {
             p.keyId = m_keys.Add(p.Key());
             m_groups.push_back({std::move(p), {}, false, {}, 0});
@@ -381,6 +431,9 @@ CScanExtractor::CScanExtractor(const SScanText& scan, std::vector<const CScanVar
         m_endOf[i] = byEnd.try_emplace(EndPattern(var, group.pattern), byEnd.size()).first->second;
     }
     m_endMemos.resize(byEnd.size());
+    m_chains.resize(m_groups.size());  // at most one per key
+    m_endIds.resize(byEnd.size());
+    for (const auto& [end, memo] : byEnd) m_endIds[memo] = m_ends.Add(end);
     for (SGroup& group : m_groups) {
         std::sort(group.wanted.begin(), group.wanted.end());
         group.wanted.erase(std::unique(group.wanted.begin(), group.wanted.end()),
@@ -390,20 +443,27 @@ CScanExtractor::CScanExtractor(const SScanText& scan, std::vector<const CScanVar
 
 CScanExtractor::~CScanExtractor() = default;
 
+void CScanExtractor::SetPump(std::function<void()> pump) {
+    m_pump = pump;
+    m_keys.SetProgress(pump);
+    m_ends.SetProgress(std::move(pump));
+}
+
 SExtraction CScanExtractor::Extract(std::size_t i) {
     const CScanVar& var = *m_vars[i];
     if (m_groupOf[i] == npos) return ExtractValue(var, m_scan, &m_examined);
-    const CWalk walk(m_scan.text, &m_examined, &m_keys);
+    const CWalk walk(m_scan.text, &m_examined, &m_keys, &m_ends, &m_pump);
     SGroup& group = m_groups[m_groupOf[i]];
     CNextMemo& lastMemo = m_lastMemos[static_cast<unsigned char>(group.pattern.last)];
     if (!group.located) {
-        group.count = Locate(group.pattern, walk, group.wanted, group.found, lastMemo);
+        group.count = Locate(group.pattern, walk, group.wanted, group.found, lastMemo,
+                             &m_chains[group.pattern.keyId], &m_chainRoom);
         group.located = true;
     }
     const auto at = std::lower_bound(group.wanted.begin(), group.wanted.end(), var.m_nInstance) -
                     group.wanted.begin();
     return FinishPattern(var, group.pattern, group.found[std::size_t(at)], group.count, walk,
-                         lastMemo, m_endMemos[m_endOf[i]]);
+                         lastMemo, m_endMemos[m_endOf[i]], m_endIds[m_endOf[i]]);
 }
 
 }  // namespace kolvane

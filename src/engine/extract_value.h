@@ -9,14 +9,17 @@
 //
 // Every rule is linear in the scan text's length: each walk over the text starts where an
 // earlier one stopped, or its answer is kept while later occurrences still lie before it. A
-// CScanExtractor also shares the walks between the variables of one text: the start keys and
-// end patterns of all of them are found in one pass (CMultiFind), and variables with the same
-// start pattern share its occurrences, so the work grows with the text's length, not with the
-// number of variables. The `examined` counters add up the characters the walks pass over, so
-// tests can bound the work without timing it.
+// CScanExtractor also shares the walks between the variables of one text: the start keys of all
+// of them are found in one pass (CMultiFind), their end patterns near each start by FindText and
+// beyond that in a second shared pass, and variables with the same start pattern share its
+// occurrences, so the work grows with the text's length, not with the number of variables or
+// with how much their keys have in common. The `examined` counters add up the characters the walks
+// pass over, so tests can bound the work without timing it.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,20 +61,31 @@ class CScanExtractor {
     ~CScanExtractor();
 
     SExtraction Extract(std::size_t i);
+    // Called now and then during a long extraction (every 16 KiB of the shared scan, every 1024
+    // occurrences a start pattern passes), for the caller to serve pending events. It may throw;
+    // the extractor is then only fit to be destroyed.
+    void SetPump(std::function<void()> pump);
     // The characters looked at so far: the shared scan's and every walk's.
-    std::size_t Examined() const { return m_examined + m_keys.Scanned(); }
+    std::size_t Examined() const { return m_examined + m_keys.Scanned() + m_ends.Scanned(); }
 
   private:
     struct SGroup;
     const SScanText& m_scan;
     std::vector<const CScanVar*> m_vars;
     CMultiFind m_keys;
+    CMultiFind m_ends;  // the end patterns, scanned as far as a value needs
     std::vector<SGroup> m_groups;
     std::vector<std::size_t> m_groupOf;  // per variable; npos for the rules without patterns
     std::vector<std::size_t> m_endOf;    // per variable: its end pattern's memo
     std::vector<CNextMemo> m_endMemos;
+    std::vector<std::size_t> m_endIds;  // per end pattern memo: its id in m_ends
+    // Per key of m_keys: its occurrences as the start patterns walk them, kept for the next
+    // pattern with that key; at most m_chainRoom entries in all (16 MiB).
+    std::vector<std::vector<std::uint32_t>> m_chains;
+    std::size_t m_chainRoom = std::size_t(1) << 22;
     std::vector<CNextMemo> m_lastMemos;  // by the skip's last character
     std::size_t m_examined = 0;
+    std::function<void()> m_pump;
 };
 
 }  // namespace kolvane

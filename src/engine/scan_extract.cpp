@@ -66,17 +66,22 @@ int CKolvaneEngine::ExtractScanVars(CScanFile& entry) {
     const SScanText scan(ScanText());
     CScanExtractor extractor(scan,
                              std::vector<const CScanVar*>(byNumber.begin() + 1, byNumber.end()));
-    // Many variables over a large file take a while: pending events (a window's, the console's
-    // SIGTERM) are still served about ten times a second.
+    // Many variables over a large file, or one long extraction, take a while: pending events (a
+    // window's, the console's SIGTERM) are still served about ten times a second, between
+    // variables and from within the extraction.
     auto lastPump = std::chrono::steady_clock::now();
-    for (int i = 1; i <= count; ++i) {
-        CScanVar* var = byNumber[i];
-        if (!var) continue;
+    auto pump = [&] {
         if (const auto now = std::chrono::steady_clock::now();
             now - lastPump >= std::chrono::milliseconds(100)) {
             lastPump = now;
             PumpMessages();
         }
+    };
+    extractor.SetPump(pump);
+    for (int i = 1; i <= count; ++i) {
+        CScanVar* var = byNumber[i];
+        if (!var) continue;
+        pump();
         SExtraction found = extractor.Extract(std::size_t(i - 1));
         var->m_pszValue = std::move(found.value);
         var->m_outcome = std::move(found.outcome);

@@ -40,15 +40,17 @@ class RunTest : public CliTest {
                                      "V" + std::to_string(i) + "=Value:???? units\r\n"));
         return WriteRule(sections, extra);
     }
-    // Slow scan files (each variable walks every one of many occurrences; their start patterns
-    // differ after the skip, so no two share the walk): `count` files of `vars` variables each.
+    // Slow scan files (each variable counts every one of many occurrences; their start patterns
+    // differ in the digit test or the skip, so no two share a group): `count` files of `vars`
+    // variables each.
     void SlowScanFiles(int count, int vars) {
         std::string big;
         while (big.size() < 470000) big += "a a a a a a a a a a a a a a a a a a a a a a a a a\n";
         std::vector<std::string> sections;
         std::string lines;
         for (int v = 1; v <= vars; ++v)
-            lines += "S" + std::to_string(v) + "=a a$$$" + std::to_string(v) + "????zz::999999\r\n";
+            lines += "S" + std::to_string(v) + "=a a" + std::string(std::size_t(1 + v % 250), '#') +
+                     "$$$" + char('0' + v / 250 % 10) + "????zz::999999\r\n";
         for (int i = 1; i <= count; ++i) {
             dir.Write("data/big" + std::to_string(i) + ".txt", big);
             sections.push_back(Local("big" + std::to_string(i) + ".txt", lines));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -156,6 +157,75 @@ TEST_F(OnePassTest, GeneratedRulesGiveTheReferenceValues) {
         for (int v = 0; v < 30; ++v) definitions.push_back(pool[random.Below(pool.size())]);
         ExpectSameAsAlone(text, Parse(definitions), "round " + std::to_string(round));
     }
+}
+
+// Keys that share their first bytes, over texts that repeat them: the candidates walk one trie
+// and the scan goes over to its automaton; keys end inside others, stop being recorded once
+// common, fold A to Z only (bytes above 0x7F stay themselves). Small texts, so that the
+// reference stays quick.
+TEST_F(OnePassTest, SharedPrefixShapesGiveTheReferenceValues) {
+    const std::string a(6000, 'A'), a250(250, 'A'), ab = [] {
+        std::string s;
+        while (s.size() < 6000) s += "ab";
+        return s;
+    }();
+    struct SShape {
+        const char* name;
+        std::string text, definition;  // the variable's number for each "%d"
+    };
+    const SShape shapes[] = {
+        {"prefix-run", a + "AAAA7x one end" + a + "aaaa12X two END AAAA7x three end\n",
+         "AAAA%dx????end"},
+        {"long-shared", a + a250 + "00007 one end" + a + a250 + "00012 two end\n",
+         a250 + "%05d????end"},
+        {"sections",
+         [] {
+             std::string s;
+             for (int i = 0; i < 300; ++i) s += "==================== Section \n";
+             return s + "==================== Section 007 one end\n";
+         }(),
+         "==================== Section %03d????end"},
+        {"high-bytes",
+         std::string(3000, '\xE9') + "\xE9\xE9\xE9"
+                                     "7x one end \xC9\xC9\xC9"
+                                     "12x\n",
+         "\xE9\xE9\xE9%dx????end"},
+        {"repetitive", ab + "abab7: one end" + ab + "ABAB12: two end\n", "abab%d:????end"},
+        // End patterns with a long common beginning, found far from their start.
+        {"ends", "abab7: one " + ab + ab.substr(0, 100) + "7 abab8: " + ab.substr(0, 100) + "8\n",
+         "abab%d:????" + ab.substr(0, 100) + "%d"},
+    };
+    for (const SShape& shape : shapes) {
+        std::vector<std::string> definitions;
+        char definition[400];
+        for (int n = 0; n < 40; ++n) {
+            std::snprintf(definition, sizeof definition, shape.definition.c_str(), n, n);
+            definitions.push_back(definition + std::string(n % 3 ? "" : "::2"));
+        }
+        // Keys that end inside others, one of them far too common to be recorded and asked for
+        // by patterns that differ only in blanks, digit test or skip.
+        for (const char* d : {"AAA????A::9000", "AAA #????A::9000", "AAA  #????A::900",
+                              "AAA$$$7????A::9000", "AAAAAAA7x????e", "Ab#????A",
+                              "\xE9\xE9"
+                              "7????d"})
+            definitions.push_back(d);
+        ExpectSameAsAlone(shape.text, Parse(definitions), shape.name);
+    }
+}
+
+// A single long extraction serves the caller's events: the pump is called as the shared scan
+// goes on, and what it throws ends the extraction.
+TEST(OnePassPumpTest, ALongExtractionPumps) {
+    const std::string text = std::string(480000, 'A') + "AAAA1x value end\n";
+    CScanVar var;
+    var.m_nRule = kRuleExtract, var.m_szStartPattern = "AAAA1x", var.m_szEndPattern = "end";
+    const SScanText scan(text);
+    CScanExtractor extractor(scan, {&var});
+    int pumps = 0;
+    extractor.SetPump([&] {
+        if (++pumps == 10) throw pumps;
+    });
+    EXPECT_THROW(extractor.Extract(0), int);
 }
 
 // CMultiFind answers as FindText, for questions in any order, keys in any case, a key too

@@ -1,0 +1,62 @@
+// The runner's metrics file: a good run, then a run with a failed fetch and a missing value.
+#include <map>
+#include <sstream>
+
+#include "cli_fixture.h"
+#include "test_servers.h"
+
+namespace kolvane::test {
+namespace {
+
+// Every sample of a metrics file by name, its labels and value; each needs HELP and TYPE lines.
+std::map<std::string, std::pair<std::string, double>> Samples(const std::string& text) {
+    std::map<std::string, std::pair<std::string, double>> samples;
+    std::istringstream in(text);
+    std::string line, described;
+    while (std::getline(in, line)) {
+        if (line.starts_with("# HELP ") || line.starts_with("# TYPE ")) {
+            described += line.substr(7, line.find(' ', 7) - 7) + " ";
+            continue;
+        }
+        const std::size_t open = line.find('{'), close = line.rfind("} ");
+        const std::string name = line.substr(0, open);
+        EXPECT_NE(described.find(name + " " + name + " "), std::string::npos) << name;
+        samples[name] = {line.substr(open, close + 1 - open), std::stod(line.substr(close + 2))};
+    }
+    return samples;
+}
+
+TEST_F(CliTest, MetricsAfterAGoodRunAndAFailedOne) {
+    CHttpServer http;
+    WriteFileBytes(http.Root() + "/b.txt", "BBB: 2 units\n");
+    dir.Write("data/a.txt", "AAA: 1 units\n");
+    dir.Write("data/t.htm", "%%A%% %%B%% %%C%%\n");
+    WriteRule({Local("a.txt", "A=AAA:???? units\r\n")});
+    const std::string rule = dir / "r\"\\\n.rul";  // a quote, a backslash and a line feed
+    std::filesystem::create_symlink("rule.rul", rule);
+    ASSERT_EQ(Run({"--once", "--metrics", "out/k.prom", rule}), 0) << out << err << ErrorLog();
+    auto good = Samples(ReadFile(dir / "out/k.prom"));
+    EXPECT_EQ(good.size(), 8u);
+    EXPECT_EQ(good["kolvane_last_success_timestamp_seconds"].second,
+              good["kolvane_last_run_timestamp_seconds"].second);
+
+    WriteRule({"HttpURL = " + http.Url(CHttpServer::StatusPath(404) + "/a.txt") + "\r\n" +
+                   Local("a.txt", "A=AAA:???? units\r\n"),
+               "HttpURL = " + http.Url("/b.txt") + "\r\n" +
+                   Local("b.txt", "B=BBB:???? units\r\nC=CCC:???? units\r\n")});
+    EXPECT_EQ(Run({"--once", "--metrics=out/k.prom", rule}), 1) << err;
+    auto failed = Samples(ReadFile(dir / "out/k.prom"));
+    EXPECT_EQ(failed["kolvane_last_run_exit_status"].first,
+              "{rule=\"" + dir.Path() + "/r\\\"\\\\\\n.rul\"}");
+    EXPECT_EQ(failed["kolvane_last_run_exit_status"].second, 1);
+    EXPECT_EQ(failed["kolvane_last_run_fetch_failures"].second, 1);
+    EXPECT_EQ(failed["kolvane_last_run_values_not_found"].second, 1);
+    EXPECT_EQ(failed["kolvane_last_run_entries"].second, 2) << ErrorLog();  // the 404: two
+    EXPECT_EQ(failed["kolvane_last_run_upload_failures"].second, 0);
+    EXPECT_GT(failed["kolvane_last_run_duration_seconds"].second, 0);
+    EXPECT_EQ(failed["kolvane_last_success_timestamp_seconds"].second,
+              good["kolvane_last_success_timestamp_seconds"].second);
+}
+
+}  // namespace
+}  // namespace kolvane::test

@@ -1,88 +1,61 @@
-// Scan files that report no size: the kernel's files under /proc, and FIFOs fed by the test.
+// Files that report no size are read to their end: the kernel's, and a FIFO fed by the test.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <filesystem>
 #include <thread>
 
-#include "engine_fixture.h"
+#include "file_io.h"
+#include "temp_dir.h"
 
 namespace kolvane::test {
 namespace {
 
-enum class EFeed { SystemFile, NoWriter, Writes, Stalls };
-
-struct KernelFileCase {
-    const char* name;
-    EFeed feed;
-    std::string bytes;  // a system file's path, else what the writer sends (in two halves)
-    const char* entry;  // the excluding entry, or null when the file is read
-};
-
-class KernelFileTest : public EngineTest, public ::testing::WithParamInterface<KernelFileCase> {};
-
-TEST_P(KernelFileTest, ReadsToTheEnd) {
-    const KernelFileCase& c = GetParam();
-    ASSERT_EQ(view.OpenErrorLog(dir.Path(), "err.log"), 1);
-    std::string path = c.feed == EFeed::SystemFile ? c.bytes : dir / "fifo";
-    int writer = -1;  // held open read-write: it never blocks and keeps a writer
-    std::thread feeder;
-    if (c.feed != EFeed::SystemFile) {
-        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-        if (c.feed != EFeed::NoWriter) writer = ::open(path.c_str(), O_RDWR);
-    }
-    if (c.feed == EFeed::Writes)
-        feeder = std::thread([&] {
-            const std::size_t half = c.bytes.size() / 2;
-            EXPECT_EQ(::write(writer, c.bytes.data(), half), ssize_t(half));
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            std::size_t sent = half;
-            while (sent < c.bytes.size()) {
-                ssize_t w = ::write(writer, c.bytes.data() + sent, c.bytes.size() - sent);
+TEST(KernelFileTest, ReadToTheEndWithinTheLimit) {
+    CTempDir dir;
+    const std::string fifo = dir / "fifo";
+    // feed: -2 a system file; -1 a FIFO without a writer; else the bytes its writer sends.
+    struct Case {
+        const char* path;
+        long feed;
+        EReadResult result;
+    };
+    const Case cases[] = {{"/proc/loadavg", -2, EReadResult::Ok},  // reports a size of 0
+                          {"", -1, EReadResult::Empty},
+                          {"", 480000, EReadResult::Ok},  // in two halves
+                          {"", 480001, EReadResult::TooBig},
+                          {"", 0, EReadResult::ReadFailed}};  // the writer stalls
+    for (const auto& c : cases) {
+        const std::string path = c.feed == -2 ? c.path : fifo;
+        std::filesystem::remove(fifo);
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        const int writer = c.feed >= 0 ? ::open(path.c_str(), O_RDWR) : -1;  // never blocks
+        std::thread feeder([&] {
+            const std::string bytes(std::size_t(std::max(c.feed, 0L)), '\n');
+            const std::size_t half = bytes.size() / 2;
+            for (std::size_t at = 0; at < bytes.size();) {
+                const ssize_t w =
+                    ::write(writer, &bytes[at], (at < half ? half : bytes.size()) - at);
                 if (w <= 0) break;
-                sent += std::size_t(w);
+                at += std::size_t(w);
+                if (at == half) std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
-            ::close(writer);
+            if (c.feed > 0) ::close(writer);
         });
-    const auto start = std::chrono::steady_clock::now();
-    std::size_t length = 0;
-    const int read = view.ReadScanFile(path.substr(0, path.rfind('/')),
-                                       path.substr(path.rfind('/') + 1), &length);
-    const auto took = std::chrono::steady_clock::now() - start;
-    if (feeder.joinable()) feeder.join();
-    if (c.feed == EFeed::Stalls) ::close(writer);
-    EXPECT_LT(took, std::chrono::milliseconds(kPipeWaitMilliseconds + 1000));
-    if (c.entry) {
-        EXPECT_EQ(read, 0);
-        std::string expected = c.entry;
-        expected.replace(expected.find("%s"), 2, path);
-        EXPECT_EQ(ErrorLog(), expected + "  *** Excluding this file! " + std::string(kStamp));
-    } else {
-        EXPECT_EQ(read, 1) << ErrorLog();
-        if (c.feed == EFeed::Writes) {
-            EXPECT_EQ(length, c.bytes.size());
+        std::string data;
+        std::size_t length = 0;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(ReadWholeFile(path, kMaxFileSize, data, &length), c.result) << c.feed;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        feeder.join();
+        if (c.feed == 0) ::close(writer);
+        if (c.result == EReadResult::Ok) {
+            EXPECT_EQ(length, c.feed > 0 ? std::size_t(c.feed) : data.size() - 2);
         }
-        EXPECT_GT(length, 0u);
     }
 }
-
-std::string Lines(std::size_t size) {
-    std::string s(size, 'a');
-    s[size / 3] = '\n';
-    return s;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, KernelFileTest,
-    ::testing::Values(
-        KernelFileCase{"ProcLoadavg", EFeed::SystemFile, "/proc/loadavg", nullptr},
-        KernelFileCase{"FifoWithoutWriterIsEmpty", EFeed::NoWriter, "", "Scan File %s is Empty!"},
-        KernelFileCase{"FifoOfTheLimitSentInTwoHalves", EFeed::Writes, Lines(480000), nullptr},
-        KernelFileCase{"FifoPastTheLimit", EFeed::Writes, Lines(480001),
-                       "Scan File %s is tooooooo big!"},
-        KernelFileCase{"FifoWhoseWriterStalls", EFeed::Stalls, "", "Failed to Read Scan File %s!"}),
-    [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace kolvane::test

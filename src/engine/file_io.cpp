@@ -108,7 +108,10 @@ EReadResult ReadToEnd(int fd, bool pipe, std::size_t maxSize, std::string& bytes
             bytes.append(chunk, static_cast<std::size_t>(r));
             continue;
         }
-        if (r == 0) return bytes.empty() ? EReadResult::Empty : EReadResult::Ok;
+        if (r == 0) {
+            if (bytes.size() > maxSize) return EReadResult::TooBig;  // it grew past the limit
+            return bytes.empty() ? EReadResult::Empty : EReadResult::Ok;
+        }
         if (errno == EINTR) continue;
         if (!pipe || errno != EAGAIN) return EReadResult::ReadFailed;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(

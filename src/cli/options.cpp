@@ -4,7 +4,7 @@
 namespace kolvane {
 
 const char* const kUsage =
-    "Usage: kolvane-run [options] RULEFILE\n"
+    "Usage: kolvane-run [options] [--metrics FILE] RULEFILE\n"
     "       kolvane-run --check [--json] [--show-passwords] RULEFILE\n"
     "       kolvane-run --write-rule OUT RULEFILE\n"
     "       kolvane-run --values [--json] RULEFILE\n"
@@ -17,6 +17,9 @@ const char* const kUsage =
     "\n"
     "Options:\n"
     "  --once                 run one time, whatever the rule's interval\n"
+    "  --metrics FILE         after each run, write its figures (times, duration, exit status,\n"
+    "                         entries, values not found, failed fetches and uploads) to FILE\n"
+    "                         in the text format of a monitoring file collector\n"
     "  --date-style us|long   style of the run's date and time texts (default: the desktop\n"
     "                         program's DateDisplay setting, else us)\n"
     "  --check                read and parse the rule only; print the model\n"
@@ -86,6 +89,16 @@ bool ParseOptions(const std::vector<std::string>& args, SOptions& o, std::string
                 error = "--write-rule needs a file to write";
                 return false;
             }
+        } else if (a == "--metrics" || a.rfind("--metrics=", 0) == 0) {
+            if (a.size() > 9) {
+                o.metricsPath = a.substr(10);
+            } else if (i + 1 < args.size()) {
+                o.metricsPath = args[++i];
+            }
+            if (o.metricsPath.empty()) {
+                error = "--metrics needs a file to write";
+                return false;
+            }
         } else if (a == "--date-style" || a.rfind("--date-style=", 0) == 0) {
             std::string v;
             if (a.size() > 12) {
@@ -121,6 +134,10 @@ bool ParseOptions(const std::vector<std::string>& args, SOptions& o, std::string
     }
     if (o.showPasswords && !check) {
         error = "--show-passwords goes with --check";
+        return false;
+    }
+    if (!o.metricsPath.empty() && (check || write || values || dryRun)) {
+        error = "--metrics goes with a run";
         return false;
     }
     if (positional.size() != 1) {

@@ -16,6 +16,7 @@ struct SOptions {
     int dateStyle = -1;          // 1 U.S., 0 long, -1 the user's setting
     std::string rulePath;
     std::string writeTarget;
+    std::string metricsPath;  // --metrics: the file of the run's figures
 };
 
 // Exit statuses of kolvane-run.

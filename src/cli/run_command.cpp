@@ -10,16 +10,20 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
+#include <memory>
 #include <string>
 
 #include "clock.h"
 #include "commands.h"
 #include "console_host.h"
+#include "run_metrics.h"
 #include "scheduler.h"
 
 namespace kolvane {
@@ -153,10 +157,27 @@ int RunRule(const SOptions& options) {
         doc.m_bAbort = true;
     };
 
+    // The figures of each run, for a monitoring system; labelled with the rule's absolute path.
+    std::unique_ptr<CMetricsFile> metrics;
+    if (!options.metricsPath.empty()) {
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::absolute(options.rulePath, ec);
+        metrics = std::make_unique<CMetricsFile>(options.metricsPath,
+                                                 ec ? options.rulePath : absolute.string());
+    }
+    auto started = std::chrono::steady_clock::now();
+    auto measure = [&](int status) {
+        if (!metrics) return;
+        const auto now = std::chrono::steady_clock::now();
+        metrics->Write(status, std::chrono::duration<double>(now - started).count(),
+                       view.m_lastRun);
+    };
+
     ERunResult result = ERunResult::Failed;
     bool terminated = false;
     try {
         result = RunMerge(view);
+        measure(ExitFor(result));
         host.m_timing.Report();
         while (doc.m_nTimerId != 0) {
             struct timespec second {
@@ -169,13 +190,18 @@ int RunRule(const SOptions& options) {
                 if (g_terminate) result = ERunResult::Ok;
                 break;
             }
-            if (auto ran = OnScheduleTimer(view, doc.m_nTimerId)) result = *ran;
+            started = std::chrono::steady_clock::now();
+            if (auto ran = OnScheduleTimer(view, doc.m_nTimerId)) {
+                result = *ran;
+                measure(ExitFor(result));
+            }
         }
     } catch (const SHardStop&) {
         host.ClearStatusLine();
         std::fputs("kolvane-run: stopped\n", stderr);
         result = ERunResult::Failed;
         terminated = g_terminate != 0;  // not a second Ctrl-C
+        measure(terminated ? int(kExitTerminated) : ExitFor(result));
     } catch (const std::exception& e) {
         // Nothing the engine or the transfer reports ends here; only a failure of the platform
         // itself (no memory, a library that cannot start) does.

@@ -48,6 +48,14 @@ class CKolvaneEngine {
     bool m_bRuleLoaded = false;  // the rule and the template are in memory
     bool m_bSystemEntries = false;
     bool m_bOpenErrorLog = true;  // cleared by the runner's check mode: the parse opens no log
+    // What the last merge run counted (for the runner's metrics): the error-log entries it
+    // made, its variables left without a value, its failed fetches and uploads.
+    struct SRunCounts {
+        int entries = 0;
+        int valuesNotFound = 0;
+        int fetchFailures = 0;
+        int uploadFailures = 0;
+    } m_lastRun;
 
     // --- Rule-file reader -------------------------------------------------------------------
     int ReadRuleFile();
@@ -79,6 +87,8 @@ class CKolvaneEngine {
     // Can't-continue and excluding entries made so far, whether or not the log is open: a run
     // that made one did not build its page from fresh values.
     int SeriousEntries() const { return m_nSeriousEntries; }
+    // Every entry made so far, of any kind, whether or not the log is open.
+    int Entries() const { return m_nEntries; }
     bool ErrorLogOpen() const { return m_errorLog.IsOpen(); }
     // The error log is a link of another user, so nothing is logged: the run fails.
     bool ErrorLogRefused() const { return m_bErrorLogRefused; }
@@ -179,6 +189,7 @@ class CKolvaneEngine {
     bool m_bVarIndexValid = false;
     std::function<void(std::string_view)> m_entrySink;
     int m_nSeriousEntries = 0;
+    int m_nEntries = 0;
     bool m_bErrorLogRefused = false;
     int m_nRuleMode = -1;  // the permission bits of the rule file read, for the rule writer
 };

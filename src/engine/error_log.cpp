@@ -27,6 +27,7 @@ int CKolvaneEngine::OpenErrorLog(std::string_view dir, std::string_view name) {
 }
 
 void CKolvaneEngine::LogEntry(std::string_view text, ELogKind kind) {
+    ++m_nEntries;
     if (kind != ELogKind::Plain) ++m_nSeriousEntries;
     if (!m_errorLog.IsOpen() && !m_entrySink) return;
     std::string_view words;

@@ -3,10 +3,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -91,6 +93,37 @@ void RemoveStaleTemporaries(const std::string& dir, const std::string& prefix) {
     ::closedir(d);
 }
 
+// Reads `fd` on to its end, after the bytes already in `bytes`: a file that reports no size
+// (the kernel's files under /proc and /sys) or a pipe. A pipe is open without blocking: one
+// that no writer has open reads its end at once; one whose writer is slow is waited for, but
+// kPipeWaitMilliseconds at most in all, and a signal ends the wait (the run then sees it).
+EReadResult ReadToEnd(int fd, bool pipe, std::size_t maxSize, std::string& bytes) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kPipeWaitMilliseconds);
+    char chunk[64 * 1024];
+    for (;;) {
+        const ssize_t r = ::read(fd, chunk, sizeof chunk);
+        if (r > 0) {
+            if (bytes.size() + static_cast<std::size_t>(r) > maxSize) return EReadResult::TooBig;
+            bytes.append(chunk, static_cast<std::size_t>(r));
+            continue;
+        }
+        if (r == 0) {
+            if (bytes.size() > maxSize) return EReadResult::TooBig;  // it grew past the limit
+            return bytes.empty() ? EReadResult::Empty : EReadResult::Ok;
+        }
+        if (errno == EINTR) continue;
+        if (!pipe || errno != EAGAIN) return EReadResult::ReadFailed;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        struct pollfd wait {
+            fd, POLLIN, 0
+        };
+        if (left.count() <= 0 || ::poll(&wait, 1, static_cast<int>(left.count())) <= 0)
+            return EReadResult::ReadFailed;
+    }
+}
+
 }  // namespace
 
 void CTextBuffer::Set(std::string_view bytes) {
@@ -133,33 +166,56 @@ EReadResult ReadWholeFile(const std::string& path, std::size_t maxSize, CTextBuf
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return EReadResult::OpenFailed;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode))) {
         ::close(fd);
         return EReadResult::OpenFailed;
     }
-    std::size_t size = static_cast<std::size_t>(st.st_size);
+    const bool pipe = S_ISFIFO(st.st_mode);
+    const std::size_t size = pipe ? 0 : static_cast<std::size_t>(st.st_size);
     if (length) *length = size;
     if (facts) *facts = {st.st_uid, st.st_mode & 07777u};
-    if (size == 0) {
-        ::close(fd);
-        return EReadResult::Empty;
-    }
     if (size > maxSize) {
         ::close(fd);
         return EReadResult::TooBig;
     }
-    char* data = buffer.Prepare(size);
+    std::string rest;  // a file whose size is unknown (or was wrong) is gathered here
+    EReadResult result = EReadResult::Ok;
     std::size_t got = 0;
-    while (got < size) {
-        ssize_t r = ::read(fd, data + got, size - got);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;  // an error, or the file shrank since it was measured
-        got += static_cast<std::size_t>(r);
+    if (size > 0) {
+        // The usual case: a file of known size, read straight into the buffer; one more read
+        // (into the room for the NULs) confirms the end.
+        char* data = buffer.Prepare(size);
+        ssize_t r = 0;
+        while (got < size) {
+            r = ::read(fd, data + got, size - got);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) break;  // an error, or the end came early (the file shrank)
+            got += static_cast<std::size_t>(r);
+        }
+        if (got == size) {
+            do r = ::read(fd, data + size, 1);
+            while (r < 0 && errno == EINTR);
+        }
+        if (r < 0) {
+            result = EReadResult::ReadFailed;
+        } else if (r == 0) {
+            if (got > 0) buffer.Complete(got);
+            result = got > 0 ? EReadResult::Ok : EReadResult::Empty;
+        } else {  // the file grew since it was measured
+            rest.assign(data, size + 1);
+            buffer.Release();
+            result = ReadToEnd(fd, false, maxSize, rest);
+        }
+    } else {
+        result = ReadToEnd(fd, pipe, maxSize, rest);
     }
     ::close(fd);
-    if (got != size) return EReadResult::ReadFailed;
-    buffer.Complete(size);
-    return EReadResult::Ok;
+    if (result == EReadResult::Ok && !rest.empty()) {
+        buffer.Set(rest);
+        got = rest.size();
+    }
+    if (result == EReadResult::Ok && length) *length = got;
+    return result;
 }
 
 EReadResult ReadWholeFile(const std::string& path, std::size_t maxSize, std::string& data,

@@ -11,6 +11,8 @@
 namespace kolvane {
 
 inline constexpr std::size_t kMaxFileSize = 480000;
+// The longest a read waits, in all, for the writer of a pipe (a FIFO) to finish.
+inline constexpr int kPipeWaitMilliseconds = 2000;
 // A temporary file older than this is taken for one that a killed run left behind.
 inline constexpr long kStaleTemporarySeconds = 600;
 
@@ -55,13 +57,17 @@ class CTextBuffer {
     bool m_bHeld = false;
 };
 
-// Reads a regular file whole into `buffer`, as ReadWholeFile does below.
+// Reads a file whole into `buffer`, as ReadWholeFile does below.
 EReadResult ReadWholeFile(const std::string& path, std::size_t maxSize, CTextBuffer& buffer,
                           std::size_t* length = nullptr, SFileFacts* facts = nullptr);
 
-// Reads a regular file whole into `data` followed by two NUL bytes (data.size() is the length
-// + 2). Anything but a regular file (a directory, a FIFO, a device) fails to open, so a read
-// never blocks. `length` receives the file's length when it could be taken.
+// Reads a file whole, to its end, into `data` followed by two NUL bytes (data.size() is the
+// length + 2). A regular file is read whatever size it reports (the kernel's files under /proc
+// and /sys report none, or a page); Empty when it yields no bytes, TooBig when it yields more
+// than maxSize. A FIFO is read without blocking: Empty when no writer has it open, ReadFailed
+// when its writer has not finished within kPipeWaitMilliseconds (or a signal came). Anything
+// else (a directory, a device, a socket) fails to open. `length` receives the length read (on
+// failure, the size the file reported, when it could be taken).
 EReadResult ReadWholeFile(const std::string& path, std::size_t maxSize, std::string& data,
                           std::size_t* length = nullptr);
 

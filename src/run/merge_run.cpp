@@ -30,6 +30,15 @@ int UploadOutput(CKolvaneEngine& view) {
     return transfer ? transfer->UploadOutputFile(view.Doc().m_scanFiles, view) : 0;
 }
 
+// The variables that have no value.
+int ValuesNotFound(const CKolvaneDocData& doc) {
+    int n = 0;
+    for (const auto& var : doc.m_scanVars) n += !var->m_pszValue;
+    return n;
+}
+
+ERunResult RunMergeSteps(CKolvaneEngine& view, CKolvaneEngine::SRunCounts& counts);
+
 }  // namespace
 
 void StopScheduleTimer(CKolvaneEngine& view) {
@@ -41,6 +50,19 @@ void StopScheduleTimer(CKolvaneEngine& view) {
 }
 
 ERunResult RunMerge(CKolvaneEngine& view) {
+    const int entriesBefore = view.Entries();
+    CKolvaneEngine::SRunCounts& counts = view.m_lastRun;
+    counts = {};
+    counts.valuesNotFound = -1;  // a run that ends before its merge leaves every value out
+    const ERunResult result = RunMergeSteps(view, counts);
+    counts.entries = view.Entries() - entriesBefore;
+    if (counts.valuesNotFound < 0) counts.valuesNotFound = ValuesNotFound(view.Doc());
+    return result;
+}
+
+namespace {
+
+ERunResult RunMergeSteps(CKolvaneEngine& view, CKolvaneEngine::SRunCounts& counts) {
     CKolvaneDocData& doc = view.Doc();
     CRunHost& host = view.Host();
     const CCommandSection& cmd = doc.m_cmd;
@@ -74,8 +96,11 @@ ERunResult RunMerge(CKolvaneEngine& view) {
 
     host.BeginWaitCursor();
     int fetchFailures = 0;
+    const bool fetched = !view.m_bRemote || FetchRemote(view, &fetchFailures);
+    // A transfer module that cannot be loaded fails the pass without counting a fetch.
+    counts.fetchFailures = fetched || fetchFailures > 0 ? fetchFailures : 1;
     // A fetch pass ended by an abort goes on to the abort's own end below.
-    if (view.m_bRemote && !FetchRemote(view, &fetchFailures) && !doc.m_bAbort) {
+    if (!fetched && !doc.m_bAbort) {
         view.AppendLogLine(
             "**** Error getting server resident file - check error log for file name ****");
         view.AppendLogLine("Application Terminated!");
@@ -154,6 +179,7 @@ ERunResult RunMerge(CKolvaneEngine& view) {
                            JoinPath(cmd.m_strOutputPath, cmd.m_strOutputName) + " created!");
         if (view.m_bUpload) {
             if (!UploadOutput(view)) {
+                counts.uploadFailures = 1;
                 view.AppendLogLine(doc.m_bAbort
                                        ? "**** Kolvane Aborted by customer! ****"
                                        : "**** Error Uploading Output File - check error log ****");
@@ -171,6 +197,7 @@ ERunResult RunMerge(CKolvaneEngine& view) {
     host.EndWaitCursor();
     view.ShowScanProgress("Ready", 0, false);
 
+    counts.valuesNotFound = ValuesNotFound(doc);
     if (scheduled()) {
         doc.m_nTimerId = host.ArmScheduleTimer(CKolvaneDocData::kTimerEventId);
         view.AppendLogLine(" ");
@@ -188,4 +215,5 @@ ERunResult RunMerge(CKolvaneEngine& view) {
     return failed ? ERunResult::Failed : ERunResult::Ok;
 }
 
+}  // namespace
 }  // namespace kolvane

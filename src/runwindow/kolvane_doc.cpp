@@ -43,9 +43,11 @@ bool CKolvaneDoc::OnOpenDocument(const wxString& path) {
 void CKolvaneDoc::SetRulePath(const std::string& path) {
     m_data.m_strRulePath = path;
     if (path.empty()) return;
-    SetFilename(wxString::FromUTF8(path), true);
+    // The title first: the frame takes it when it learns of the new file name.
     SetTitle(wxFileName(wxString::FromUTF8(path)).GetFullName());
+    SetFilename(wxString::FromUTF8(path), true);
     UpdateAllViews();
+    if (CKolvaneView* view = View()) view->UpdateTitle();
 }
 
 bool CKolvaneDoc::OnSaveModified() {
@@ -58,6 +60,11 @@ bool CKolvaneDoc::OnSaveModified() {
     }
     m_bClosing = true;
     if (view) view->StopTimer();
+    if (view && view->HeldOpenForFailure()) {
+        // The user has seen the failure: the program ends with the run's status.
+        AppFlags().m_bHeldWindowClosed = true;
+        AppFlags().m_exitStatus = 1;
+    }
     return true;
 }
 

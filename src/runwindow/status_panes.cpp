@@ -4,9 +4,19 @@
 #include <wx/display.h>
 #include <wx/stattext.h>
 
+#include "accessible.h"
+
 namespace kolvane {
 namespace {
 CPaneStatusBar* g_panes = nullptr;
+}
+
+void GiveHelp(const wxString& prompt, bool show) {
+    if (!g_panes) return;
+    if (show && !prompt.empty())
+        g_panes->ShowPrompt(prompt);
+    else
+        g_panes->EndPrompt();
 }
 
 CPaneStatusBar* ThePanes() {
@@ -24,10 +34,16 @@ CPaneStatusBar::CPaneStatusBar(wxWindow* parent)
     const int quarter = wxDisplay(parent).GetGeometry().GetWidth() / 4;
     const int widths[3] = {-1, quarter * 4 / 10, quarter / 2};
     SetFieldsCount(3, widths);
-    for (int i = 0; i < 3; ++i)
-        m_labels[static_cast<std::size_t>(i)] =
-            new wxStaticText(this, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
-                             wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
+    // A screen reader reads each label's text; the description says which pane it is.
+    static const char* const kWhat[3] = {"Status: the current step", "Status: lines",
+                                         "Status: files or display frame"};
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new wxStaticText(this, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
+                                       wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
+        SetAccessibleDescription(label, kWhat[i]);
+        m_labels[static_cast<std::size_t>(i)] = label;
+    }
+    SetAccessibleName(this, "Status bar");
     Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
         PlaceLabels();
         e.Skip();
@@ -46,8 +62,24 @@ void CPaneStatusBar::PlaceLabels() {
 }
 
 void CPaneStatusBar::SetPane(int pane, const wxString& text) {
+    if (pane == 0) {
+        m_strPane0 = text;
+        if (m_bPrompt) return;
+    }
     if (pane < 0 || pane > 2 || GetStatusText(pane) == text) return;
     SetStatusText(text, pane);
+}
+
+void CPaneStatusBar::ShowPrompt(const wxString& prompt) {
+    if (!m_bPrompt) m_strPane0 = GetStatusText(0);
+    m_bPrompt = true;
+    if (GetStatusText(0) != prompt) SetStatusText(prompt, 0);
+}
+
+void CPaneStatusBar::EndPrompt() {
+    if (!m_bPrompt) return;
+    m_bPrompt = false;
+    if (GetStatusText(0) != m_strPane0) SetStatusText(m_strPane0, 0);
 }
 
 void CPaneStatusBar::DoUpdateStatusText(int field) {

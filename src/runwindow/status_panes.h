@@ -15,8 +15,12 @@ class CPaneStatusBar : public wxStatusBar {
   public:
     explicit CPaneStatusBar(wxWindow* parent);
 
-    // Sets a pane's text when it differs from what is shown.
+    // Sets a pane's text when it differs from what is shown. Pane 0 keeps the text under a
+    // prompt and shows it again when the prompt ends.
     void SetPane(int pane, const wxString& text);
+    // The prompt of a highlighted menu item or tool bar button, over pane 0.
+    void ShowPrompt(const wxString& prompt);
+    void EndPrompt();
 
   protected:
     void DoUpdateStatusText(int field) override;
@@ -25,7 +29,13 @@ class CPaneStatusBar : public wxStatusBar {
   private:
     void PlaceLabels();
     std::array<wxStaticText*, 3> m_labels{};
+    wxString m_strPane0;  // pane 0's own text, under a prompt
+    bool m_bPrompt = false;
 };
+
+// A highlighted menu item's or button's prompt (`show`), or its end: what a frame's help
+// display does, for the main window and the log windows alike.
+void GiveHelp(const wxString& prompt, bool show);
 
 // The status bar of the main window, or null before it exists and after it is gone.
 CPaneStatusBar* ThePanes();

@@ -202,7 +202,8 @@ void CMainFrame::ShowOpenWindows() {
             if (auto* child = wxDynamicCast(view->GetFrame(), wxFrame))
                 FillWindowList(child->GetMenuBar(), titles, activeAt);
     const wxString title =
-        active ? active->GetDocument()->GetUserReadableName() + wxString(L" \u2014 Kolvane") : "Kolvane";
+        active ? active->GetDocument()->GetUserReadableName() + wxString(L" \u2014 Kolvane")
+               : "Kolvane";
     if (GetTitle() != title) SetTitle(title);
 }
 
@@ -227,14 +228,17 @@ void CMainFrame::OnIdle(wxIdleEvent& event) {
     event.Skip();
     SAppFlags& flags = AppFlags();
     ShowOpenWindows();
-    if (flags.m_nRunsOnStack > 0) return;
-    if (CKolvaneView* view = ActiveView()) {
-        view->ShowLogStatus();
-    } else {
-        m_panes->SetPane(0, "Ready");
-        m_panes->SetPane(1, "");
-        m_panes->SetPane(2, "");
+    if (flags.m_nRunsOnStack == 0) {
+        if (CKolvaneView* view = ActiveView()) {
+            view->ShowLogStatus();
+        } else {
+            m_panes->SetPane(0, "Ready");
+            m_panes->SetPane(1, "");
+            m_panes->SetPane(2, "");
+        }
     }
+    m_panes->Flush();
+    if (flags.m_nRunsOnStack > 0) return;
     if (m_bExitPosted) return;
     if (flags.m_bTerminate) {
         // A modal dialog (an editor sheet, a file dialog) and the help window's hold on the

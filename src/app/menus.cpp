@@ -59,8 +59,8 @@ void FillWindowList(wxMenuBar* bar, const std::vector<wxString>& titles, int act
     for (int i = 0; i < static_cast<int>(titles.size()) && kWindowFirst + i <= kWindowLast; ++i) {
         wxString title = titles[static_cast<size_t>(i)];
         title.Replace("&", "&&");
-        const wxString text =
-            i < 9 ? wxString::Format("&%d %s", i + 1, title) : wxString::Format("%d %s", i + 1, title);
+        const wxString text = i < 9 ? wxString::Format("&%d %s", i + 1, title)
+                                    : wxString::Format("%d %s", i + 1, title);
         menu->AppendCheckItem(kWindowFirst + i, text, kPromptWindowItem)->Check(i == active);
     }
 }

@@ -56,7 +56,8 @@ void NameToolBarTools(wxToolBar* bar) {
         s.atk_set_name(AccessibleOf(item), name.utf8_str());
         // The button inside the tool item is what the focus and a screen reader reach.
         if (gtk::IsA(item, s.bin_get_type))
-            if (void* child = s.bin_get_child(item)) s.atk_set_name(AccessibleOf(child), name.utf8_str());
+            if (void* child = s.bin_get_child(item))
+                s.atk_set_name(AccessibleOf(child), name.utf8_str());
     }
 }
 

@@ -14,10 +14,10 @@ struct SAppFlags {
     bool m_bEditOpenPending = false;
     // Set while the command line's rule files are opened: only their windows end the program.
     bool m_bCommandLine = false;
-    int m_nLineLimit = 128000;        // stored log lines per window
-    std::optional<int> m_exitStatus;  // kolvane-run's status for the last command-line run
-    int m_nRunsOnStack = 0;           // runs of all windows now on the stack
-    bool m_bTerminate = false;        // SIGTERM or SIGINT: close as soon as no run is going on
+    int m_nLineLimit = 128000;         // stored log lines per window
+    std::optional<int> m_exitStatus;   // kolvane-run's status for the last command-line run
+    int m_nRunsOnStack = 0;            // runs of all windows now on the stack
+    bool m_bTerminate = false;         // SIGTERM or SIGINT: close as soon as no run is going on
     bool m_bHeldWindowClosed = false;  // the user closed a command-line window held by a failure
 };
 

@@ -1,7 +1,7 @@
 // The few GTK, ATK and GObject calls the program makes beside the toolkit (accessible names, the
-// list's scroll position, the drop site of the window tabs), looked up in the running process: the toolkit has loaded GTK
-// already, so no development headers and no second link are needed. Every pointer is null when
-// the toolkit is not GTK; callers then do nothing.
+// list's scroll position, the drop site of the window tabs), looked up in the running process: the
+// toolkit has loaded GTK already, so no development headers and no second link are needed. Every
+// pointer is null when the toolkit is not GTK; callers then do nothing.
 #pragma once
 
 #include <cstddef>

@@ -419,6 +419,7 @@ void CKolvaneView::PumpMessages() {
     const auto now = std::chrono::steady_clock::now();
     if (now - m_lastPump < std::chrono::milliseconds(20)) return;
     FlushRows();
+    if (CPaneStatusBar* panes = ThePanes()) panes->Flush();
     // Bounded: a source that is always ready must not keep the run here.
     for (int i = 0; i < 500 && loop->Pending(); ++i) loop->Dispatch();
     if (!wxTheApp) return;

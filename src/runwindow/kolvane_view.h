@@ -118,7 +118,7 @@ class CKolvaneView : public wxView, public CRunHost {
     bool m_bFirstLineTimed = false;
     bool m_bBackgroundTick = false;  // a countdown tick of a window that is not the active one
     bool m_bRowsPending = false;
-    bool m_bFollow = true;  // the list is scrolled to its end: new lines scroll into view
+    bool m_bFollow = true;      // the list is scrolled to its end: new lines scroll into view
     void* m_pScroll = nullptr;  // the list's vertical scroll position (a GtkAdjustment)
     unsigned long m_nScrollHandler = 0;
     bool m_bUserAbort = false;

@@ -62,16 +62,20 @@ void CPaneStatusBar::PlaceLabels() {
 }
 
 void CPaneStatusBar::SetPane(int pane, const wxString& text) {
-    if (pane == 0) {
-        m_strPane0 = text;
-        if (m_bPrompt) return;
-    }
-    if (pane < 0 || pane > 2 || GetStatusText(pane) == text) return;
-    SetStatusText(text, pane);
+    if (pane < 0 || pane > 2) return;
+    m_texts[static_cast<std::size_t>(pane)] = text;
+    m_bDirty = true;
+}
+
+void CPaneStatusBar::Flush() {
+    if (!m_bDirty) return;
+    m_bDirty = false;
+    for (int i = m_bPrompt ? 1 : 0; i < 3; ++i)
+        if (const wxString& text = m_texts[static_cast<std::size_t>(i)]; GetStatusText(i) != text)
+            SetStatusText(text, i);
 }
 
 void CPaneStatusBar::ShowPrompt(const wxString& prompt) {
-    if (!m_bPrompt) m_strPane0 = GetStatusText(0);
     m_bPrompt = true;
     if (GetStatusText(0) != prompt) SetStatusText(prompt, 0);
 }
@@ -79,7 +83,8 @@ void CPaneStatusBar::ShowPrompt(const wxString& prompt) {
 void CPaneStatusBar::EndPrompt() {
     if (!m_bPrompt) return;
     m_bPrompt = false;
-    if (GetStatusText(0) != m_strPane0) SetStatusText(m_strPane0, 0);
+    m_bDirty = true;
+    Flush();
 }
 
 void CPaneStatusBar::DoUpdateStatusText(int field) {

@@ -15,9 +15,13 @@ class CPaneStatusBar : public wxStatusBar {
   public:
     explicit CPaneStatusBar(wxWindow* parent);
 
-    // Sets a pane's text when it differs from what is shown. Pane 0 keeps the text under a
-    // prompt and shows it again when the prompt ends.
+    // Sets a pane's text; it is shown at the next Flush. Pane 0 keeps the text under a prompt
+    // and shows it again when the prompt ends.
     void SetPane(int pane, const wxString& text);
+    // Shows the panes' latest texts. Called once per pump and at idle time: a run sets the
+    // panes several times per scan file, and each shown change costs a redraw and, with a screen
+    // reader attached, two announcements.
+    void Flush();
     // The prompt of a highlighted menu item or tool bar button, over pane 0.
     void ShowPrompt(const wxString& prompt);
     void EndPrompt();
@@ -29,7 +33,8 @@ class CPaneStatusBar : public wxStatusBar {
   private:
     void PlaceLabels();
     std::array<wxStaticText*, 3> m_labels{};
-    wxString m_strPane0;  // pane 0's own text, under a prompt
+    std::array<wxString, 3> m_texts;  // the latest texts; pane 0's own one under a prompt
+    bool m_bDirty = false;
     bool m_bPrompt = false;
 };
 

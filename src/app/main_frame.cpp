@@ -9,6 +9,7 @@
 #include <wx/menu.h>
 #include <wx/printdlg.h>
 #include <wx/toolbar.h>
+#include <wx/utils.h>
 
 #include <iterator>
 #include <memory>
@@ -180,7 +181,15 @@ void CMainFrame::OnClose(wxCloseEvent& event) {
 }
 
 void CMainFrame::DoGiveHelp(const wxString& text, bool show) {
-    GiveHelp(text, show);
+    // A tool bar button's prompt (the pointer on the bar, the text one of its buttons'): the
+    // toolkit gives it without saying where it comes from.
+    bool fromToolBar = false;
+    if (wxToolBar* bar = GetToolBar();
+        bar && bar->IsShown() && bar->GetScreenRect().Contains(wxGetMousePosition()))
+        for (size_t i = 0; i < bar->GetToolsCount() && !fromToolBar; ++i)
+            if (const wxToolBarToolBase* tool = bar->GetToolByPos(static_cast<int>(i)))
+                fromToolBar = tool->GetLongHelp() == text;
+    GiveHelp(text, show, fromToolBar);
 }
 
 void CMainFrame::ShowOpenWindows() {

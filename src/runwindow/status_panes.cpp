@@ -11,10 +11,10 @@ namespace {
 CPaneStatusBar* g_panes = nullptr;
 }
 
-void GiveHelp(const wxString& prompt, bool show) {
+void GiveHelp(const wxString& prompt, bool show, bool fromToolBar) {
     if (!g_panes) return;
     if (show && !prompt.empty())
-        g_panes->ShowPrompt(prompt);
+        g_panes->ShowPrompt(prompt, fromToolBar);
     else
         g_panes->EndPrompt();
 }
@@ -63,6 +63,9 @@ void CPaneStatusBar::PlaceLabels() {
 
 void CPaneStatusBar::SetPane(int pane, const wxString& text) {
     if (pane < 0 || pane > 2) return;
+    if (pane == 0 && m_bPrompt && m_bPromptUntilNewText &&
+        text != m_texts[static_cast<std::size_t>(pane)])
+        m_bPrompt = false;
     m_texts[static_cast<std::size_t>(pane)] = text;
     m_bDirty = true;
 }
@@ -75,8 +78,9 @@ void CPaneStatusBar::Flush() {
             SetStatusText(text, i);
 }
 
-void CPaneStatusBar::ShowPrompt(const wxString& prompt) {
+void CPaneStatusBar::ShowPrompt(const wxString& prompt, bool untilNewText) {
     m_bPrompt = true;
+    m_bPromptUntilNewText = untilNewText;
     if (GetStatusText(0) != prompt) SetStatusText(prompt, 0);
 }
 

@@ -22,8 +22,10 @@ class CPaneStatusBar : public wxStatusBar {
     // panes several times per scan file, and each shown change costs a redraw and, with a screen
     // reader attached, two announcements.
     void Flush();
-    // The prompt of a highlighted menu item or tool bar button, over pane 0.
-    void ShowPrompt(const wxString& prompt);
+    // The prompt of a highlighted menu item or tool bar button, over pane 0. A menu item's
+    // stays until the menu closes; a button's only until pane 0 gets a new text (the pointer
+    // may rest on a button for long).
+    void ShowPrompt(const wxString& prompt, bool untilNewText = false);
     void EndPrompt();
 
   protected:
@@ -36,11 +38,12 @@ class CPaneStatusBar : public wxStatusBar {
     std::array<wxString, 3> m_texts;  // the latest texts; pane 0's own one under a prompt
     bool m_bDirty = false;
     bool m_bPrompt = false;
+    bool m_bPromptUntilNewText = false;
 };
 
 // A highlighted menu item's or button's prompt (`show`), or its end: what a frame's help
 // display does, for the main window and the log windows alike.
-void GiveHelp(const wxString& prompt, bool show);
+void GiveHelp(const wxString& prompt, bool show, bool fromToolBar = false);
 
 // The status bar of the main window, or null before it exists and after it is gone.
 CPaneStatusBar* ThePanes();

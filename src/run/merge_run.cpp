@@ -77,7 +77,9 @@ ERunResult RunMerge(CKolvaneEngine& view) {
     if (view.m_bRemote && !FetchRemote(view, &fetchFailures)) {
         view.AppendLogLine(
             "**** Error getting server resident file - check error log for file name ****");
-        view.AppendLogLine("Application Terminated!");
+        // Only a run without a schedule is over for good; a scheduled one says what follows.
+        view.AppendLogLine(scheduled() ? "This run ended here; the next one follows the countdown."
+                                       : "Application Terminated!");
         host.EndWaitCursor();
         if (scheduled()) {
             // A server down or one bad answer ends this run, never the schedule: the next

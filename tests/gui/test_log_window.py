@@ -5,29 +5,25 @@
 # Each runs by ctest as `test_log_window.py CASE` on its own display and session (harness.py).
 import os
 import re
-import subprocess
 
-from gui_test import COUNTDOWN, countdown_shown, make_rule, settings
+from gui_test import countdown_shown, make_rule, settings
 from harness import (Failure, Kolvane, SlowHttpServer, centre, children, find, find_all, main,
                      pyatspi, role_is, showing, wait_for, write, xdotool)
 from xdnd import drop_files
-
-SHOTS = os.environ.get("KOLVANE_SHOTS", "")
 
 
 def focused(app):
     return find(app.app(), lambda n: n.getState().contains(pyatspi.STATE_FOCUSED))
 
 
-def point_at(app):
+def point_at(node):
     """Focus follows the pointer without a window manager: the pointer goes over the window."""
-    x, y = centre(app.main_frame())
-    xdotool("mousemove", "--sync", x, y)
+    xdotool("mousemove", "--sync", *centre(node))
 
 
 def focus_list(app, table):
     """Tab from wherever the focus is until the log list has it, as a keyboard user does."""
-    point_at(app)
+    point_at(app.main_frame())
     has_focus = lambda: table.getState().contains(pyatspi.STATE_FOCUSED)
     for _ in range(6):
         if has_focus():
@@ -57,13 +53,9 @@ def row_showing(table, row):
     return box.y <= cell.y and cell.y + cell.height <= box.y + box.height
 
 
-def with_error_recorder(work):
-    """An "Editor" setting that records the file it is asked to open."""
-    recorder = write(os.path.join(work, "bin", "record"),
-                     "#!/bin/sh\nprintf '%s\\n' \"$1\" > \"$0.out\"\n")
-    os.chmod(recorder, 0o755)
-    settings({"Preferences": {"Editor": f"{recorder} %f"}})
-    return recorder + ".out"
+def help_window(app):
+    return find(app.app(), lambda n: n.getRole() == pyatspi.ROLE_FRAME and
+                n.name.startswith("Kolvane Help") and showing(n), max_depth=1)
 
 
 # ----------------------------------------------------------------------------------------------
@@ -89,25 +81,17 @@ def case_keyboard_reach(work):
         if unnamed:
             raise Failure(f"controls without a name: {unnamed}")
 
-        app.press_menu("&Help", "&Contents...")
-        helpwin = wait_for("the help window", lambda: find(app.app(), lambda n: n.getRole() ==
-                           pyatspi.ROLE_FRAME and n.name.startswith("Kolvane Help"), max_depth=1))
-        tools = [n.name for n in find_all(helpwin, role_is(pyatspi.ROLE_PUSH_BUTTON,
-                                                           pyatspi.ROLE_TOGGLE_BUTTON))
-                 if showing(n)]
-        if not tools or not all(tools):
-            raise Failure(f"help window buttons {tools}")
-        for keys in (("Escape",), ("ctrl+w",)):
-            if keys == ("ctrl+w",):
-                app.press_menu("&Help", "&Contents...")
-            box = wait_for("the help window", lambda: find(app.app(), lambda n: n.getRole() ==
-                           pyatspi.ROLE_FRAME and n.name.startswith("Kolvane Help") and
-                           showing(n), max_depth=1))
-            xdotool("mousemove", "--sync", *centre(box))
-            key(*keys)
-            wait_for(f"{keys} to close the help window", lambda: not find(
-                app.app(), lambda n: n.name.startswith("Kolvane Help") and showing(n),
-                max_depth=1), 10)
+        for close in ("Escape", "ctrl+w"):
+            app.press_menu("&Help", "&Contents...")
+            helpwin = wait_for("the help window", lambda: help_window(app))
+            tools = [n.name for n in find_all(helpwin, role_is(pyatspi.ROLE_PUSH_BUTTON,
+                                                               pyatspi.ROLE_TOGGLE_BUTTON))
+                     if showing(n)]
+            if not tools or not all(tools):
+                raise Failure(f"help window buttons {tools}")
+            point_at(helpwin)
+            key(close)
+            wait_for(f"{close} to close the help window", lambda: not help_window(app), 10)
 
         app.press_menu("&File", "Print Pre&view")
         preview = wait_for("the preview", lambda: find(app.app(), lambda n: n.name ==
@@ -125,8 +109,7 @@ def case_keyboard_reach(work):
     try:
         table = app.log_table(60)
         wait_for("the fetch to start", lambda: server.requests > 0, 60)
-        point_at(app)
-        xdotool("mousemove", "--sync", *centre(table))
+        point_at(table)
         key("Escape")
         app.status_panes()
         server.release()
@@ -181,7 +164,7 @@ def case_menu_prompts(work):
     app = Kolvane([rule], cwd=work)
 
     def prompts(presses):
-        point_at(app)
+        point_at(app.main_frame())
         key("alt+f")
         seen = []
         for _ in range(presses):
@@ -216,7 +199,11 @@ def case_failure_held(work):
     """A failed run of the command line keeps its window open with "Run failed: see the error
     log" and a last line counting the problems; Return on that line opens the error log; closing
     the window ends the program with 1."""
-    out = with_error_recorder(work)
+    recorder = write(os.path.join(work, "bin", "record"),
+                     "#!/bin/sh\nprintf '%s\\n' \"$1\" > \"$0.out\"\n")
+    os.chmod(recorder, 0o755)
+    settings({"Preferences": {"Editor": f"{recorder} %f"}})
+    out = recorder + ".out"
     rule = make_rule(work)
     os.remove(os.path.join(work, "scan files", "data one.txt"))
     app = Kolvane([rule], cwd=work)
@@ -287,18 +274,13 @@ def case_many_windows(work):
         checked = [c.name for c in items if c.getState().contains(pyatspi.STATE_CHECKED)]
         if len(items) != 20 or len(checked) != 1 or not checked[0].endswith(" " + active):
             raise Failure(f"Window menu: {[c.name for c in items]}, checked {checked}")
-        if SHOTS:
-            os.makedirs(SHOTS, exist_ok=True)
-            subprocess.run(["import", "-window", "root", os.path.join(SHOTS, "window-menu.png")],
-                           check=True)
+        app.screenshot("window-menu.png")
         app.close_menus()
-        if SHOTS:
-            subprocess.run(["import", "-window", "root", os.path.join(SHOTS, "20-windows.png")],
-                           check=True)
+        app.screenshot("20-windows.png")
         app.press_menu("&File", "New...", "New Merge Instance", modal=True)
         dialog = wait_for("the rule-file dialog", lambda: find(app.app(), lambda n: n.name ==
                           "Select a rule file and Run Rule", max_depth=1), 30)
-        xdotool("mousemove", "--sync", *centre(dialog))
+        point_at(dialog)
         key("ctrl+l")
         entry = wait_for("the location field", lambda: find(dialog, lambda n: n.getRole() ==
                          pyatspi.ROLE_TEXT and showing(n) and

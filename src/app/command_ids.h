@@ -29,7 +29,12 @@ enum : int {
     kContents,
     kToggleToolBar,
     kToggleStatusBar,
+    // The Window menu's list of the open log windows.
+    kWindowFirst = wxID_HIGHEST + 200,
+    kWindowLast = kWindowFirst + 98,
 };
+
+inline constexpr const char* kPromptWindowItem = "Activate this log window";
 
 inline constexpr const char* kPromptAbout =
     "Display program information, version number and copyright\nAbout";

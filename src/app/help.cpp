@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include "accessible.h"
 #include "help_map.h"
 #include "resources.h"
 
@@ -44,6 +45,19 @@ void ShowHelpTopic(int topic) {
     wxFFile(SharedFile("help/kolvane.hhp")).ReadAll(&project);
     const std::string page = HelpPageFor(std::string(project.utf8_str()), topic);
     if (page.empty() || !help->Display(wxString::FromUTF8(page))) help->DisplayContents();
+    // A new help window (the toolkit makes one each time the last was closed): Esc and Ctrl+W
+    // close it, and its tool bar buttons get names a screen reader can say.
+    wxFrame* frame = help->GetFrame();
+    if (!frame || frame->GetName() == "kolvane-help") return;
+    frame->SetName("kolvane-help");
+    NameIconButtons(frame);
+    frame->Bind(wxEVT_CHAR_HOOK, [frame](wxKeyEvent& e) {
+        const bool ctrlW = e.GetModifiers() == wxMOD_CONTROL && e.GetKeyCode() == 'W';
+        if (ctrlW || (e.GetKeyCode() == WXK_ESCAPE && !e.HasAnyModifiers()))
+            frame->Close();
+        else
+            e.Skip();
+    });
 }
 
 bool CloseHelpWindow() {

@@ -172,6 +172,8 @@ bool CKolvaneApp::OnInit() {
         manager->CreateNewDocument();
     else
         for (const auto& f : files) frame->OpenRuleFile(f);
+    // Windows opened later (dropped, chosen, handed over) never end the program.
+    flags.m_bCommandLine = false;
     // 9: show the window.
     frame->ShowWithState();
     return true;

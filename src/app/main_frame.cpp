@@ -9,15 +9,18 @@
 #include <wx/menu.h>
 #include <wx/printdlg.h>
 #include <wx/toolbar.h>
+#include <wx/utils.h>
 
 #include <algorithm>
 #include <iterator>
 #include <memory>
 
 #include "about_box.h"
+#include "accessible.h"
 #include "app_flags.h"
 #include "command_ids.h"
 #include "editor_hooks.h"
+#include "gtk_symbols.h"
 #include "help.h"
 #include "kolvane_doc.h"
 #include "kolvane_view.h"
@@ -33,6 +36,10 @@ namespace {
 class CRuleDropTarget : public wxFileDropTarget {
   public:
     explicit CRuleDropTarget(CMainFrame& frame) : m_frame(frame) {}
+    // Accepted from the first position the source tells: a file dragged in and released at once
+    // is a drop like any other.
+    wxDragResult OnEnter(wxCoord, wxCoord, wxDragResult def) override { return Accept(def); }
+    wxDragResult OnDragOver(wxCoord, wxCoord, wxDragResult def) override { return Accept(def); }
     bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& files) override {
         bool any = false;
         for (const auto& f : files)
@@ -45,6 +52,9 @@ class CRuleDropTarget : public wxFileDropTarget {
     }
 
   private:
+    static wxDragResult Accept(wxDragResult def) {
+        return def == wxDragNone || def == wxDragError ? wxDragCopy : def;
+    }
     CMainFrame& m_frame;
 };
 
@@ -55,6 +65,7 @@ CMainFrame::CMainFrame(wxDocManager* manager, const wxString& title)
                           wxDEFAULT_FRAME_STYLE | wxFRAME_NO_WINDOW_MENU) {
     SetMenuBar(MakeMenuBar(false, manager->GetFileHistory()));
     MakeToolBar(this);
+    NameToolBarTools(GetToolBar());
     m_panes = new CPaneStatusBar(this);
     SetStatusBar(m_panes);
     SetThePanes(m_panes);
@@ -70,23 +81,25 @@ CMainFrame::CMainFrame(wxDocManager* manager, const wxString& title)
     };
     SetAcceleratorTable(wxAcceleratorTable(std::size(keys), keys));
     SetDropTarget(new CRuleDropTarget(*this));
-    if (GetClientWindow()) GetClientWindow()->SetDropTarget(new CRuleDropTarget(*this));
+    if (wxWindow* tabs = GetClientWindow()) {
+        tabs->SetDropTarget(new CRuleDropTarget(*this));
+        // The tab strip keeps its own drag tracking, which refuses every position that is not a
+        // dragged tab before the drop target is asked: a drop released at its first position
+        // would be refused. The drop target answers alone.
+        if (const gtk::SSymbols& s = gtk::Symbols(); s.ok)
+            s.drag_dest_set_track_motion(tabs->GetHandle(), 0);
+    }
 
     Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnClose, this);
+    // Esc stops the active window's run wherever the focus is in the main window.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& e) {
+        CKolvaneView* view = ActiveView();
+        if (e.GetKeyCode() == WXK_ESCAPE && !e.HasAnyModifiers() && view && view->RunOnStack())
+            view->RequestAbort();
+        else
+            e.Skip();
+    });
     Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
-    Bind(wxEVT_MENU_OPEN, [this](wxMenuEvent& e) {
-        m_bMenuOpen = true;
-        e.Skip();
-    });
-    Bind(wxEVT_MENU_CLOSE, [this](wxMenuEvent& e) {
-        m_bMenuOpen = false;
-        e.Skip();
-    });
-    // While the pointer is on a tool bar button its prompt stays in pane 0.
-    Bind(wxEVT_TOOL_ENTER, [this](wxCommandEvent& e) {
-        m_bToolHover = e.GetSelection() != -1;
-        e.Skip();
-    });
     auto track = [this](wxEvent& e) {
         if (!IsMaximized() && !IsIconized() && IsShown()) m_normalRect = GetRect();
         e.Skip();
@@ -168,19 +181,74 @@ void CMainFrame::OnClose(wxCloseEvent& event) {
     event.Skip();
 }
 
+void CMainFrame::DoGiveHelp(const wxString& text, bool show) {
+    // A tool bar button's prompt (the pointer on the bar, the text one of its buttons'): the
+    // toolkit gives it without saying where it comes from.
+    bool fromToolBar = false;
+    if (wxToolBar* bar = GetToolBar();
+        bar && bar->IsShown() && bar->GetScreenRect().Contains(wxGetMousePosition()))
+        for (size_t i = 0; i < bar->GetToolsCount() && !fromToolBar; ++i)
+            if (const wxToolBarToolBase* tool = bar->GetToolByPos(static_cast<int>(i)))
+                fromToolBar = tool->GetLongHelp() == text;
+    GiveHelp(text, show, fromToolBar);
+}
+
+void CMainFrame::ShowOpenWindows() {
+    CKolvaneView* active = ActiveView();
+    std::vector<wxString> titles;
+    int activeAt = -1;
+    wxString shown;
+    for (wxDocument* doc : m_docManager->GetDocumentsVector()) {
+        auto* view = dynamic_cast<CKolvaneView*>(doc->GetFirstView());
+        if (!view || !view->GetFrame()) continue;
+        if (view == active) activeAt = static_cast<int>(titles.size());
+        titles.push_back(view->GetFrame()->GetLabel());
+        shown << titles.back() << (view == active ? "*" : "") << "\n";
+    }
+    if (shown == m_strOpenWindows) return;
+    m_strOpenWindows = shown;
+    for (wxDocument* doc : m_docManager->GetDocumentsVector())
+        if (wxView* view = doc->GetFirstView(); view && view->GetFrame())
+            if (auto* child = wxDynamicCast(view->GetFrame(), wxFrame))
+                FillWindowList(child->GetMenuBar(), titles, activeAt);
+    const wxString title =
+        active ? active->GetDocument()->GetUserReadableName() + wxString(L" \u2014 Kolvane")
+               : "Kolvane";
+    if (GetTitle() != title) SetTitle(title);
+}
+
+bool CMainFrame::ExitWhenCommandLineDone() {
+    // The windows the command line opened end the program once one has run without a schedule
+    // left, unless one holds a failed run for the user to see; closing that one ends it too.
+    bool anyCommandLine = false, anyHeld = false, anyDone = false;
+    for (wxDocument* d : m_docManager->GetDocumentsVector()) {
+        auto* doc = static_cast<CKolvaneDoc*>(d);
+        CKolvaneView* view = doc->View();
+        if (!view || !doc->m_bCommandLine) continue;
+        anyCommandLine = true;
+        if (view->HeldOpenForFailure())
+            anyHeld = true;
+        else if (view->RanFromFirstStart() && doc->Data().m_cmd.m_nInterval == 0)
+            anyDone = true;
+    }
+    return !anyHeld && (anyDone || (AppFlags().m_bHeldWindowClosed && !anyCommandLine));
+}
+
 void CMainFrame::OnIdle(wxIdleEvent& event) {
     event.Skip();
     SAppFlags& flags = AppFlags();
-    if (flags.m_nRunsOnStack > 0) return;
-    // A highlighted menu item or tool bar button keeps its prompt in pane 0.
-    const bool prompt = m_bMenuOpen || m_bToolHover;
-    if (CKolvaneView* view = ActiveView()) {
-        view->ShowLogStatus(!prompt);
-    } else {
-        if (!prompt) m_panes->SetPane(0, "Ready");
-        m_panes->SetPane(1, "");
-        m_panes->SetPane(2, "");
+    ShowOpenWindows();
+    if (flags.m_nRunsOnStack == 0) {
+        if (CKolvaneView* view = ActiveView()) {
+            view->ShowLogStatus();
+        } else {
+            m_panes->SetPane(0, "Ready");
+            m_panes->SetPane(1, "");
+            m_panes->SetPane(2, "");
+        }
     }
+    m_panes->Flush();
+    if (flags.m_nRunsOnStack > 0) return;
     if (m_bExitPosted) return;
     if (flags.m_bTerminate) {
         // A modal dialog (an editor sheet, a file dialog) and the help window's hold on the
@@ -200,17 +268,9 @@ void CMainFrame::OnIdle(wxIdleEvent& event) {
         CallAfter([this] { Close(true); });
         return;
     }
-    // The automatic exit once a window opened from the command line has run and has no
-    // schedule (any more).
-    for (wxDocument* d : m_docManager->GetDocumentsVector()) {
-        auto* doc = static_cast<CKolvaneDoc*>(d);
-        CKolvaneView* view = doc->View();
-        if (view && doc->m_bCommandLine && view->RanFromFirstStart() &&
-            doc->Data().m_cmd.m_nInterval == 0) {
-            m_bExitPosted = true;
-            CallAfter([this] { Close(); });
-            return;
-        }
+    if (ExitWhenCommandLineDone()) {
+        m_bExitPosted = true;
+        CallAfter([this] { Close(); });
     }
 }
 
@@ -295,6 +355,7 @@ void CMainFrame::BindCommands() {
                                          wxSize(700, 800));
         // Modal to the application: the log window cannot close under its preview.
         frame->InitializeWithModality(wxPreviewFrame_AppModal);
+        NameIconButtons(frame);
         frame->Show();
     });
     on(kPrintSetup, [this](wxCommandEvent&) {
@@ -315,6 +376,18 @@ void CMainFrame::BindCommands() {
         if (CKolvaneView* view = ActiveView()) view->StopSchedule();
     });
     on(kNextWindow, [this](wxCommandEvent&) { ActivateNext(); });
+    Bind(
+        wxEVT_MENU,
+        [this](wxCommandEvent& e) {
+            std::vector<wxWindow*> frames;
+            for (wxDocument* doc : m_docManager->GetDocumentsVector())
+                if (wxView* view = doc->GetFirstView(); view && view->GetFrame())
+                    frames.push_back(view->GetFrame());
+            const auto i = static_cast<size_t>(e.GetId() - cmd::kWindowFirst);
+            if (i < frames.size())
+                if (auto* child = wxDynamicCast(frames[i], wxMDIChildFrame)) child->Activate();
+        },
+        kWindowFirst, kWindowLast);
     on(kPreviousWindow, [this](wxCommandEvent&) { ActivatePrevious(); });
 #ifdef __WXMSW__
     on(kCascade, [this](wxCommandEvent&) { Cascade(); });

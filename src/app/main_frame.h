@@ -26,8 +26,16 @@ class CMainFrame : public wxDocMDIParentFrame {
     // Opens and runs a rule file in a new log window.
     void OpenRuleFile(const wxString& path);
 
+  protected:
+    // Menu item and tool bar prompts go over pane 0, which returns to its own text afterwards.
+    void DoGiveHelp(const wxString& text, bool show) override;
+
   private:
     CKolvaneView* ActiveView() const;
+    // The Window menus' lists and the window's title after the open log windows.
+    void ShowOpenWindows();
+    // The automatic exit of a program started with rule files, once their runs are over.
+    bool ExitWhenCommandLineDone();
     SWindowState CurrentWindowState() const;
     void OnClose(wxCloseEvent& event);
     void OnIdle(wxIdleEvent& event);
@@ -38,9 +46,8 @@ class CMainFrame : public wxDocMDIParentFrame {
     CPaneStatusBar* m_panes = nullptr;
     wxRect m_normalRect;  // the last position neither maximized nor minimized
     bool m_bRestoreMaximized = false;
-    bool m_bMenuOpen = false;
-    bool m_bToolHover = false;
     bool m_bExitPosted = false;
+    wxString m_strOpenWindows;  // what the Window menus and the title show now
     SWindowState m_state;
 };
 

@@ -57,6 +57,22 @@ void FillRecentFiles(wxMenuBar* bar, const wxFileHistory* history) {
     }
 }
 
+void FillWindowList(wxMenuBar* bar, const std::vector<wxString>& titles, int active) {
+    using namespace cmd;
+    const int at = bar ? bar->FindMenu("&Window") : wxNOT_FOUND;
+    if (at == wxNOT_FOUND) return;
+    wxMenu* menu = bar->GetMenu(static_cast<size_t>(at));
+    for (int id = kWindowFirst; id <= kWindowLast; ++id)
+        if (menu->FindChildItem(id)) menu->Delete(id);
+    for (int i = 0; i < static_cast<int>(titles.size()) && kWindowFirst + i <= kWindowLast; ++i) {
+        wxString title = titles[static_cast<size_t>(i)];
+        title.Replace("&", "&&");
+        const wxString text = i < 9 ? wxString::Format("&%d %s", i + 1, title)
+                                    : wxString::Format("%d %s", i + 1, title);
+        menu->AppendCheckItem(kWindowFirst + i, text, kPromptWindowItem)->Check(i == active);
+    }
+}
+
 wxMenuBar* MakeMenuBar(bool withLog, const wxFileHistory* history) {
     using namespace cmd;
     auto* file = new wxMenu;
@@ -107,6 +123,7 @@ wxMenuBar* MakeMenuBar(bool withLog, const wxFileHistory* history) {
         Item(window, kPreviousWindow, "&Previous\tShift+F6", kPromptPrevious);
         window->AppendSeparator();
         Item(window, kCloseAll, "Close &All", kPromptCloseAll);
+        window->AppendSeparator();  // the open windows follow (FillWindowList)
         bar->Append(window, "&Window");
         Item(help, kSynopsis, "Application &Synopsis...", kPromptSynopsis);
         Item(help, kContents, "&Contents...", kPromptContents);

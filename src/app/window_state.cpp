@@ -47,12 +47,19 @@ SRect FitToScreen(SRect r, int width, int height) {
     return r;
 }
 
+SRect FirstStartRect(int screenWidth, int screenHeight) {
+    const int w = screenWidth * 2 / 3, h = screenHeight * 2 / 3;
+    const int left = (screenWidth - w) / 2, top = (screenHeight - h) / 2;
+    return {left, top, left + w, top + h};
+}
+
 SWindowState WindowStateFromTexts(std::string_view coordinates, std::string_view iconized,
                                   std::string_view maximized, std::string_view toolBar,
                                   std::string_view statusLine, int screenWidth, int screenHeight) {
     SWindowState state;
-    if (!coordinates.empty())
-        state.rect = FitToScreen(ParseCoordinates(coordinates), screenWidth, screenHeight);
+    state.rect = coordinates.empty()
+                     ? FirstStartRect(screenWidth, screenHeight)
+                     : FitToScreen(ParseCoordinates(coordinates), screenWidth, screenHeight);
     state.iconized = iconized == "1";
     state.maximized = maximized == "1";
     state.toolBar = toolBar == "1";

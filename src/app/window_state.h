@@ -14,11 +14,12 @@ struct SRect {
     bool operator==(const SRect&) const = default;
 };
 
-// Where the main window opens when no position was saved.
-inline constexpr SRect kDefaultWindowRect{19, 72, 676, 449};
+// Where the main window opens when no position was saved: two thirds of the screen each way,
+// centred.
+SRect FirstStartRect(int screenWidth, int screenHeight);
 
 struct SWindowState {
-    SRect rect = kDefaultWindowRect;
+    SRect rect{19, 72, 676, 449};
     bool iconized = false;
     bool maximized = false;
     bool toolBar = true;

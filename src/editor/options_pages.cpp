@@ -9,6 +9,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "accessible.h"
 #include "filter_check.h"
 #include "page_layout.h"
 
@@ -78,6 +79,7 @@ CFileFilter::CFileFilter(wxWindow* parent, SOptionsTarget target)
                                wxSize(FromDIP(340), FromDIP(180)), wxDV_SINGLE | wxDV_ROW_LINES);
     m_list->AppendTextColumn("Description", wxDATAVIEW_CELL_INERT, wxCOL_WIDTH_AUTOSIZE);
     m_list->AppendTextColumn("Filter", wxDATAVIEW_CELL_INERT, wxCOL_WIDTH_AUTOSIZE);
+    SetAccessibleName(m_list, "Filters");
     row->Add(m_list, 1, wxEXPAND | wxRIGHT, FromDIP(8));
     auto* buttons = new wxBoxSizer(wxVERTICAL);
     m_up = new wxButton(this, wxID_ANY, "&Up");

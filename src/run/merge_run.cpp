@@ -103,7 +103,9 @@ ERunResult RunMergeSteps(CKolvaneEngine& view, CKolvaneEngine::SRunCounts& count
     if (!fetched && !doc.m_bAbort) {
         view.AppendLogLine(
             "**** Error getting server resident file - check error log for file name ****");
-        view.AppendLogLine("Application Terminated!");
+        // Only a run without a schedule is over for good; a scheduled one says what follows.
+        view.AppendLogLine(scheduled() ? "This run ended here; the next one follows the countdown."
+                                       : "Application Terminated!");
         host.EndWaitCursor();
         if (scheduled()) {
             // A server down or one bad answer ends this run, never the schedule: the next

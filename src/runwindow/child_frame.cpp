@@ -1,6 +1,8 @@
 // The log window's frame.
 #include "child_frame.h"
 
+#include "status_panes.h"
+
 namespace kolvane {
 
 std::function<wxMenuBar*()>& ChildMenuBarMaker() {
@@ -12,6 +14,10 @@ CChildFrame::CChildFrame(wxDocument* doc, wxView* view, wxMDIParentFrame* parent
     : wxDocMDIChildFrame(doc, view, parent, wxID_ANY, doc->GetUserReadableName()) {
     if (ChildMenuBarMaker()) SetMenuBar(ChildMenuBarMaker()());
     if (parent->GetIcons().IsOk()) SetIcons(parent->GetIcons());
+}
+
+void CChildFrame::DoGiveHelp(const wxString& text, bool show) {
+    GiveHelp(text, show);
 }
 
 }  // namespace kolvane

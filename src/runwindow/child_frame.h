@@ -11,6 +11,10 @@ namespace kolvane {
 class CChildFrame : public wxDocMDIChildFrame {
   public:
     CChildFrame(wxDocument* doc, wxView* view, wxMDIParentFrame* parent);
+
+  protected:
+    // A log window has no status bar of its own: its menus' prompts go to the main window's.
+    void DoGiveHelp(const wxString& text, bool show) override;
 };
 
 // Makes the menu bar of a log window; set by the application at start-up.

@@ -35,6 +35,12 @@ std::optional<std::string> FileOfLogLine(std::string_view line) {
     return std::string(file);
 }
 
+bool LineNamesErrorLog(std::string_view line) {
+    for (std::string_view marker : {"see error log", "check error log", "Terminated"})
+        if (line.find(marker) != std::string_view::npos) return true;
+    return false;
+}
+
 bool SplitWords(std::string_view text, std::vector<std::string>& words) {
     words.clear();
     std::string word;

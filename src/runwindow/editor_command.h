@@ -20,6 +20,10 @@ namespace kolvane {
 // None for a line naming no file or a file on a server.
 std::optional<std::string> FileOfLogLine(std::string_view line);
 
+// Whether a log line sends the reader to the error log ("see error log", "check error log",
+// "Terminated"): such a line opens the error log, not the file it may name.
+bool LineNamesErrorLog(std::string_view line);
+
 // Splits `text` into words; false when a quote is left open.
 bool SplitWords(std::string_view text, std::vector<std::string>& words);
 

@@ -47,6 +47,7 @@ void CKolvaneDoc::SetRulePath(const std::string& path) {
     SetTitle(wxFileName(wxString::FromUTF8(path)).GetFullName());
     SetFilename(wxString::FromUTF8(path), true);
     UpdateAllViews();
+    if (CKolvaneView* view = View()) view->UpdateTitle();
 }
 
 bool CKolvaneDoc::OnSaveModified() {
@@ -59,6 +60,11 @@ bool CKolvaneDoc::OnSaveModified() {
     }
     m_bClosing = true;
     if (view) view->StopTimer();
+    if (view && view->HeldOpenForFailure()) {
+        // The user has seen the failure: the program ends with the run's status.
+        AppFlags().m_bHeldWindowClosed = true;
+        AppFlags().m_exitStatus = 1;
+    }
     return true;
 }
 

@@ -12,11 +12,13 @@
 #include <exception>
 #include <vector>
 
+#include "accessible.h"
 #include "app_flags.h"
 #include "child_frame.h"
 #include "credentials_dialog.h"
 #include "editor_command.h"
 #include "editor_hooks.h"
+#include "gtk_symbols.h"
 #include "kolvane_doc.h"
 #include "log_printout.h"
 #include "scheduler.h"
@@ -52,6 +54,8 @@ bool CanStart(const std::string& program) {
 
 constexpr int kStartTimerId = 101;
 
+constexpr const char* kRunFailed = "Run failed: see the error log";
+
 constexpr const char* kCloseRefusal =
     "Currently processing files.  Won't CLOSE until processing is COMPLETE!\n"
     "If you wish to abort the merge operation, double click on\n"
@@ -69,6 +73,10 @@ CKolvaneView::CKolvaneView() {
 
 CKolvaneView::~CKolvaneView() {
     m_timer.Stop();
+    if (m_pScroll) {
+        gtk::Symbols().signal_handler_disconnect(m_pScroll, m_nScrollHandler);
+        gtk::Symbols().object_unref(m_pScroll);
+    }
     while (m_nWaitCursors > 0) EndWaitCursor();
 }
 
@@ -92,7 +100,13 @@ bool CKolvaneView::OnCreate(wxDocument* doc, long flags) {
     m_list->Bind(wxEVT_DATAVIEW_ITEM_ACTIVATED, [this](wxDataViewEvent& e) {
         ActivateRow(static_cast<int>(m_model->GetRow(e.GetItem())));
     });
+    m_list->Bind(wxEVT_CHAR_HOOK, &CKolvaneView::OnListKey, this);
+    // The window's own client area would take the focus from Tab, as an unnamed panel: Tab goes
+    // from the tab strip to the list instead, and from the list on.
+    frame->SetCanFocus(false);
+    WatchScrolling();
     SetFrame(frame);
+    SetAccessibleName(m_list, "Log of " + doc->GetUserReadableName());
     // The list joins the window once the window has a size: GTK complains about a scrolled
     // list laid out in the empty page the window starts as.
     m_list->Hide();
@@ -170,6 +184,7 @@ void CKolvaneView::RunNow() {
 
 void CKolvaneView::RunGuarded(const std::function<ERunResult()>& run) {
     m_strNotice.clear();
+    const int seriousBefore = m_engine->SeriousEntries();
     ++m_nRunDepth;
     ++AppFlags().m_nRunsOnStack;
     ERunResult result = ERunResult::Failed;
@@ -183,9 +198,88 @@ void CKolvaneView::RunGuarded(const std::function<ERunResult()>& run) {
     }
     --AppFlags().m_nRunsOnStack;
     --m_nRunDepth;
+    // A run that wrote entries the next runs cannot do without (a scan file excluded, a step
+    // that could not go on) says so in its last line, which opens the error log.
+    if (const int problems = m_engine->SeriousEntries() - seriousBefore; problems > 0)
+        m_engine->AppendLogLine(wxString::Format("**** %d problem%s written to the error log - "
+                                                 "see error log ****",
+                                                 problems, problems == 1 ? "" : "s")
+                                    .ToStdString());
+    if (m_bUserAbort) {
+        // The user stopped the window: no countdown to a run that could only report the abort
+        // again. A window of the command line then ends the program (status 1).
+        StopSchedulerTimer(*m_engine);
+        result = ERunResult::Failed;
+    }
+    m_lastResult = result;
+    FlushRows();
     m_timing.Report();
     if (Doc().m_bCommandLine) AppFlags().m_exitStatus = ExitStatusFor(result);
+    UpdateTitle();
     wxWakeUpIdle();
+}
+
+bool CKolvaneView::HeldOpenForFailure() const {
+    return Doc().m_bCommandLine && m_bRanFromFirstStart && !RunOnStack() && !m_bUserAbort &&
+           m_lastResult == ERunResult::Failed && Doc().Data().m_cmd.m_nInterval == 0;
+}
+
+void CKolvaneView::UpdateTitle() {
+    wxWindow* frame = GetFrame();
+    if (!frame || !m_list) return;
+    const wxString name = Doc().GetUserReadableName();
+    const wxString title = LastRunFailed() ? name + " (failed)" : name;
+    if (frame->GetLabel() != title) frame->SetLabel(title);
+    SetAccessibleName(m_list, "Log of " + name);
+}
+
+void CKolvaneView::RequestAbort() {
+    // Only flags: the run reads them at its next check.
+    CKolvaneDocData& data = Doc().Data();
+    data.m_bBusy = false;
+    data.m_bAbort = true;
+    m_bUserAbort = true;
+}
+
+void CKolvaneView::OnListKey(wxKeyEvent& event) {
+    const int key = event.GetKeyCode();
+    if ((key == WXK_RETURN || key == WXK_NUMPAD_ENTER) && !event.HasAnyModifiers()) {
+        // Return does what a double-click does, on the selected row.
+        const wxDataViewItem item = m_list->GetSelection();
+        return ActivateRow(item.IsOk() ? static_cast<int>(m_model->GetRow(item)) : -1);
+    }
+    event.Skip();
+}
+
+void CKolvaneView::WatchScrolling() {
+#ifdef __WXGTK__
+    const gtk::SSymbols& s = gtk::Symbols();
+    void* tree = m_list->GtkGetTreeView();
+    if (!gtk::IsA(tree, s.scrollable_get_type)) return;
+    void* scroll = s.scrollable_get_vadjustment(tree);
+    if (!scroll) return;
+    m_pScroll = s.object_ref(scroll);
+    // The list follows new lines while it is scrolled to its end; a person who scrolls up stops
+    // that, and scrolling back to the end starts it again. Appending lines moves the end, not the
+    // position, so it does not count as scrolling.
+    void (*moved)(void*, void*) = [](void* a, void* self) {
+        const gtk::SSymbols& g = gtk::Symbols();
+        static_cast<CKolvaneView*>(self)->m_bFollow =
+            g.adjustment_get_value(a) + g.adjustment_get_page_size(a) >=
+            g.adjustment_get_upper(a) - 2;
+    };
+    m_nScrollHandler = s.signal_connect_data(scroll, "value-changed",
+                                             reinterpret_cast<void (*)()>(moved), this, nullptr, 0);
+#endif
+}
+
+void CKolvaneView::FlushRows() {
+    if (!m_bRowsPending || !m_model) return;
+    m_bRowsPending = false;
+    const bool follow = m_bFollow;
+    m_model->Sync();
+    const unsigned int rows = m_model->GetCount();
+    if (follow && rows > 0 && m_list->IsShown()) m_list->EnsureVisible(m_model->GetItem(rows - 1));
 }
 
 void CKolvaneView::OnTimer(wxTimerEvent& event) {
@@ -231,13 +325,20 @@ void CKolvaneView::ShowCloseRefusal() {
     });
 }
 
-void CKolvaneView::ShowLogStatus(bool withPane0) {
+void CKolvaneView::ShowLogStatus() {
+    FlushRows();
     CPaneStatusBar* panes = ThePanes();
     if (!panes) return;
     const CKolvaneDocData& data = Doc().Data();
-    if (withPane0 && data.m_cmd.m_nInterval == 0)
+    // The window's own state, whatever the last run left in the panes.
+    if (TimerArmed() && data.m_cmd.m_nInterval > 0)
+        panes->SetPane(0, CountdownText(data.m_cmd.m_nInterval - data.m_nElapsed));
+    else if (HeldOpenForFailure())
+        panes->SetPane(0, kRunFailed);
+    else
         panes->SetPane(0, m_strNotice.empty() ? "Ready" : m_strNotice);
-    panes->SetPane(1, wxString::Format("%d Lines", data.m_log.LineCount()));
+    // The lines the list shows (an abort keeps counting lines it no longer shows).
+    panes->SetPane(1, wxString::Format("%d Lines", static_cast<int>(data.m_log.Lines().size())));
     panes->SetPane(2, "Display Frame 1 of 1");
     LayoutLogList();
 }
@@ -251,13 +352,7 @@ void CKolvaneView::LayoutLogList() {
 }
 
 void CKolvaneView::ActivateRow(int row) {
-    CKolvaneDocData& data = Doc().Data();
-    if (RunOnStack()) {
-        // The abort request; the run reads it at its next check.
-        data.m_bBusy = false;
-        data.m_bAbort = true;
-        return;
-    }
+    if (RunOnStack()) return RequestAbort();
     OpenLineInEditor(row);
 }
 
@@ -265,7 +360,15 @@ void CKolvaneView::OpenLineInEditor(int row) {
     m_strNotice.clear();
     const auto& lines = Doc().Data().m_log.Lines();
     if (row < 0 || static_cast<std::size_t>(row) >= lines.size()) return wxBell();
-    auto file = FileOfLogLine(lines[static_cast<std::size_t>(row)]);
+    const std::string_view line = lines[static_cast<std::size_t>(row)];
+    std::optional<std::string> file;
+    if (LineNamesErrorLog(line)) {
+        const CCommandSection& cmd = Doc().Data().m_cmd;
+        if (!cmd.m_strErrorLogName.empty())
+            file = JoinPath(cmd.m_strErrorLogPath, cmd.m_strErrorLogName);
+    } else {
+        file = FileOfLogLine(line);
+    }
     if (!file) return wxBell();
     std::vector<std::string> argv =
         EditorArgv(Doc().Prefs().m_strEditor, ResolvePath(Doc().Data().RuleDirectory(), "", *file));
@@ -292,14 +395,14 @@ void CKolvaneView::ShowLogLine(std::string_view) {
         // For the benchmarks: the first line is painted at once and the time since start noted
         // (before the run's own timing starts).
         m_bFirstLineTimed = true;
-        m_model->Sync();
+        m_bRowsPending = true;
+        FlushRows();
         m_list->Update();
         m_timing.ReportSinceStart("first log line painted");
     }
     m_timing.OnLine();
-    // The document has stored the line already: the list only learns that it has one more row
-    // (or, after the log was emptied, how many it has now).
-    m_model->Sync();
+    // The document has stored the line already; the list learns of it at the next pump.
+    m_bRowsPending = true;
 }
 
 void CKolvaneView::SetPaneText(int pane, std::string_view text) {
@@ -315,6 +418,8 @@ void CKolvaneView::PumpMessages() {
     // for each scan file.
     const auto now = std::chrono::steady_clock::now();
     if (now - m_lastPump < std::chrono::milliseconds(20)) return;
+    FlushRows();
+    if (CPaneStatusBar* panes = ThePanes()) panes->Flush();
     // Bounded: a source that is always ready must not keep the run here.
     for (int i = 0; i < 500 && loop->Pending(); ++i) loop->Dispatch();
     if (!wxTheApp) return;

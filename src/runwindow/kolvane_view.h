@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "clock.h"
 #include "engine.h"
@@ -45,13 +46,25 @@ class CKolvaneView : public wxView, public CRunHost {
 
     bool RunOnStack() const { return m_nRunDepth > 0; }
     bool RanFromFirstStart() const { return m_bRanFromFirstStart; }
+    // The last run failed (or was aborted) and no run has been made since.
+    bool LastRunFailed() const { return m_lastResult && *m_lastResult != ERunResult::Ok; }
+    std::optional<ERunResult> LastResult() const { return m_lastResult; }
+    // A window of the command line whose run failed stays open for the user to see it; the
+    // program then ends when the user closes it (an abort or a refused rule end it at once).
+    bool HeldOpenForFailure() const;
+    // The abort request (a double-click, Return or Esc during a run).
+    void RequestAbort();
+    // The window's title (its tab) and the log list's accessible name after the rule file and
+    // the last run's outcome.
+    void UpdateTitle();
     bool OpenedForEditing() const { return m_bOpenedForEditing; }
     void StopTimer();
     bool TimerArmed() const;
     // "&Stop Scheduler's Timer".
     void StopSchedule();
-    // The idle-time panes ("Ready", "%d Lines", "Display Frame 1 of 1").
-    void ShowLogStatus(bool withPane0 = true);
+    // The idle-time panes: pane 0 the window's state (the countdown, "Ready", a failed run of
+    // the command line), "%d Lines" with the lines shown, "Display Frame 1 of 1".
+    void ShowLogStatus();
     void ShowCloseRefusal();
     // Double-click on a row: the abort request while a run is on the stack, else the editor.
     void ActivateRow(int row);
@@ -83,6 +96,11 @@ class CKolvaneView : public wxView, public CRunHost {
     void OnTimer(wxTimerEvent& event);
     void ShowPendingLines();
     void ShowList();
+    // Tells the list about the lines stored since the last time, in one go: a run stores lines
+    // far faster than a screen reader can take one announcement each.
+    void FlushRows();
+    void OnListKey(wxKeyEvent& event);
+    void WatchScrolling();
 
     CSystemClock m_clock;
     std::unique_ptr<CKolvaneEngine> m_engine;
@@ -99,6 +117,12 @@ class CKolvaneView : public wxView, public CRunHost {
     bool m_bRefusalPending = false;
     bool m_bFirstLineTimed = false;
     bool m_bBackgroundTick = false;  // a countdown tick of a window that is not the active one
+    bool m_bRowsPending = false;
+    bool m_bFollow = true;      // the list is scrolled to its end: new lines scroll into view
+    void* m_pScroll = nullptr;  // the list's vertical scroll position (a GtkAdjustment)
+    unsigned long m_nScrollHandler = 0;
+    bool m_bUserAbort = false;
+    std::optional<ERunResult> m_lastResult;
     CRunTiming m_timing;
     std::chrono::steady_clock::time_point m_lastPump;
     wxString m_strNotice;  // shown in pane 0 instead of "Ready" until the next double-click

@@ -12,8 +12,10 @@ wxString DisplayText(std::string_view line) {
 void CLogListModel::Sync() {
     const std::size_t stored = m_log.Lines().size();
     const std::size_t shown = GetCount();
-    if (stored == shown + 1)
-        RowAppended();
+    // Lines stored since the last time are appended row by row (a reset would rebuild the whole
+    // list and lose its scroll position and selection); an emptied log is a reset.
+    if (stored > shown)
+        for (std::size_t i = shown; i < stored; ++i) RowAppended();
     else if (stored != shown)
         Reset(static_cast<unsigned int>(stored));
 }

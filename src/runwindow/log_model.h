@@ -14,8 +14,8 @@ class CLogListModel : public wxDataViewVirtualListModel {
   public:
     explicit CLogListModel(const CLogStore& log) : m_log(log) {}
 
-    // Brings the row count in line with the stored lines after an append (one new row) or after
-    // the store was emptied or rebuilt (a reset).
+    // Brings the row count in line with the stored lines after appends (new rows at the end) or
+    // after the store was emptied or rebuilt (a reset).
     void Sync();
 
     unsigned int GetColumnCount() const override { return 1; }

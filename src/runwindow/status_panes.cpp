@@ -4,9 +4,19 @@
 #include <wx/display.h>
 #include <wx/stattext.h>
 
+#include "accessible.h"
+
 namespace kolvane {
 namespace {
 CPaneStatusBar* g_panes = nullptr;
+}
+
+void GiveHelp(const wxString& prompt, bool show, bool fromToolBar) {
+    if (!g_panes) return;
+    if (show && !prompt.empty())
+        g_panes->ShowPrompt(prompt, fromToolBar);
+    else
+        g_panes->EndPrompt();
 }
 
 CPaneStatusBar* ThePanes() {
@@ -24,10 +34,16 @@ CPaneStatusBar::CPaneStatusBar(wxWindow* parent)
     const int quarter = wxDisplay(parent).GetGeometry().GetWidth() / 4;
     const int widths[3] = {-1, quarter * 4 / 10, quarter / 2};
     SetFieldsCount(3, widths);
-    for (int i = 0; i < 3; ++i)
-        m_labels[static_cast<std::size_t>(i)] =
-            new wxStaticText(this, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
-                             wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
+    // A screen reader reads each label's text; the description says which pane it is.
+    static const char* const kWhat[3] = {"Status: the current step", "Status: lines",
+                                         "Status: files or display frame"};
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new wxStaticText(this, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
+                                       wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
+        SetAccessibleDescription(label, kWhat[i]);
+        m_labels[static_cast<std::size_t>(i)] = label;
+    }
+    SetAccessibleName(this, "Status bar");
     Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
         PlaceLabels();
         e.Skip();
@@ -46,8 +62,33 @@ void CPaneStatusBar::PlaceLabels() {
 }
 
 void CPaneStatusBar::SetPane(int pane, const wxString& text) {
-    if (pane < 0 || pane > 2 || GetStatusText(pane) == text) return;
-    SetStatusText(text, pane);
+    if (pane < 0 || pane > 2) return;
+    if (pane == 0 && m_bPrompt && m_bPromptUntilNewText &&
+        text != m_texts[static_cast<std::size_t>(pane)])
+        m_bPrompt = false;
+    m_texts[static_cast<std::size_t>(pane)] = text;
+    m_bDirty = true;
+}
+
+void CPaneStatusBar::Flush() {
+    if (!m_bDirty) return;
+    m_bDirty = false;
+    for (int i = m_bPrompt ? 1 : 0; i < 3; ++i)
+        if (const wxString& text = m_texts[static_cast<std::size_t>(i)]; GetStatusText(i) != text)
+            SetStatusText(text, i);
+}
+
+void CPaneStatusBar::ShowPrompt(const wxString& prompt, bool untilNewText) {
+    m_bPrompt = true;
+    m_bPromptUntilNewText = untilNewText;
+    if (GetStatusText(0) != prompt) SetStatusText(prompt, 0);
+}
+
+void CPaneStatusBar::EndPrompt() {
+    if (!m_bPrompt) return;
+    m_bPrompt = false;
+    m_bDirty = true;
+    Flush();
 }
 
 void CPaneStatusBar::DoUpdateStatusText(int field) {

@@ -22,7 +22,7 @@ TEST(WindowState, FittedToTheScreenWithItsSizeKept) {
 
 TEST(WindowState, FromTheStoredTexts) {
     SWindowState first = WindowStateFromTexts("", "0", "0", "1", "1", 1280, 1024);
-    EXPECT_EQ(first.rect, kDefaultWindowRect);
+    EXPECT_EQ(first.rect, (SRect{213, 171, 1066, 853}));  // two thirds, centred
     EXPECT_TRUE(first.toolBar && first.statusLine && !first.iconized && !first.maximized);
 
     SWindowState s = WindowStateFromTexts("0100 0050 0700 0550", "1", "1", "2", "1", 1280, 1024);

@@ -319,8 +319,8 @@ class Kolvane:
 
     def main_frame(self):
         return wait_for("the main window", lambda: find(
-            self.app(), lambda n: n.getRole() == pyatspi.ROLE_FRAME and n.name.startswith("Kolvane"),
-            max_depth=1))
+            self.app(), lambda n: n.getRole() == pyatspi.ROLE_FRAME and (
+                n.name == "Kolvane" or n.name.endswith("\u2014 Kolvane")), max_depth=1))
 
     def find(self, pred, what, timeout=20, root=None):
         return wait_for(what, lambda: find(root or self.app(), pred), timeout)

@@ -124,7 +124,7 @@ TEST_F(MergeRunTest, FailedFetchPassKeepsTheSchedule) {
                         "/s1.txt\r\nScanFile Name = s1.txt\r\nScanFile Path = " + dir.Path() +
                         "\r\nV1=Value:???? units\r\n");
     EXPECT_EQ(RunMerge(view), ERunResult::Failed);
-    EXPECT_EQ(host.lines.back(), "Application Terminated!");
+    EXPECT_EQ(host.lines.back(), "This run ended here; the next one follows the countdown.");
     EXPECT_NE(doc.m_nTimerId, 0);
     EXPECT_TRUE(view.HasTemplate());
     EXPECT_TRUE(view.ErrorLogOpen());

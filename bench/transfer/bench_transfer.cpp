@@ -19,6 +19,7 @@
 #include "engine.h"
 #include "test_servers.h"
 #include "transfer.h"
+#include "transfer_loader.h"
 
 extern char** environ;
 
@@ -62,7 +63,8 @@ double OurFetch(const std::string& baseUrl, bool ftp, const std::string& outDir)
         f.m_strName = Name(i);
     }
     auto start = std::chrono::steady_clock::now();
-    int ok = FetchRemoteScanFiles(doc.m_scanFiles, view);
+    int ok =
+        RemoteTransferOver(TransferModule())->FetchRemoteScanFiles(doc.m_scanFiles, view, nullptr);
     double s = Seconds(std::chrono::steady_clock::now() - start);
     for (int i = 0; i < kFiles; ++i)
         if (!ok || std::filesystem::file_size(outDir + "/" + Name(i)) == 0) {

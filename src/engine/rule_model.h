@@ -109,7 +109,7 @@ class CScanFile {
     std::vector<std::string> m_tailComments;
 };
 
-// Base of the transfer state that the scan-file list owns; the transfer library derives from it.
+// Base of the transfer state that the scan-file list owns; the run derives from it.
 class CTransferState {
   public:
     virtual ~CTransferState() = default;

@@ -50,19 +50,4 @@ std::string ServerText(std::string_view text) {
     return Shown(text, ELineBreaks::Escape, true);
 }
 
-std::string ServerLines(std::string_view text) {
-    std::string out;
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t lf = text.find('\n', start);
-        const bool ended = lf != std::string_view::npos;
-        if (!ended) lf = text.size();
-        const std::size_t end = ended && lf > start && text[lf - 1] == '\r' ? lf - 1 : lf;
-        if (start > 0 && end > start) out += "    ";
-        out += ServerText(text.substr(start, end - start));
-        if (ended) out += "\r\n";
-        start = lf + 1;
-    }
-    return out;
-}
-
 }  // namespace kolvane

@@ -7,7 +7,7 @@
 // The sinks (LogEntry, AppendLogLine, the message box and the status panes) escape every
 // control byte but the line breaks the program's own texts use (LF and CR LF), which are kept
 // in entries and messages; the places that put a server's text into an entry escape its line
-// breaks too (ServerText), or fold it onto indented lines (ServerLines).
+// breaks too (ServerText), or fold it onto indented lines of such text.
 #pragma once
 
 #include <string>
@@ -25,10 +25,5 @@ std::string EscapeControls(std::string_view text, ELineBreaks breaks = ELineBrea
 // A server's text on one line of an entry: EscapeControls, and every run of three or more "*"
 // written as escapes too, so that nothing in it reads as an entry's stamp ("  *** ... ***").
 std::string ServerText(std::string_view text);
-
-// A server's text of several lines (an answer's headers, a reply of several lines): each line
-// (ended by LF or CR LF, which become CR LF) shown as ServerText, the lines after the first
-// indented by four blanks unless empty.
-std::string ServerLines(std::string_view text);
 
 }  // namespace kolvane

@@ -1,4 +1,5 @@
-// The transfer module loader: dlopen of kolvane-transfer.so relative to /proc/self/exe.
+// The transfer module loader (dlopen of kolvane-transfer.so relative to /proc/self/exe), and
+// the engine behind the module's host interface.
 #include "transfer_loader.h"
 
 #include <dlfcn.h>
@@ -6,10 +7,177 @@
 
 #include <climits>
 #include <filesystem>
+#include <new>
 #include <string>
+#include <vector>
+
+#include "file_io.h"
+#include "shown_text.h"
+#include "text_ops.h"
+#include "url_split.h"
 
 namespace kolvane {
 namespace {
+
+// A local copy written whole or not at all.
+class CLocalCopy final : public ILocalCopy {
+  public:
+    explicit CLocalCopy(const std::string& onDisk) { m_file.Open(onDisk); }
+    bool IsOpen() const override { return m_file.IsOpen(); }
+    bool Write(std::string_view bytes) override { return m_file.Write(bytes); }
+    bool Commit() override { return m_file.Commit(/*durable=*/false); }
+    bool RefusedLink() const override { return m_file.RefusedLink(); }
+    std::string LinkRefusal() const override {
+        return m_file.RefusedLink() ? std::string(kForeignLinkText) : std::string();
+    }
+
+  private:
+    CAtomicFile m_file;
+};
+
+// The engine as the transfer's host. Kept with the transfer state of a list, as the module's
+// session holds on to its host between calls.
+class CEngineTransferHost final : public ITransferHost {
+  public:
+    void Bind(CKolvaneEngine& engine) { m_engine = &engine; }
+
+    void LogEntry(const std::string& text) override { m_engine->LogEntry(text); }
+    void LogExcluding(const std::string& text) override {
+        m_engine->LogEntry(text, ELogKind::Excluding);
+    }
+    void SetPane(int pane, const std::string& text) override { m_engine->SetPane(pane, text); }
+    void PumpMessages() override { m_engine->PumpMessages(); }
+    bool Aborted() const override { return m_engine->Doc().m_bAbort; }
+    void BeginWaitCursor() override { m_engine->Host().BeginWaitCursor(); }
+    void RestoreWaitCursor() override { m_engine->Host().RestoreWaitCursor(); }
+    void EndWaitCursor() override { m_engine->Host().EndWaitCursor(); }
+    ECredentials AskCredentials(const std::string& url, std::string& user,
+                                std::string& password) override {
+        switch (m_engine->Host().AskCredentials(url, user, password)) {
+            case ECredentialsResult::Success:
+                return ECredentials::Given;
+            case ECredentialsResult::ForceRetry:
+                return ECredentials::ForceRetry;
+            case ECredentialsResult::Cancelled:
+                return ECredentials::Cancelled;
+            case ECredentialsResult::Other:
+                break;
+        }
+        return ECredentials::Other;
+    }
+
+    std::string ResolvePath(const std::string& dir, const std::string& name) const override {
+        return m_engine->ResolvePath(dir, name);
+    }
+    std::string ShownPath(const std::string& dir, const std::string& name) const override {
+        return JoinPath(dir, name);
+    }
+    std::unique_ptr<ILocalCopy> OpenLocalCopy(const std::string& onDisk) override {
+        return std::make_unique<CLocalCopy>(onDisk);
+    }
+    ELocalRead ReadLocalFile(const std::string& onDisk, std::string& data) override {
+        std::size_t length = 0;
+        try {
+            switch (ReadWholeFile(onDisk, kMaxFileSize, data, &length)) {
+                case EReadResult::Ok:
+                    data.resize(length);  // without the two NULs after the text
+                    return ELocalRead::Ok;
+                case EReadResult::OpenFailed:
+                    return ELocalRead::OpenFailed;
+                case EReadResult::Empty:
+                    return ELocalRead::Empty;
+                case EReadResult::TooBig:
+                    return ELocalRead::TooBig;
+                case EReadResult::ReadFailed:
+                    break;
+            }
+        } catch (const std::bad_alloc&) {
+            return ELocalRead::NoMemory;
+        }
+        return ELocalRead::ReadFailed;
+    }
+
+    std::string ServerText(std::string_view text) const override {
+        return kolvane::ServerText(text);
+    }
+    bool SplitUrl(std::string_view url, std::string_view defaultScheme,
+                  STransferUrl& parts) const override {
+        SUrlParts split;
+        const bool ok = defaultScheme.empty() ? kolvane::SplitUrl(url, split)
+                                              : SplitRuleUrl(url, defaultScheme, split);
+        if (ok) parts = {split.scheme, split.host, split.port, split.path};
+        return ok;
+    }
+    std::string MaskUrl(std::string_view url) const override { return MaskUrlPassword(url); }
+
+  private:
+    CKolvaneEngine* m_engine = nullptr;
+};
+
+// What a scan-file list keeps of the transfer; the host is declared first, so the module's
+// state (whose session borrows it) goes first.
+class CListTransfer final : public CTransferState {
+  public:
+    CEngineTransferHost host;
+    std::unique_ptr<ITransfer> transfer;
+};
+
+STransferFile TransferFileOf(const CScanFile& f) {
+    return {f.m_strUrl,  f.m_strUserId, f.m_strUserPw, f.m_strServerDir, f.m_strServerFile,
+            f.m_strPath, f.m_strName,   f.m_bFtp != 0, f.m_bHttp != 0};
+}
+
+class CRemoteTransfer final : public IRemoteTransfer {
+  public:
+    explicit CRemoteTransfer(ITransferModule& module) : m_module(module) {}
+
+    int FetchRemoteScanFiles(CScanFileList& list, CKolvaneEngine& engine, int* failures) override {
+        std::vector<STransferFile> files;
+        files.reserve(list.size());
+        for (const auto& f : list) files.push_back(TransferFileOf(*f));
+        CListTransfer& state = StateOf(list, engine);
+        return state.transfer->FetchRemoteScanFiles(files, state.host, failures);
+    }
+    int UploadOutputFile(CScanFileList& list, CKolvaneEngine& engine) override {
+        const CCommandSection& cmd = engine.Doc().m_cmd;
+        STransferFile output;
+        output.url = cmd.m_strUploadUrl;
+        output.userId = cmd.m_strUploadUserId;
+        output.userPw = cmd.m_strUploadPassword;
+        output.serverDir = cmd.m_strUploadServerDir;
+        output.serverFile = cmd.m_strUploadServerFile;
+        output.path = cmd.m_strOutputPath;
+        output.name = cmd.m_strOutputName;
+        CListTransfer& state = StateOf(list, engine);
+        return state.transfer->UploadOutputFile(output, state.host);
+    }
+    void FetchScanFile(CScanFileList& list, CScanFile& file, CKolvaneEngine& engine) override {
+        CListTransfer& state = StateOf(list, engine);
+        state.transfer->FetchScanFile(TransferFileOf(file), state.host);
+    }
+    void EndSession(CScanFileList& list) override {
+        if (auto* state = dynamic_cast<CListTransfer*>(list.m_pTransfer.get()))
+            state->transfer->EndSession();
+    }
+    ITransfer& TransferOf(CScanFileList& list, CKolvaneEngine& engine) override {
+        return *StateOf(list, engine).transfer;
+    }
+
+  private:
+    CListTransfer& StateOf(CScanFileList& list, CKolvaneEngine& engine) {
+        auto* state = dynamic_cast<CListTransfer*>(list.m_pTransfer.get());
+        if (!state) {
+            auto made = std::make_unique<CListTransfer>();
+            made->transfer = m_module.NewTransfer();
+            state = made.get();
+            list.m_pTransfer = std::move(made);
+        }
+        state->host.Bind(engine);
+        return *state;
+    }
+
+    ITransferModule& m_module;
+};
 
 // The loader's reason, without the module's path it usually starts with.
 std::string LoaderError(const std::string& path) {
@@ -31,22 +199,29 @@ std::string RemoteTransferModulePath() {
 
 }  // namespace
 
-IRemoteTransfer* RemoteTransfer(CKolvaneEngine& view) {
+std::unique_ptr<IRemoteTransfer> RemoteTransferOver(ITransferModule& module) {
+    return std::make_unique<CRemoteTransfer>(module);
+}
+
+IRemoteTransfer* RemoteTransfer(CKolvaneEngine& engine) {
     // Kept for the life of the process: the lists' transfer states are the module's objects.
-    static IRemoteTransfer* s_transfer = nullptr;
-    if (s_transfer) return s_transfer;
+    static std::unique_ptr<IRemoteTransfer> s_transfer;
+    if (s_transfer) return s_transfer.get();
     const std::string path = RemoteTransferModulePath();
     std::string why;
     if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
         auto entry = reinterpret_cast<KolvaneRemoteTransferEntry>(
             dlsym(module, KOLVANE_REMOTE_TRANSFER_ENTRY));
-        if (entry && (s_transfer = entry()) != nullptr) return s_transfer;
+        if (ITransferModule* transfer = entry ? entry() : nullptr) {
+            s_transfer = RemoteTransferOver(*transfer);
+            return s_transfer.get();
+        }
         why = entry ? "it has no transfer" : LoaderError(path);
         dlclose(module);
     } else {
         why = LoaderError(path);
     }
-    view.LogEntry("Cannot load the network transfer module " + path + ": " + why);
+    engine.LogEntry("Cannot load the network transfer module " + path + ": " + why);
     return nullptr;
 }
 

@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "file_io.h"
+#include "remote_transfer.h"
 #include "session.h"
 
 namespace kolvane {
@@ -24,7 +24,7 @@ size_t OnReplyLine(char* data, size_t size, size_t count, void* user) {
 }
 
 struct SGetTarget {
-    CAtomicFile file;
+    ILocalCopy* file = nullptr;
     curl_off_t received = 0;
     curl_off_t max = 0;
     bool tooBig = false;
@@ -38,7 +38,7 @@ size_t OnFileData(char* data, size_t size, size_t count, void* user) {
         target->tooBig = true;
         return 0;
     }
-    return target->file.Write(std::string_view(data, size * count)) ? size * count : 0;
+    return target->file->Write(std::string_view(data, size * count)) ? size * count : 0;
 }
 
 size_t OnReadFile(char* buffer, size_t size, size_t count, void* user) {
@@ -321,14 +321,16 @@ bool CFtpConnection::RetryPassive() {
     return false;
 }
 
-bool CFtpConnection::GetFile(const std::string& remote, const std::string& local) {
+bool CFtpConnection::GetFile(const std::string& remote, ILocalCopy& file,
+                             const std::string& local) {
     if (!m_handle || m_bBroken) return false;
     SGetTarget target;
+    target.file = &file;
     target.max = m_maxBody;
     m_bRefusedLocalLink = false;
-    if (!target.file.Open(local)) {
+    if (!file.IsOpen()) {
         m_code = CURLE_WRITE_ERROR;
-        m_bRefusedLocalLink = target.file.RefusedLink();
+        m_bRefusedLocalLink = file.RefusedLink();
         std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "cannot create a file beside %s",
                       local.c_str());
         return false;
@@ -356,7 +358,7 @@ bool CFtpConnection::GetFile(const std::string& remote, const std::string& local
         return false;
     }
     if (!ok) return false;
-    if (!target.file.Commit(/*durable=*/false)) {
+    if (!file.Commit()) {
         m_code = CURLE_WRITE_ERROR;
         std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "cannot write %s", local.c_str());
         return false;

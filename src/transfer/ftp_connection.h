@@ -23,6 +23,7 @@
 namespace kolvane {
 
 class CMyInternetSess;
+class ILocalCopy;
 
 class CFtpConnection {
   public:
@@ -40,8 +41,9 @@ class CFtpConnection {
     std::string CurrentDirectory();
     // Changes the server's current directory; false when the server refused.
     bool SetCurrentDirectory(const std::string& dir);
-    // Retrieves `remote` into the local file `local`, replacing it only when complete.
-    bool GetFile(const std::string& remote, const std::string& local);
+    // Retrieves `remote` into `file`, the local copy opened at `local`, committing it only when
+    // complete.
+    bool GetFile(const std::string& remote, ILocalCopy& file, const std::string& local);
     // Stores the local file as `remote`: first under a temporary name beside it, then renamed
     // (deleting an old `remote` first where the server refuses to rename over it).
     bool PutFile(const std::string& local, const std::string& remote);

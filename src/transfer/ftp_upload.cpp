@@ -1,39 +1,35 @@
 // FtpUploadFile: the output file stored on an FTP server.
 #include "ftp_connection.h"
-#include "shown_text.h"
-#include "text_ops.h"
 #include "transfer.h"
 
 namespace kolvane {
 
-int CScanFileTransfer::FtpUploadFile(CScanFile& entry, CKolvaneEngine& view) {
-    if (!EnsureSession(view)) return 0;
-    CRunHost& host = view.Host();
+int CScanFileTransfer::FtpUploadFile(const STransferFile& entry, ITransferHost& host) {
+    if (!EnsureSession(host)) return 0;
     int result = 0;
     std::string server;
-    if (OpenFtpConnection(entry, view, server)) {
+    if (OpenFtpConnection(entry, host, server)) {
         host.RestoreWaitCursor();
-        const std::string& dir = entry.m_strServerDir;
+        const std::string& dir = entry.serverDir;
         std::string current = EnterServerDirectory(*m_pFtp, dir);
         if (m_pFtp->Broken()) {
-            LogNetworkFailure(view, entry, m_pFtp->ErrorText());
+            LogNetworkFailure(host, entry, m_pFtp->ErrorText());
         } else if (dir.find('~') == std::string::npos && current.find(dir) == std::string::npos) {
             m_strMessage = "Upload Server Directory: '" + dir + "' does not exist!\r\n" +
-                           "Path reset to '" + ServerText(current) + "'";
-            view.LogNote(m_strMessage);
+                           "Path reset to '" + host.ServerText(current) + "'";
+            host.LogEntry(m_strMessage);
             m_nLastFtp = 0;
         } else {
-            ShowTransferStatus(view, "Uploadinging via ftp:", entry.m_strServerFile);
-            const std::string local = view.ResolvePath(entry.m_strPath, entry.m_strName);
-            const bool put =
-                !entry.m_strServerFile.empty() && m_pFtp->PutFile(local, entry.m_strServerFile);
-            if (m_pFtp->WentPassive()) LogPassiveRetry(view, entry);
+            ShowTransferStatus(host, "Uploadinging via ftp:", entry.serverFile);
+            const std::string local = host.ResolvePath(entry.path, entry.name);
+            const bool put = !entry.serverFile.empty() && m_pFtp->PutFile(local, entry.serverFile);
+            if (m_pFtp->WentPassive()) LogPassiveRetry(host, entry);
             if (put) {
                 result = 1;
-            } else if (entry.m_strServerFile.empty() || m_pFtp->RefusedByServer()) {
-                view.LogNote("Failed to upload file: " + entry.m_strServerFile);
+            } else if (entry.serverFile.empty() || m_pFtp->RefusedByServer()) {
+                host.LogEntry("Failed to upload file: " + entry.serverFile);
             } else {
-                LogNetworkFailure(view, entry, m_pFtp->ErrorText());
+                LogNetworkFailure(host, entry, m_pFtp->ErrorText());
             }
         }
     }

@@ -1,13 +1,11 @@
 // HttpGetScanFile: one scan file fetched by an HTTP GET, with the steps the HTTP upload shares:
 // sending a request, the credentials prompt on a 401 and following one redirect.
+#include "ascii_fold.h"
 #include "entry_text.h"
-#include "file_io.h"
 #include "http_connection.h"
 #include "line_pieces.h"
 #include "redirect_target.h"
-#include "text_ops.h"
 #include "transfer.h"
-#include "url_split.h"
 
 namespace kolvane {
 namespace {
@@ -18,40 +16,41 @@ constexpr const char* kFetchHeaders[] = {"Accept: text/*", "User-Agent: Kolvane"
 // file only when the whole body came.
 class CLocalCopy {
   public:
-    CLocalCopy(CScanFileTransfer& transfer, CKolvaneEngine& view, const CScanFile& entry)
+    CLocalCopy(CScanFileTransfer& transfer, ITransferHost& host, const STransferFile& entry)
         : m_transfer(transfer),
-          m_view(view),
+          m_host(host),
           m_entry(entry),
-          m_strLocal(JoinPath(entry.m_strPath, entry.m_strName)),
-          m_strOnDisk(view.ResolvePath(entry.m_strPath, entry.m_strName)) {}
+          m_strLocal(host.ShownPath(entry.path, entry.name)),
+          m_strOnDisk(host.ResolvePath(entry.path, entry.name)) {}
 
     // Opens the file when the first piece comes (so a failed open is reported only for 200).
     bool Write(std::string_view chunk) {
         if (!Start()) return false;
         m_buffer.clear();
         m_pieces.Feed(chunk, m_buffer);
-        return m_file.Write(m_buffer);
+        return m_file->Write(m_buffer);
     }
     bool Start() {
-        if (m_bStarted) return m_file.IsOpen();
+        if (m_bStarted) return m_file->IsOpen();
         m_bStarted = true;
-        if (!m_file.Open(m_strOnDisk)) return false;
-        m_transfer.ShowTransferStatus(m_view, "Getting via http:", m_entry.m_strServerFile);
+        m_file = m_host.OpenLocalCopy(m_strOnDisk);
+        if (!m_file->IsOpen()) return false;
+        m_transfer.ShowTransferStatus(m_host, "Getting via http:", m_entry.serverFile);
         return true;
     }
-    bool Commit() { return Start() && m_file.Commit(/*durable=*/false); }
+    bool Commit() { return Start() && m_file->Commit(); }
     // The local copy's name for an entry, with why it was refused when it was.
     std::string LocalName() const {
-        return m_file.RefusedLink() ? m_strLocal + std::string(kForeignLinkText) : m_strLocal;
+        return m_file ? m_strLocal + m_file->LinkRefusal() : m_strLocal;
     }
 
   private:
     CScanFileTransfer& m_transfer;
-    CKolvaneEngine& m_view;
-    const CScanFile& m_entry;
-    std::string m_strLocal;   // as the rule writes it, for the entries
-    std::string m_strOnDisk;  // relative to the rule file's directory
-    CAtomicFile m_file;
+    ITransferHost& m_host;
+    const STransferFile& m_entry;
+    std::string m_strLocal;              // as the rule writes it, for the entries
+    std::string m_strOnDisk;             // relative to the rule file's directory
+    std::unique_ptr<ILocalCopy> m_file;  // opened with the first piece
     CLinePieceWriter m_pieces;
     std::string m_buffer;
     bool m_bStarted = false;
@@ -59,67 +58,67 @@ class CLocalCopy {
 
 }  // namespace
 
-bool CScanFileTransfer::SendRequest(CScanFile& entry, CKolvaneEngine& view) {
+bool CScanFileTransfer::SendRequest(const STransferFile& entry, ITransferHost& host) {
     if (m_pRequest->Send()) return true;
     if (m_pRequest->SinkFailed()) return false;  // the caller reports the local file
-    LogNetworkFailure(view, entry, m_pRequest->ErrorText());
+    LogNetworkFailure(host, entry, m_pRequest->ErrorText());
     m_nLastHttp = 0;
     return false;
 }
 
-bool CScanFileTransfer::AskForCredentials(CKolvaneEngine& view) {
-    const std::string url = MaskUrlPassword(m_pRequest->Url());
+bool CScanFileTransfer::AskForCredentials(ITransferHost& host) {
+    const std::string url = host.MaskUrl(m_pRequest->Url());
     int retries = 0;
     for (int shown = 0; shown < 3; ++shown) {
         std::string user, password;
-        switch (view.Host().AskCredentials(url, user, password)) {
-            case ECredentialsResult::Success:
+        switch (host.AskCredentials(url, user, password)) {
+            case ECredentials::Given:
                 m_pHttp->SetCredentials(user, password);
                 return true;
-            case ECredentialsResult::Cancelled:
+            case ECredentials::Cancelled:
                 return false;
-            case ECredentialsResult::ForceRetry:
+            case ECredentials::ForceRetry:
                 if (++retries >= 3) return false;
                 break;
-            case ECredentialsResult::Other:
+            case ECredentials::Other:
                 break;
         }
     }
     return false;
 }
 
-bool CScanFileTransfer::FollowRedirect(CScanFile& entry, CKolvaneEngine& view,
+bool CScanFileTransfer::FollowRedirect(const STransferFile& entry, ITransferHost& host,
                                        const std::string& verb, bool upload,
                                        std::string_view body) {
     std::string location, newUrl;
     if (!FindLocation(m_pRequest->RawHeaders(), location)) {
-        m_strMessage = "Error: Site redirects with no new location for: '" + entry.m_strServerDir;
-        view.LogNote(m_strMessage);
+        m_strMessage = "Error: Site redirects with no new location for: '" + entry.serverDir;
+        host.LogEntry(m_strMessage);
         m_nLastHttp = 0;
         return false;
     }
     if (!ResolveReference(m_pRequest->Url(), location, newUrl)) {
-        m_strMessage = "Invalid HTTP URL for: " + entry.m_strServerFile;
-        view.LogNote(m_strMessage);
+        m_strMessage = "Invalid HTTP URL for: " + entry.serverFile;
+        host.LogEntry(m_strMessage);
         m_nLastHttp = 0;
         return false;
     }
     // Only one redirect is followed, so the connection closed here is the rule URL's own.
     const std::string ruleOrigin = m_pHttp->Origin();
-    if (const std::string why = RedirectRefusal(ruleOrigin, newUrl); !why.empty()) {
-        m_strMessage = "Redirect refused for: " + entry.m_strServerFile + ": " + why;
-        view.LogNote(m_strMessage);
+    if (const std::string why = RedirectRefusal(ruleOrigin, newUrl, host); !why.empty()) {
+        m_strMessage = "Redirect refused for: " + entry.serverFile + ": " + why;
+        host.LogEntry(m_strMessage);
         m_nLastHttp = 0;
         return false;
     }
     CloseHttp();
-    ShowTransferStatus(view, "Caution: redirected to ", MaskUrlPassword(newUrl));
+    ShowTransferStatus(host, "Caution: redirected to ", host.MaskUrl(newUrl));
     std::string server, path;
-    if (!OpenHttpConnection(entry, view, server, path, &newUrl)) {
+    if (!OpenHttpConnection(entry, host, server, path, &newUrl)) {
         m_nLastHttp = 0;
         return false;
     }
-    if (!EqualFolded(m_pHttp->Origin(), ruleOrigin)) m_pHttp->SetCredentials({}, {});
+    if (!EqualAsciiFolded(m_pHttp->Origin(), ruleOrigin)) m_pHttp->SetCredentials({}, {});
     m_pRequest = std::make_unique<CHttpRequest>(*m_pHttp, verb, path);
     if (upload) {
         // The redirected PUT goes without the upload's own headers.
@@ -132,10 +131,9 @@ bool CScanFileTransfer::FollowRedirect(CScanFile& entry, CKolvaneEngine& view,
     return true;
 }
 
-int CScanFileTransfer::HttpGetScanFile(CScanFile& entry, CKolvaneEngine& view) {
-    CRunHost& host = view.Host();
+int CScanFileTransfer::HttpGetScanFile(const STransferFile& entry, ITransferHost& host) {
     host.BeginWaitCursor();
-    if (!EnsureSession(view)) {
+    if (!EnsureSession(host)) {
         host.EndWaitCursor();
         return 0;
     }
@@ -146,50 +144,50 @@ int CScanFileTransfer::HttpGetScanFile(CScanFile& entry, CKolvaneEngine& view) {
         return 0;
     };
     std::string server, path;
-    if (!OpenHttpConnection(entry, view, server, path)) return failureEnd();
+    if (!OpenHttpConnection(entry, host, server, path)) return failureEnd();
     host.RestoreWaitCursor();
 
-    CLocalCopy copy(*this, view, entry);
+    CLocalCopy copy(*this, host, entry);
     auto sink = [&copy](std::string_view chunk) { return copy.Write(chunk); };
-    m_pRequest = std::make_unique<CHttpRequest>(
-        *m_pHttp, "GET", HttpRequestPath(entry.m_strServerDir, entry.m_strServerFile));
+    m_pRequest = std::make_unique<CHttpRequest>(*m_pHttp, "GET",
+                                                HttpRequestPath(entry.serverDir, entry.serverFile));
     for (const char* h : kFetchHeaders) m_pRequest->AddHeader(h);
     m_pRequest->SetBodySink(sink);
     auto send = [&] {
-        if (SendRequest(entry, view)) return true;
+        if (SendRequest(entry, host)) return true;
         if (m_pRequest && m_pRequest->SinkFailed())
-            view.LogNote(WithName("Couldn't Open local file: %s!\r\n", copy.LocalName()));
+            host.LogEntry(WithName("Couldn't Open local file: %s!\r\n", copy.LocalName()));
         return false;
     };
     if (!send()) return failureEnd();
     long status = m_pRequest->Status();
 
     if (status == 401) {
-        if (!AskForCredentials(view)) {
-            m_strMessage = "Access denied: '" + entry.m_strServerDir + "' Invalid password!\r\n";
-            view.LogNote(m_strMessage);
+        if (!AskForCredentials(host)) {
+            m_strMessage = "Access denied: '" + entry.serverDir + "' Invalid password!\r\n";
+            host.LogEntry(m_strMessage);
             return failureEnd();
         }
         if (!send()) return failureEnd();
         status = m_pRequest->Status();
     }
     if (status >= 402 && status <= 505) {
-        ReportHttpStatus(status, m_pRequest->RawHeaders(), view);
+        ReportHttpStatus(status, m_pRequest->RawHeaders(), host);
         return failureEnd();
     }
     if (IsRedirectStatus(status)) {
-        if (!FollowRedirect(entry, view, "GET", false, {})) return failureEnd();
+        if (!FollowRedirect(entry, host, "GET", false, {})) return failureEnd();
         m_pRequest->SetBodySink(sink);
         if (!send()) return failureEnd();
         status = m_pRequest->Status();
     }
     // Also the answer to a redirected request, and the statuses no case above handles.
     if (status != 200) {
-        view.LogNote(GotStatusText(status, "getting", entry.m_strServerDir));
+        host.LogEntry(GotStatusText(status, "getting", entry.serverDir));
         return failureEnd();
     }
     if (!copy.Commit()) {
-        view.LogNote(WithName("Couldn't Open local file: %s!\r\n", copy.LocalName()));
+        host.LogEntry(WithName("Couldn't Open local file: %s!\r\n", copy.LocalName()));
         return failureEnd();
     }
     m_pRequest.reset();

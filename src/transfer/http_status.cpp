@@ -1,5 +1,4 @@
 // ReportHttpStatus: the error-log text for an HTTP error status, then the server's headers.
-#include "shown_text.h"
 #include "transfer.h"
 
 namespace kolvane {
@@ -55,11 +54,24 @@ const char* StatusText(long status) {
 }  // namespace
 
 void CScanFileTransfer::ReportHttpStatus(long status, std::string_view headers,
-                                         CKolvaneEngine& view) {
-    view.LogEntry(StatusText(status));
-    // One header a line, as the server sent them, but none can start a line of its own.
-    m_strMessage = ServerLines(headers) + "\r\n";
-    view.LogNote(m_strMessage);
+                                         ITransferHost& host) {
+    host.LogEntry(StatusText(status));
+    // One header a line, as the server sent them, but none can start a line of its own: each
+    // line (ended by LF or CR LF, which become CR LF) shown as ServerText, the lines after the
+    // first indented by four blanks unless empty.
+    m_strMessage.clear();
+    for (std::size_t start = 0; start < headers.size();) {
+        std::size_t lf = headers.find('\n', start);
+        const bool ended = lf != std::string_view::npos;
+        if (!ended) lf = headers.size();
+        const std::size_t end = ended && lf > start && headers[lf - 1] == '\r' ? lf - 1 : lf;
+        if (start > 0 && end > start) m_strMessage += "    ";
+        m_strMessage += host.ServerText(headers.substr(start, end - start));
+        if (ended) m_strMessage += "\r\n";
+        start = lf + 1;
+    }
+    m_strMessage += "\r\n";
+    host.LogEntry(m_strMessage);
 }
 
 }  // namespace kolvane

@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "text_ops.h"
-#include "url_split.h"
+#include "ascii_fold.h"
+#include "remote_transfer.h"
 
 namespace kolvane {
 namespace {
@@ -37,7 +37,7 @@ bool FindLocation(std::string_view headers, std::string& value) {
         std::size_t end = headers.find('\n', pos);
         if (end == std::string_view::npos) end = headers.size();
         std::string_view line = headers.substr(pos, end - pos);
-        if (line.size() >= kName.size() && EqualFolded(line.substr(0, kName.size()), kName)) {
+        if (line.size() >= kName.size() && EqualAsciiFolded(line.substr(0, kName.size()), kName)) {
             value = Trimmed(line.substr(kName.size()));
             if (!value.empty()) return true;
         }
@@ -60,12 +60,12 @@ bool ResolveReference(const std::string& base, const std::string& reference, std
     return true;
 }
 
-std::string RedirectRefusal(std::string_view from, std::string_view to) {
-    SUrlParts target, origin;
-    if (!SplitUrl(to, target) || (target.scheme != "http" && target.scheme != "https"))
-        return MaskUrlPassword(to) + " is not an http or https URL";
-    if (target.scheme == "http" && SplitUrl(from, origin) && origin.scheme == "https")
-        return "following it to " + MaskUrlPassword(to) +
+std::string RedirectRefusal(std::string_view from, std::string_view to, const ITransferHost& host) {
+    STransferUrl target, origin;
+    if (!host.SplitUrl(to, {}, target) || (target.scheme != "http" && target.scheme != "https"))
+        return host.MaskUrl(to) + " is not an http or https URL";
+    if (target.scheme == "http" && host.SplitUrl(from, {}, origin) && origin.scheme == "https")
+        return "following it to " + host.MaskUrl(to) +
                " would downgrade https to plain http, without the protection the rule asked for";
     return {};
 }

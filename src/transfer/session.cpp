@@ -10,13 +10,13 @@
 #include <stdexcept>
 #include <utility>
 
-#include "engine.h"
+#include "remote_transfer.h"
 
 namespace kolvane {
 
-CMyInternetSess::CMyInternetSess(CKolvaneEngine& view, std::string agent,
+CMyInternetSess::CMyInternetSess(ITransferHost& host, std::string agent,
                                  const STransferLimits& limits)
-    : m_view(view), m_strAgent(std::move(agent)), m_limits(limits) {
+    : m_host(host), m_strAgent(std::move(agent)), m_limits(limits) {
     if (!CurlGlobalInit()) throw std::runtime_error("libcurl could not be initialised");
     m_share.reset(curl_share_init());
     if (!m_share) throw std::bad_alloc();
@@ -32,7 +32,7 @@ int CMyInternetSess::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, 
     if (now - session->m_lastPump >= std::chrono::milliseconds(kWakeMs)) {
         session->m_lastPump = now;
         session->Guarded([session] {
-            session->m_view.PumpMessages();
+            session->m_host.PumpMessages();
             return true;
         });
     }
@@ -44,7 +44,7 @@ int CMyInternetSess::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, 
 }
 
 bool CMyInternetSess::Stopping() const {
-    return m_bStopped || m_kept != nullptr || m_view.Doc().m_bAbort;
+    return m_bStopped || m_kept != nullptr || m_host.Aborted();
 }
 
 curl_socket_t CMyInternetSess::OnOpenSocket(void* self, curlsocktype, curl_sockaddr* address) {

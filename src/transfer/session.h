@@ -18,7 +18,7 @@
 
 namespace kolvane {
 
-class CKolvaneEngine;
+class ITransferHost;
 
 struct STransferLimits {
     long connectTimeoutSec = 30;  // connecting gives up after this
@@ -33,12 +33,11 @@ struct STransferLimits {
 class CMyInternetSess {
   public:
     // Throws std::runtime_error when libcurl cannot be set up, std::bad_alloc without memory.
-    CMyInternetSess(CKolvaneEngine& view, std::string agent, const STransferLimits& limits);
+    CMyInternetSess(ITransferHost& host, std::string agent, const STransferLimits& limits);
     ~CMyInternetSess();
     CMyInternetSess(const CMyInternetSess&) = delete;
     CMyInternetSess& operator=(const CMyInternetSess&) = delete;
 
-    CKolvaneEngine& View() { return m_view; }
     const std::string& Agent() const { return m_strAgent; }
     const STransferLimits& Limits() const { return m_limits; }
 
@@ -48,15 +47,15 @@ class CMyInternetSess {
     CurlEasy NewHandle(bool shareConnections, bool cutOnStop = false);
 
     // Every transfer of the session runs here: `h` is driven in its own multi handle, waking
-    // at least every kWakeMs, and libcurl's progress callback drains the run host's pending
+    // at least every kWakeMs, and libcurl's progress callback drains the run's pending
     // events about 40 times a second (libcurl's own blocking waits, such as an FTP server's
     // answer after the data, call it once a second). When the run stops (Stopping()) the
     // transfer ends at once with CURLE_ABORTED_BY_CALLBACK. libcurl's code for the transfer.
     CURLcode Perform(CURL* h);
     // A clean-up transfer after a failed or stopped one: no stop, at most `boundMs` in all.
     CURLcode PerformBounded(CURL* h, long boundMs);
-    // True once the run asked to stop: the document's abort flag (the log window's abort, a
-    // signal), or an exception the pump threw (the runner's hard stop).
+    // True once the run asked to stop: the run's abort (the log window's abort, a signal),
+    // or an exception the pump threw (the runner's hard stop).
     bool Stopping() const;
     // Shuts down the open connections of the cut-on-stop handles (none is closed: libcurl
     // closes its own sockets).
@@ -67,8 +66,8 @@ class CMyInternetSess {
     static constexpr long kWakeMs = 25;
 
     // Runs `work` (code called back from inside libcurl); an exception it throws is kept for
-    // RethrowKept() and counts as false. No exception may cross libcurl's C frames: the run
-    // host's pump throws to end the program at once on a second interrupt.
+    // RethrowKept() and counts as false. No exception may cross libcurl's C frames: the run's
+    // pump throws to end the program at once on a second interrupt.
     template <class F>
     bool Guarded(F&& work) noexcept {
         try {
@@ -83,7 +82,7 @@ class CMyInternetSess {
         if (m_kept) std::rethrow_exception(std::exchange(m_kept, nullptr));
     }
 
-    // libcurl's progress callback: drains the run host's pending events at most every kWakeMs
+    // libcurl's progress callback: drains the run's pending events at most every kWakeMs
     // and ends the transfer when the run stops (unless it is a bounded clean-up).
     static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
@@ -92,7 +91,7 @@ class CMyInternetSess {
     static int OnCloseSocket(void* self, curl_socket_t socket);
     CURLcode Drive(CURL* h);
 
-    CKolvaneEngine& m_view;  // the log window the session was opened for
+    ITransferHost& m_host;  // the run the session was opened for; it outlives the session
     std::string m_strAgent;
     STransferLimits m_limits;
     CurlShare m_share;

@@ -1,16 +1,16 @@
 // The remote transfer: fetching a rule's server-resident scan files by FTP or HTTP(S) before
 // the scan, and uploading the output file by FTP or HTTP(S) PUT after the merge.
 //
-// CScanFileTransfer is the transfer state that a CScanFileList owns (m_pTransfer): one session,
-// at most one open FTP connection, HTTP connection and HTTP request, the outcomes of the last
-// FTP and HTTP transfers, and scratch texts. It lives as long as the list, so the outcomes
+// CScanFileTransfer is the transfer state of one scan-file list (ITransfer): one session, at
+// most one open FTP connection, HTTP connection and HTTP request, the outcomes of the last FTP
+// and HTTP transfers, and scratch texts. The run keeps it as long as the list, so the outcomes
 // survive from run to run; a redirect does not: it holds for the transfer that got it, and the
 // next run asks the rule's URL again.
 //
 // Every operation keeps the engine's result convention: 1 for success, 0 for a failure that
-// has already been written to the view's error log. A failure of the network never escapes:
+// has already been written to the error log. A failure of the network never escapes:
 // it is one plain error-log entry naming the server file and libcurl's text, and the pass or
-// the run goes on. Everything the user sees goes through the view and its run host: status
+// the run goes on. Everything the user sees goes through the run's ITransferHost: status
 // pane texts (with pending events drained), the wait cursor, the credentials prompt on a 401.
 // No URL is ever shown or logged with a password in it.
 // An abort or a signal ends a transfer at once (CMyInternetSess::Perform); a transfer so ended
@@ -21,10 +21,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine.h"
-#include "rule_model.h"
+#include "remote_transfer.h"
 #include "session.h"
-#include "url_split.h"
 
 namespace kolvane {
 
@@ -34,33 +32,30 @@ class CHttpRequest;
 
 enum class EServiceType { None, Ftp, Http, Other };
 
-class CScanFileTransfer final : public CTransferState {
+class CScanFileTransfer final : public ITransfer {
   public:
     CScanFileTransfer();
     ~CScanFileTransfer() override;
 
-    // The transfer state of `list`, made on first use.
-    static CScanFileTransfer& Of(CScanFileList& list);
+    // See ITransfer; an earlier failure of the fetch pass is not hidden by a later success.
+    int FetchRemoteScanFiles(const std::vector<STransferFile>& files, ITransferHost& host,
+                             int* failures) override;
+    int UploadOutputFile(const STransferFile& output, ITransferHost& host) override;
+    void FetchScanFile(const STransferFile& file, ITransferHost& host) override;
+    void EndSession() override { m_pSession.reset(); }
 
-    // The fetch pass over every scan file with a URL; nonzero when the last FTP fetch or the
-    // last HTTP fetch succeeded. The session is closed afterwards. `failures` receives the
-    // number of fetches that failed (an earlier one is not hidden by a later success).
-    int FetchRemoteScanFiles(CScanFileList& list, CKolvaneEngine& view, int* failures = nullptr);
-    // Uploads the output file named by the view's command section; 0 when no upload URL is set.
-    int UploadOutputFile(CKolvaneEngine& view);
-
-    bool EnsureSession(CKolvaneEngine& view);
-    int OpenFtpConnection(CScanFile& entry, CKolvaneEngine& view, std::string& server);
+    bool EnsureSession(ITransferHost& host);
+    int OpenFtpConnection(const STransferFile& entry, ITransferHost& host, std::string& server);
     // Opens the connection for `url`, the entry's own URL when null.
-    int OpenHttpConnection(CScanFile& entry, CKolvaneEngine& view, std::string& server,
+    int OpenHttpConnection(const STransferFile& entry, ITransferHost& host, std::string& server,
                            std::string& path, const std::string* url = nullptr);
-    void ShowTransferStatus(CKolvaneEngine& view, std::string_view label, std::string_view text);
+    void ShowTransferStatus(ITransferHost& host, std::string_view label, std::string_view text);
 
-    int FtpGetScanFile(CScanFile& entry, CKolvaneEngine& view);
-    int HttpGetScanFile(CScanFile& entry, CKolvaneEngine& view);
-    void ReportHttpStatus(long status, std::string_view headers, CKolvaneEngine& view);
-    int FtpUploadFile(CScanFile& entry, CKolvaneEngine& view);
-    int HttpUploadFile(CScanFile& entry, CKolvaneEngine& view);
+    int FtpGetScanFile(const STransferFile& entry, ITransferHost& host);
+    int HttpGetScanFile(const STransferFile& entry, ITransferHost& host);
+    void ReportHttpStatus(long status, std::string_view headers, ITransferHost& host);
+    int FtpUploadFile(const STransferFile& entry, ITransferHost& host);
+    int HttpUploadFile(const STransferFile& entry, ITransferHost& host);
 
     // The bounds of the sessions opened from now on (tests lower the time-outs).
     void SetLimits(const STransferLimits& limits) { m_limits = limits; }
@@ -82,22 +77,23 @@ class CScanFileTransfer final : public CTransferState {
     // Splits `url`, the URL of `entry` or one it was redirected to ("ftp://" or "http://" put
     // in front only when it names no scheme), and checks its scheme and server; 0 after the entry
     // when it is not a usable URL.
-    int ParseServerUrl(const CScanFile& entry, const std::string& url, CKolvaneEngine& view,
-                       bool ftp, SUrlParts& out);
+    int ParseServerUrl(const STransferFile& entry, const std::string& url, ITransferHost& host,
+                       bool ftp, STransferUrl& out);
     // Writes the one entry for a failure of the network library.
-    void LogNetworkFailure(CKolvaneEngine& view, const CScanFile& entry, const std::string& text);
+    void LogNetworkFailure(ITransferHost& host, const STransferFile& entry,
+                           const std::string& text);
     // Writes the entry saying that an FTP transfer is tried again in passive mode.
-    void LogPassiveRetry(CKolvaneEngine& view, const CScanFile& entry);
+    void LogPassiveRetry(ITransferHost& host, const STransferFile& entry);
     // Sends the open request; false (after the entry) when the network failed.
-    bool SendRequest(CScanFile& entry, CKolvaneEngine& view);
+    bool SendRequest(const STransferFile& entry, ITransferHost& host);
     // The credentials prompt on a 401, shown at most 3 times; true when new credentials came.
-    bool AskForCredentials(CKolvaneEngine& view);
+    bool AskForCredentials(ITransferHost& host);
     // Follows the redirect answered to the open request (see IsRedirectStatus): resolves the
     // "Location" against the request's URL, reconnects and makes (but does not send) the new
     // request of the same verb for the new URL's path. The rule's credentials go along only
     // when the new URL has the rule URL's scheme, server and port. The entry keeps its URL.
     // False after a failure that is reported.
-    bool FollowRedirect(CScanFile& entry, CKolvaneEngine& view, const std::string& verb,
+    bool FollowRedirect(const STransferFile& entry, ITransferHost& host, const std::string& verb,
                         bool upload, std::string_view body);
     void CloseHttp();
 
@@ -108,8 +104,7 @@ class CScanFileTransfer final : public CTransferState {
 // with one or the server file is empty, and the server file.
 std::string HttpRequestPath(std::string_view serverDir, std::string_view serverFile);
 
-// The entry points of the merge run.
-int FetchRemoteScanFiles(CScanFileList& list, CKolvaneEngine& view, int* failures = nullptr);
-int UploadOutputFile(CScanFileList& list, CKolvaneEngine& view);
+// The module's one instance, handed out by its entry point.
+ITransferModule& TransferModule();
 
 }  // namespace kolvane

@@ -3,68 +3,60 @@
 #include <new>
 #include <stdexcept>
 
+#include "ascii_fold.h"
 #include "ftp_connection.h"
 #include "http_connection.h"
-#include "shown_text.h"
-#include "text_ops.h"
 #include "transfer.h"
-#include "url_split.h"
 
 namespace kolvane {
 
 CScanFileTransfer::CScanFileTransfer() = default;
 CScanFileTransfer::~CScanFileTransfer() = default;
 
-CScanFileTransfer& CScanFileTransfer::Of(CScanFileList& list) {
-    if (auto* state = dynamic_cast<CScanFileTransfer*>(list.m_pTransfer.get())) return *state;
-    list.m_pTransfer = std::make_unique<CScanFileTransfer>();
-    return static_cast<CScanFileTransfer&>(*list.m_pTransfer);
-}
-
-bool CScanFileTransfer::EnsureSession(CKolvaneEngine& view) {
+bool CScanFileTransfer::EnsureSession(ITransferHost& host) {
     if (m_pSession) return true;
     try {
-        m_pSession = std::make_unique<CMyInternetSess>(view, "Kolvane", m_limits);
+        m_pSession = std::make_unique<CMyInternetSess>(host, "Kolvane", m_limits);
         return true;
     } catch (const std::exception&) {
-        view.LogEntry("Cannot open an Internet Session!  Check your internet configuration.");
+        host.LogEntry("Cannot open an Internet Session!  Check your internet configuration.");
         return false;
     }
 }
 
-void CScanFileTransfer::ShowTransferStatus(CKolvaneEngine& view, std::string_view label,
+void CScanFileTransfer::ShowTransferStatus(ITransferHost& host, std::string_view label,
                                            std::string_view text) {
     std::string status(label);
     status += ' ';
     status += text;
-    view.SetPane(0, status);
-    view.SetPane(1, " ");
-    view.PumpMessages();
+    host.SetPane(0, status);
+    host.SetPane(1, " ");
+    host.PumpMessages();
 }
 
-void CScanFileTransfer::LogNetworkFailure(CKolvaneEngine& view, const CScanFile& entry,
+void CScanFileTransfer::LogNetworkFailure(ITransferHost& host, const STransferFile& entry,
                                           const std::string& text) {
     // A transfer ended by the run's stop is no failure of the network: the run says it stopped.
     if (m_pSession && m_pSession->Stopping()) return;
-    m_strMessage = "Network failure for: " + entry.m_strServerFile + ": " + ServerText(text);
-    view.LogNote(m_strMessage);
+    m_strMessage = "Network failure for: " + entry.serverFile + ": " + host.ServerText(text);
+    host.LogEntry(m_strMessage);
 }
 
-void CScanFileTransfer::LogPassiveRetry(CKolvaneEngine& view, const CScanFile& entry) {
+void CScanFileTransfer::LogPassiveRetry(ITransferHost& host, const STransferFile& entry) {
     const std::string& foreign = m_pFtp->ForeignPeer();
-    m_strMessage = foreign.empty() ? "Active FTP failed for: " + entry.m_strServerFile
+    m_strMessage = foreign.empty() ? "Active FTP failed for: " + entry.serverFile
                                    : "Active FTP data connection from " + foreign +
-                                         " refused for: " + entry.m_strServerFile;
+                                         " refused for: " + entry.serverFile;
     m_strMessage += "; retrying in passive mode";
-    view.LogNote(m_strMessage);
+    host.LogEntry(m_strMessage);
 }
 
-int CScanFileTransfer::ParseServerUrl(const CScanFile& entry, const std::string& url,
-                                      CKolvaneEngine& view, bool ftp, SUrlParts& out) {
+int CScanFileTransfer::ParseServerUrl(const STransferFile& entry, const std::string& url,
+                                      ITransferHost& host, bool ftp, STransferUrl& out) {
     const char* protocol = ftp ? "FTP" : "HTTP";
-    if (!SplitRuleUrl(url, ftp ? "ftp" : "http", out)) {
-        m_strMessage = std::string("Invalid ") + protocol + " URL for: " + entry.m_strServerFile;
-        view.LogNote(m_strMessage);
+    if (!host.SplitUrl(url, ftp ? "ftp" : "http", out)) {
+        m_strMessage = std::string("Invalid ") + protocol + " URL for: " + entry.serverFile;
+        host.LogEntry(m_strMessage);
         return 0;
     }
     const std::string& s = out.scheme;
@@ -73,9 +65,8 @@ int CScanFileTransfer::ParseServerUrl(const CScanFile& entry, const std::string&
                                                     : EServiceType::Other;
     m_nPort = out.port;
     if (m_serviceType != (ftp ? EServiceType::Ftp : EServiceType::Http) || out.host.empty()) {
-        m_strMessage =
-            std::string("Invalid ") + protocol + " URL for file: " + entry.m_strServerFile;
-        view.LogNote(m_strMessage);
+        m_strMessage = std::string("Invalid ") + protocol + " URL for file: " + entry.serverFile;
+        host.LogEntry(m_strMessage);
         return 0;
     }
     return 1;
@@ -89,46 +80,46 @@ const char* const kNoLibraryText =
 
 }  // namespace
 
-int CScanFileTransfer::OpenFtpConnection(CScanFile& entry, CKolvaneEngine& view,
+int CScanFileTransfer::OpenFtpConnection(const STransferFile& entry, ITransferHost& host,
                                          std::string& server) {
-    SUrlParts url;
-    if (!ParseServerUrl(entry, entry.m_strUrl, view, true, url)) return 0;
+    STransferUrl url;
+    if (!ParseServerUrl(entry, entry.url, host, true, url)) return 0;
     server = url.host;
-    ShowTransferStatus(view, "Connecting to", MaskUrlPassword(entry.m_strUrl));
+    ShowTransferStatus(host, "Connecting to", host.MaskUrl(entry.url));
     std::string user, password;
-    if (!entry.m_strUserId.empty() && !EqualFolded(entry.m_strUserId, "anonymous")) {
-        user = entry.m_strUserId;
-        password = entry.m_strUserPw;
+    if (!entry.userId.empty() && !EqualAsciiFolded(entry.userId, "anonymous")) {
+        user = entry.userId;
+        password = entry.userPw;
     }
     m_pFtp = std::make_unique<CFtpConnection>();
     if (m_pFtp->Open(*m_pSession, url.host, url.port, user, password)) return 1;
     if (m_pFtp->LastCode() == CURLE_OUT_OF_MEMORY) {
         m_strMessage =
             "An exception occurred when attempting to create an FTP connection for:\r\n" +
-            entry.m_strServerFile + kNoLibraryText;
-        view.LogNote(m_strMessage);
+            entry.serverFile + kNoLibraryText;
+        host.LogEntry(m_strMessage);
     } else {
-        LogNetworkFailure(view, entry, m_pFtp->ErrorText());
+        LogNetworkFailure(host, entry, m_pFtp->ErrorText());
     }
     m_pFtp.reset();
     return 0;
 }
 
-int CScanFileTransfer::OpenHttpConnection(CScanFile& entry, CKolvaneEngine& view,
+int CScanFileTransfer::OpenHttpConnection(const STransferFile& entry, ITransferHost& host,
                                           std::string& server, std::string& path,
                                           const std::string* target) {
-    const std::string& text = target ? *target : entry.m_strUrl;
-    SUrlParts url;
-    if (!ParseServerUrl(entry, text, view, false, url)) return 0;
+    const std::string& text = target ? *target : entry.url;
+    STransferUrl url;
+    if (!ParseServerUrl(entry, text, host, false, url)) return 0;
     server = url.host;
     path = url.path;
-    ShowTransferStatus(view, "Connecting to", MaskUrlPassword(text));
+    ShowTransferStatus(host, "Connecting to", host.MaskUrl(text));
     std::string origin = url.scheme + "://" + url.host + ":" + std::to_string(url.port);
     m_pHttp = std::make_unique<CHttpConnection>();
-    if (m_pHttp->Open(*m_pSession, origin, entry.m_strUserId, entry.m_strUserPw)) return 1;
+    if (m_pHttp->Open(*m_pSession, origin, entry.userId, entry.userPw)) return 1;
     m_strMessage = "An exception occurred when attempting to create an HTTP connection for:\r\n" +
-                   entry.m_strServerFile + kNoLibraryText;
-    view.LogNote(m_strMessage);
+                   entry.serverFile + kNoLibraryText;
+    host.LogEntry(m_strMessage);
     m_pHttp.reset();
     return 0;
 }
@@ -138,23 +129,23 @@ void CScanFileTransfer::CloseHttp() {
     m_pHttp.reset();
 }
 
-int CScanFileTransfer::FetchRemoteScanFiles(CScanFileList& list, CKolvaneEngine& view,
-                                            int* failures) {
+int CScanFileTransfer::FetchRemoteScanFiles(const std::vector<STransferFile>& files,
+                                            ITransferHost& host, int* failures) {
     m_nLastFtp = 0;
     m_nLastHttp = 0;
     int failed = 0;
     if (failures) *failures = 0;
-    for (auto& entry : list) {
-        if (view.Doc().m_bAbort) break;  // the run stops: no further file is fetched
-        if (entry->m_strUrl.empty()) continue;
-        if (!EnsureSession(view)) {
+    for (const STransferFile& entry : files) {
+        if (host.Aborted()) break;  // the run stops: no further file is fetched
+        if (entry.url.empty()) continue;
+        if (!EnsureSession(host)) {
             if (failures) *failures = failed + 1;
             return 0;
         }
-        if (entry->m_bFtp)
-            failed += !FtpGetScanFile(*entry, view);
-        else if (entry->m_bHttp)
-            failed += !HttpGetScanFile(*entry, view);
+        if (entry.ftp)
+            failed += !FtpGetScanFile(entry, host);
+        else if (entry.http)
+            failed += !HttpGetScanFile(entry, host);
         if (failures) *failures = failed;
     }
     m_pSession.reset();
@@ -169,12 +160,31 @@ std::string HttpRequestPath(std::string_view serverDir, std::string_view serverF
     return path;
 }
 
-int FetchRemoteScanFiles(CScanFileList& list, CKolvaneEngine& view, int* failures) {
-    return CScanFileTransfer::Of(list).FetchRemoteScanFiles(list, view, failures);
+void CScanFileTransfer::FetchScanFile(const STransferFile& file, ITransferHost& host) {
+    if (!EnsureSession(host)) return;
+    if (file.ftp)
+        FtpGetScanFile(file, host);
+    else
+        HttpGetScanFile(file, host);
 }
 
-int UploadOutputFile(CScanFileList& list, CKolvaneEngine& view) {
-    return CScanFileTransfer::Of(list).UploadOutputFile(view);
+}  // namespace kolvane
+
+namespace kolvane {
+namespace {
+
+class CTransferModule final : public ITransferModule {
+  public:
+    std::unique_ptr<ITransfer> NewTransfer() override {
+        return std::make_unique<CScanFileTransfer>();
+    }
+};
+
+}  // namespace
+
+ITransferModule& TransferModule() {
+    static CTransferModule module;
+    return module;
 }
 
 }  // namespace kolvane

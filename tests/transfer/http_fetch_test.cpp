@@ -476,7 +476,7 @@ TEST_F(HttpTest, StopThrownFromThePumpEndsTheFetchCleanly) {
         limits.stallTimeoutSec = 60;  // the stop, not the bound, ends the transfer
         CKolvaneDocData otherDoc;     // a list of its own: a stopped fetch leaves its state behind
         CScanFileList& list = otherDoc.m_scanFiles;
-        CScanFileTransfer::Of(list).SetLimits(limits);
+        TransferOf(list).SetLimits(limits);
         CScanFile& f = *list.AddNewScanFile();
         f.m_bHttp = 1;
         f.m_strUrl = raw.BaseUrl();
@@ -491,7 +491,7 @@ TEST_F(HttpTest, StopThrownFromThePumpEndsTheFetchCleanly) {
             if (host.panes[0].rfind(pane, 0) == 0 && ++seen == (reply.empty() ? 2 : 1))
                 throw SStop{};
         };
-        EXPECT_THROW(FetchRemoteScanFiles(list, view), SStop);
+        EXPECT_THROW(remote->FetchRemoteScanFiles(list, view, nullptr), SStop);
         host.onPump = nullptr;
         EXPECT_EQ(Local("first.txt"), "old first");
         EXPECT_EQ(FilesInTempDir(), 2) << "a temporary file was left";  // first.txt, err.log

@@ -1,4 +1,5 @@
-// What every transfer test needs: a view on a fixed clock whose error log is open in a
+// What every transfer test needs: the run's transfer over the transfer library linked in, a
+// view on a fixed clock whose error log is open in a
 // temporary directory, a recording host, and short bounds so that stalls fail fast.
 #pragma once
 
@@ -16,6 +17,7 @@
 #include "temp_dir.h"
 #include "test_servers.h"
 #include "transfer.h"
+#include "transfer_loader.h"
 
 namespace kolvane::test {
 
@@ -68,10 +70,13 @@ class TransferTest : public ::testing::Test {
         STransferLimits limits;
         limits.connectTimeoutSec = 5;
         limits.stallTimeoutSec = 2;
-        CScanFileTransfer::Of(doc.m_scanFiles).SetLimits(limits);
+        Transfer().SetLimits(limits);
     }
 
-    CScanFileTransfer& Transfer() { return CScanFileTransfer::Of(doc.m_scanFiles); }
+    CScanFileTransfer& TransferOf(CScanFileList& list) {
+        return static_cast<CScanFileTransfer&>(remote->TransferOf(list, view));
+    }
+    CScanFileTransfer& Transfer() { return TransferOf(doc.m_scanFiles); }
 
     CScanFile& AddScanFile(bool ftp, std::string url, std::string serverDir, std::string serverFile,
                            std::string localName) {
@@ -86,7 +91,7 @@ class TransferTest : public ::testing::Test {
         return f;
     }
 
-    int Fetch() { return FetchRemoteScanFiles(doc.m_scanFiles, view); }
+    int Fetch() { return remote->FetchRemoteScanFiles(doc.m_scanFiles, view, nullptr); }
 
     void SetUpload(std::string url, std::string serverDir, std::string serverFile,
                    std::string_view contents) {
@@ -99,7 +104,7 @@ class TransferTest : public ::testing::Test {
         dir.Write("out.html", contents);
     }
 
-    int Upload() { return UploadOutputFile(doc.m_scanFiles, view); }
+    int Upload() { return remote->UploadOutputFile(doc.m_scanFiles, view); }
 
     std::string Local(std::string_view name) const { return ReadFile(dir / name); }
     std::string ErrorLog() const { return ReadFile(dir / "err.log"); }
@@ -129,6 +134,7 @@ class TransferTest : public ::testing::Test {
     CRecordingHost host;
     CFixedClock clock{{2005, 1, 5, 0, 15, 9}};
     CKolvaneEngine view{doc, host, clock};
+    std::unique_ptr<IRemoteTransfer> remote = RemoteTransferOver(TransferModule());
 };
 
 }  // namespace kolvane::test

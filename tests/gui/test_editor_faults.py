@@ -8,8 +8,9 @@ import subprocess
 from harness import (KOLVANE_RUN, Failure, Kolvane, centre, children, enabled, find_all, main,
                      pyatspi, role_is, showing, wait_for, walk, write, xdotool)
 from gui_test import settings
-from test_editor import (Sheet, answer_run_now, dismiss_start_prompt, open_for_edit, open_options,
-                         options_rule, press, rule_of, save_as, value_now_is, writer_output)
+from test_editor import (answer_run_now, dismiss_start_prompt, new_rule_sheet, open_for_edit,
+                         open_options, options_rule, press, rule_of, save_as, value_now_is,
+                         writer_output)
 
 
 def label_of(node):
@@ -87,10 +88,7 @@ def case_save_never_loses_work(work):
     other = write(os.path.join(work, "sub", "other.rul"), "keep\n")
     app = Kolvane([], cwd=work)
     try:
-        app.main_frame()
-        dismiss_start_prompt(app)
-        app.press_menu("&File", "New...", "New &Rule File", modal=True)
-        sheet = Sheet(app, "Creating New Rule File")
+        sheet = new_rule_sheet(app)
         sheet.set("Template Path and File Name:", f"{work}/t.htm")
         sheet.button("OK")
         press(app.find(lambda n: n.name.startswith("Save Rule File") and showing(n), "save"), "Cancel")

@@ -1,6 +1,5 @@
 #!/usr/bin/python3
-# GUI case of a transfer that stalls, run by ctest as `test_transfer_abort.py CASE` on its own
-# display and session (see harness.py).
+# GUI case of a transfer that stalls, on its own display and session (see harness.py).
 import os
 import socket
 import time
@@ -20,11 +19,10 @@ def case_abort_stalled_fetch(work):
     local = os.path.join(work, "scan files", "data one.txt")
     before = open(local).read()
     app = Kolvane([rule], cwd=work)
-    held = []
     try:
         table = app.log_table(60)
         server.settimeout(60)
-        held.append(server.accept()[0])  # the request is read by nobody
+        held = server.accept()[0]  # kept open; the request is read by nobody
         cell = wait_for("a log line", lambda: table.queryTable().nRows > 0 and
                         table.queryTable().getAccessibleAt(0, 0), 20)
         # Every accessibility call is answered by the program's main loop.
@@ -49,8 +47,6 @@ def case_abort_stalled_fetch(work):
         if open(local).read() != before:
             raise Failure("the aborted fetch changed the local copy")
     finally:
-        for conn in held:
-            conn.close()
         server.close()
         finish(app)
 

@@ -142,7 +142,6 @@ TEST_F(CliTest, ServerTextAndNamesAreShownTame) {
     EXPECT_NE(out.find("not found: data/p\\x1B[2J\\x07\n"), std::string::npos) << out;
 }
 
-// The metrics file of a good run, then of a run with a failed fetch and a missing value.
 // Every sample of a metrics file by name, its labels and value; each needs HELP and TYPE lines.
 std::map<std::string, std::pair<std::string, double>> Samples(const std::string& text) {
     std::map<std::string, std::pair<std::string, double>> samples;
@@ -161,6 +160,7 @@ std::map<std::string, std::pair<std::string, double>> Samples(const std::string&
     return samples;
 }
 
+// The metrics file of a good run, then of a run with a failed fetch and a missing value.
 TEST_F(CliTest, MetricsAfterAGoodRunAndAFailedOne) {
     CHttpServer http;
     WriteFileBytes(http.Root() + "/b.txt", "BBB: 2 units\n");
@@ -168,7 +168,7 @@ TEST_F(CliTest, MetricsAfterAGoodRunAndAFailedOne) {
     dir.Write("data/t.htm", "%%A%% %%B%% %%C%%\n");
     WriteRule({Local("a.txt", "A=AAA:???? units\r\n")});
     const std::string rule = dir / "r\"\\\n.rul";  // a quote, a backslash and a line feed
-    std::filesystem::create_symlink("rule.rul", rule);
+    fs::create_symlink("rule.rul", rule);
     ASSERT_EQ(Run({"--once", "--metrics", "out/k.prom", rule}), 0) << out << err << ErrorLog();
     auto good = Samples(ReadFile(dir / "out/k.prom"));
     EXPECT_EQ(good.size(), 8u);  // each with its HELP and TYPE lines

@@ -66,8 +66,8 @@ TEST_P(StoppedStore, EndsSoonAndLeavesNoTemporary) {
                                         : Entry("Network failure for: page.html: " + c.why +
                                                 ": 452 Insufficient storage space."));
     EXPECT_TRUE(ReadFile(server.Root() + "/www/page.html") == (c.result > 0 ? page : "old page"));
-    auto files = std::filesystem::directory_iterator(server.Root() + "/www");
-    EXPECT_EQ(std::distance(begin(files), end(files)), 1) << "the temporary file was left";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(server.Root() + "/www"), {}), 1)
+        << "the temporary file was left";
 }
 
 INSTANTIATE_TEST_SUITE_P(

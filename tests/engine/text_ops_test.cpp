@@ -1,4 +1,5 @@
-// The text operations: case-folding search, line ends, key lookup, path joining.
+// The text operations: case-folding search, line ends, key lookup, path joining, outside text
+// made safe to show.
 #include "text_ops.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "guarded_text.h"
+#include "shown_text.h"
 
 namespace kolvane {
 namespace {
@@ -211,6 +213,14 @@ TEST(AfterLineFeeds, CountsAcrossBlocks) {
     }
     EXPECT_EQ(AfterLineFeeds(text, 0, 501), npos);
     EXPECT_EQ(AfterLineFeeds(text, 3, 0), 3u);
+}
+
+// Outside text in the log: control bytes as "\xNN", the program's own line breaks kept.
+TEST(ShownText, EscapesControlsButKeepsOwnLineBreaks) {
+    const char* text = "a\tb\x1b[31m\a\x7f\xC2\x9B\xC2\xA0x\ry\r\nz\n";
+    const std::string escaped = "a\tb\\x1B[31m\\x07\\x7F\\xC2\\x9B\xC2\xA0x\\x0Dy";
+    EXPECT_EQ(EscapeControls(text, ELineBreaks::Keep), escaped + "\r\nz\n");
+    EXPECT_EQ(ServerText(text), escaped + "\\x0D\\x0Az\\x0A");
 }
 
 }  // namespace

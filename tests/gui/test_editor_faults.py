@@ -8,8 +8,9 @@ import subprocess
 from harness import (KOLVANE_RUN, Failure, Kolvane, centre, children, enabled, find_all, main,
                      pyatspi, role_is, showing, wait_for, walk, write, xdotool)
 from gui_test import settings
-from test_editor import (Sheet, answer_run_now, dismiss_start_prompt, open_for_edit, open_options,
-                         options_rule, press, rule_of, save_as, value_now_is, writer_output)
+from test_editor import (answer_run_now, dismiss_start_prompt, new_rule_sheet, open_for_edit,
+                         open_options, options_rule, press, rule_of, save_as, value_now_is,
+                         writer_output)
 
 
 def label_of(node):
@@ -23,11 +24,6 @@ def key_to(sheet, key, label):
     xdotool("key", key)
     wait_for(f"{key} on {label}", lambda: any(label_of(n) == label for n in walk(sheet.node) if
                                                n.getState().contains(pyatspi.STATE_FOCUSED)), 5)
-
-
-def shot(app, name):
-    os.makedirs("/work/shots", exist_ok=True)
-    shutil.copy(app.screenshot(name), "/work/shots")
 
 
 def edit_rule(work, text, edit, folder=""):
@@ -87,10 +83,7 @@ def case_save_never_loses_work(work):
     other = write(os.path.join(work, "sub", "other.rul"), "keep\n")
     app = Kolvane([], cwd=work)
     try:
-        app.main_frame()
-        dismiss_start_prompt(app)
-        app.press_menu("&File", "New...", "New &Rule File", modal=True)
-        sheet = Sheet(app, "Creating New Rule File")
+        sheet = new_rule_sheet(app)
         sheet.set("Template Path and File Name:", f"{work}/t.htm")
         sheet.button("OK")
         press(app.find(lambda n: n.name.startswith("Save Rule File") and showing(n), "save"), "Cancel")
@@ -131,7 +124,7 @@ def case_value_now_agrees(work):
         sheet.set("End Pattern", " C")
         value_now_is(sheet, lambda v: v.startswith('Not saved as it is: End Pattern " C" would'),
                      "the save's refusal")
-        shot(sheet.app, "editor-scan-variable-page.png")
+        sheet.app.screenshot("editor-scan-variable-page.png")
         sheet.set("End Pattern", "C")
     if b"V=Price:???? C::1\r\n" not in edit_rule(work, rule_of(work, [("s.txt", ["V"])]), edit):
         raise Failure("the line shown is not the line saved")
@@ -141,7 +134,7 @@ def case_filters_refusals(work):
     app = Kolvane([options_rule(work)], cwd=work)
     try:
         sheet = open_options(app)
-        shot(app, "options-preferences-page.png")
+        app.screenshot("options-preferences-page.png")
         sheet.page("Filters")
         for description, pattern, message in (("a|b", "*.x", 'may NOT contain "|"'),
                                               ("é" * 30, "*.ü", "ü is NOT a valid file filter")):
@@ -152,7 +145,7 @@ def case_filters_refusals(work):
         sheet.set("Filter:", "*.e")
         sheet.button("Add")
         wait_for("30 characters taken", lambda: sheet.get("Description:") == "", 10)
-        shot(app, "options-filters-page.png")
+        app.screenshot("options-filters-page.png")
     finally:
         app.stop()
 
@@ -174,10 +167,10 @@ def case_small_faults(work):
                 n.name.strip() == text and (showing(n) or text != "marker.rul")
                 for n in walk(chooser, skip_tables=False))
                 for text in ("Kolvan Files (*.rul)", "marker.rul")), 10))
-        shot(app, "editor-command-page.png")
+        app.screenshot("editor-command-page.png")
         sheet.page("Scan File Command Section Info")
         key_to(sheet, "alt+h", "Http URL:")
-        shot(app, "editor-scan-file-page.png")
+        app.screenshot("editor-scan-file-page.png")
         key_to(sheet, "alt+f", "ScanFile Number:")
         for key in ("ctrl+a", "a", "b", "c", "Tab"):
             xdotool("key", key)

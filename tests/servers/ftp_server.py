@@ -33,12 +33,9 @@ def main():
     port, root, user, password, userhome = sys.argv[1:6]
     no_rename_over = "--no-rename-over" in sys.argv[6:]
     no_connect_back = "--no-connect-back" in sys.argv[6:]
-    refused = [a[len("--refuse="):].split(",") for a in sys.argv[6:] if a.startswith("--refuse=")]
-    refused = refused[0] if refused else []
     options = dict(a[2:].split("=", 1) for a in sys.argv[6:] if "=" in a)
-    hostile = options.get("hostile-data")
+    refused = [c for c in options.get("refuse", "").split(",") if c]
     fail_after = int(options.get("fail-store-after", options.get("fail-store-cut", 0)))
-    cut = "fail-store-cut" in options
     slow = options.get("slow")
 
     def later(channel, call):  # 30 s on; the client may have gone by then
@@ -60,7 +57,7 @@ def main():
             elif fail_after and self.tot_bytes_received >= fail_after:
                 self.full = True
                 self.cmd_channel.respond("452 Insufficient storage space.")
-                if cut:
+                if "fail-store-cut" in options:
                     self.close()
 
         handle_read_event = handle_read
@@ -97,10 +94,10 @@ def main():
             return self.pretend_active(FTPHandler.ftp_PORT, line)
 
         def ftp_EPRT(self, line):
-            if hostile is not None:  # "|1|host|port|"
+            if "hostile-data" in options:  # "|1|host|port|"
                 _, _, host, port, _ = line.split(line[0])
                 with socket.create_connection((host, int(port)), source_address=("127.0.0.2", 0)) as s:
-                    s.sendall(hostile.encode())
+                    s.sendall(options["hostile-data"].encode())
             return self.pretend_active(FTPHandler.ftp_EPRT, line)
 
         def ftp_QUIT(self, line):

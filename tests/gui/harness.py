@@ -304,6 +304,12 @@ class Kolvane:
         stop_process(self.proc)
         self.log.close()
 
+    def __enter__(self):  # `with Kolvane(...) as app:` stops it at the end
+        return self
+
+    def __exit__(self, *_):
+        self.stop()
+
     # -- finding things -----------------------------------------------------------------------
     def app(self, timeout=30):
         if self._app is None:

@@ -79,11 +79,10 @@ class CScanExtractor {
     std::vector<std::size_t> m_endOf;    // per variable: its end pattern's memo
     std::vector<CNextMemo> m_endMemos;
     std::vector<std::size_t> m_endIds;  // per end pattern memo: its id in m_ends
-    // Per key of m_keys: its occurrences as the start patterns walk them, kept for the next
-    // pattern with that key; at most m_chainRoom entries in all (16 MiB).
-    std::vector<std::vector<std::uint32_t>> m_chains;
-    std::size_t m_chainRoom = std::size_t(1) << 22;
-    std::vector<CNextMemo> m_lastMemos;  // by the skip's last character
+    // Per key of m_keys: its groups, which are located in one walk over its occurrences.
+    std::vector<std::vector<std::size_t>> m_byKey;
+    std::vector<std::size_t> m_lastEnds;  // per byte, for the skips: once one is located
+    std::vector<CNextMemo> m_lastMemos;   // by the skip's last character
     std::size_t m_examined = 0;
     std::function<void()> m_pump;
 };

@@ -94,6 +94,12 @@ class CWalk {
         if (const std::size_t at = FindBefore(what, from, near); at != npos) return at;
         return m_ends->Find(id, near, limit);
     }
+    // The last `c` in the text, counted from the end back to it.
+    std::size_t FindLast(char c) const {
+        const std::size_t at = m_text.rfind(c);
+        Count(at == npos ? Size() : Size() - at);
+        return at;
+    }
     std::size_t FindCharBefore(char c, std::size_t from, std::size_t limit) const {
         if (limit == npos) return FindChar(c, from);
         return CWalk(m_text.substr(0, limit), m_examined).FindChar(c, from);
@@ -190,13 +196,30 @@ struct SCounted {
     long count = 0;
 };
 
-// Per byte: one past its last position in the text, 0 when it does not occur.
-std::vector<std::size_t> LastEnds(const CWalk& walk) {
-    std::vector<std::size_t> ends(256, 0);
-    for (std::size_t i = 0; i < walk.Size(); ++i)
-        ends[static_cast<unsigned char>(walk.At(i))] = i + 1;
-    walk.Count(walk.Size());
-    return ends;
+// Fills in `ends` (per byte: one past its last place in the text, 0 when it does not occur,
+// npos while not looked for) for the last characters of the skipping patterns of `groups`: a
+// search back from the end for each of a few, one pass over the text for more.
+void FindLastEnds(const CWalk& walk, const std::vector<SCounted*>& groups,
+                  std::vector<std::size_t>& ends) {
+    if (ends.empty()) ends.assign(256, npos);
+    std::vector<unsigned char> wanted;
+    for (const SCounted* g : groups) {
+        const auto c = static_cast<unsigned char>(g->pattern.last);
+        if (g->pattern.skipping && ends[c] == npos &&
+            std::find(wanted.begin(), wanted.end(), c) == wanted.end())
+            wanted.push_back(c);
+    }
+    if (wanted.size() > 8) {
+        std::fill(ends.begin(), ends.end(), 0);
+        for (std::size_t i = 0; i < walk.Size(); ++i)
+            ends[static_cast<unsigned char>(walk.At(i))] = i + 1;
+        walk.Count(walk.Size());
+        return;
+    }
+    for (unsigned char c : wanted) {
+        const std::size_t at = walk.FindLast(char(c));
+        ends[c] = at == npos ? 0 : at + 1;
+    }
 }
 
 // Locates the start patterns of `groups`, which have one key (letters folded) and differ in
@@ -446,8 +469,9 @@ SExtraction ExtractPattern(const CScanVar& var, const SScanText& scan, const CWa
     SCounted c;
     c.pattern = MakePattern(var, scan);
     c.wanted = {var.m_nInstance};
-    Locate(walk, c.pattern.Key(), 0, {&c},
-           c.pattern.skipping ? LastEnds(walk) : std::vector<std::size_t>());
+    std::vector<std::size_t> lastEnds;
+    FindLastEnds(walk, {&c}, lastEnds);
+    Locate(walk, c.pattern.Key(), 0, {&c}, lastEnds);
     CNextMemo lastMemo, endMemo;
     return FinishPattern(var, c.pattern, c.found[0], c.count, walk, lastMemo, endMemo);
 }
@@ -600,13 +624,11 @@ SExtraction CScanExtractor::Extract(std::size_t i) {
     if (!group.located) {
         // Every start pattern with this key is located in the same walk.
         std::vector<SCounted*> same;
-        bool skips = false;
         for (std::size_t g : m_byKey[group.pattern.keyId]) {
             same.push_back(&m_groups[g]);
-            skips = skips || m_groups[g].pattern.skipping;
             m_groups[g].located = true;
         }
-        if (skips && m_lastEnds.empty()) m_lastEnds = LastEnds(walk);
+        FindLastEnds(walk, same, m_lastEnds);
         Locate(walk, group.pattern.Key(), group.pattern.keyId, same, m_lastEnds);
     }
     const auto at = std::lower_bound(group.wanted.begin(), group.wanted.end(), var.m_nInstance) -

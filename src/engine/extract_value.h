@@ -81,7 +81,7 @@ class CScanExtractor {
     std::vector<std::size_t> m_endIds;  // per end pattern memo: its id in m_ends
     // Per key of m_keys: its groups, which are located in one walk over its occurrences.
     std::vector<std::vector<std::size_t>> m_byKey;
-    std::vector<std::size_t> m_lastEnds;  // per byte, for the skips: once one is located
+    std::vector<std::size_t> m_lastEnds;  // per byte, for the skips, as they are located
     std::vector<CNextMemo> m_lastMemos;   // by the skip's last character
     std::size_t m_examined = 0;
     std::function<void()> m_pump;

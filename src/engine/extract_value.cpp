@@ -69,6 +69,21 @@ class CWalk {
     std::size_t FindKey(std::size_t id, std::string_view what, std::size_t from) const {
         return m_keys ? m_keys->Find(id, from) : Find(what, from);
     }
+    // FindKey for the next occurrence of a key that may come at nearly every start: the next
+    // few starts are compared first (a search pays a setup per call). A start compared costs
+    // at most the key's length, and the occurrences found do not overlap.
+    std::size_t NextKey(std::size_t id, std::string_view what, std::size_t from) const {
+        const std::size_t end = Size() - std::min(what.size(), Size()) + 1;  // past the last start
+        const std::size_t last = std::min(from + 4, end);
+        for (std::size_t p = from; p < last; ++p)
+            if ((what.empty() || FoldAscii(At(p)) == FoldAscii(what[0])) &&
+                EqualFolded(Sub(p, what.size()), what)) {
+                Count(p + what.size() - from);
+                return p;
+            }
+        if (last > from) Count(last - from);
+        return FindKey(id, what, std::max(from, last));
+    }
     std::size_t FindChar(char c, std::size_t from) const {
         std::size_t at = m_text.find(c, from);
         Count(at == npos ? Size() - std::min(from, Size()) : at + 1 - from);
@@ -96,7 +111,9 @@ class CWalk {
     }
     // The last `c` in the text, counted from the end back to it.
     std::size_t FindLast(char c) const {
-        const std::size_t at = m_text.rfind(c);
+        const void* found = m_text.empty() ? nullptr : ::memrchr(m_text.data(), c, m_text.size());
+        const std::size_t at =
+            found ? std::size_t(static_cast<const char*>(found) - m_text.data()) : npos;
         Count(at == npos ? Size() : Size() - at);
         return at;
     }
@@ -424,7 +441,7 @@ void Locate(const CWalk& walk, std::string_view key, std::size_t keyId,
             }
         }
         // Occurrences do not overlap; an empty key moves on one character at a time.
-        at = walk.FindKey(keyId, key, after > at ? after : at + 1);
+        at = walk.NextKey(keyId, key, after > at ? after : at + 1);
     }
     flush();
     for (std::size_t g = 0; g < groups.size(); ++g)

@@ -124,7 +124,7 @@ TEST_F(RunTest, ScheduledRuleRunsAgainWithTheTemplateItRead) {
 }
 
 TEST_F(RunTest, InterruptDuringTheSecondOfFiveScanFilesAborts) {
-    SlowScanFiles(5, 250);
+    SlowScanFiles(5, 600);
     CRunner runner({"rule.rul"}, dir.Path());
     ASSERT_TRUE(runner.WaitForOutput("1) ... data/big1.txt scanned\n")) << runner.Out();
     runner.Signal(SIGINT);

@@ -256,9 +256,11 @@ void FindLastEnds(const CWalk& walk, const std::vector<SCounted*>& groups,
 // distinct stops do not overlap), the two after its run and the two after each occurrence.
 // A pattern whose last character no longer comes misses every occurrence from there on and is
 // settled then. A count asked for is reached when its class's count reaches it plus the
-// misses, which a heap per class tells. Worst input: every occurrence missed by many patterns
-// over its two next characters (at most two patterns per occurrence and class); the cost is
-// O((text + patterns + counts asked) log patterns).
+// misses, which a heap per class tells. Worst input: a key at every other start, each
+// occurrence missed by the skips whose last character follows it (two heap entries per
+// occurrence), and stretches whose gaps hold many distinct last characters (a search among the
+// stretch's occurrences per character); the cost is O((text + patterns + counts asked) log
+// text).
 void Locate(const CWalk& walk, std::string_view key, std::size_t keyId,
             const std::vector<SCounted*>& groups, const std::vector<std::size_t>& lastEnds) {
     constexpr std::size_t kNone = npos;

@@ -11,10 +11,11 @@
 // earlier one stopped, or its answer is kept while later occurrences still lie before it. A
 // CScanExtractor also shares the walks between the variables of one text: the start keys of all
 // of them are found in one pass (CMultiFind), their end patterns near each start by FindText and
-// beyond that in a second shared pass, and variables with the same start pattern share its
-// occurrences, so the work grows with the text's length, not with the number of variables or
-// with how much their keys have in common. The `examined` counters add up the characters the walks
-// pass over, so tests can bound the work without timing it.
+// beyond that in a second shared pass, and the start patterns with one key (whatever their digit
+// tests and skips) are counted in one walk over its occurrences, so the work grows with the
+// text's length, not with the number of variables or with how much their keys have in common.
+// The `examined` counters add up the characters the walks pass over, so tests can bound the
+// work without timing it.
 #pragma once
 
 #include <cstddef>

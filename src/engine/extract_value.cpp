@@ -76,8 +76,8 @@ class CWalk {
         const std::size_t end = Size() - std::min(what.size(), Size()) + 1;  // past the last start
         const std::size_t last = std::min(from + 4, end);
         for (std::size_t p = from; p < last; ++p)
-            if ((what.empty() || FoldAscii(At(p)) == FoldAscii(what[0])) &&
-                EqualFolded(Sub(p, what.size()), what)) {
+            if (std::equal(what.begin(), what.end(), m_text.begin() + std::ptrdiff_t(p),
+                           [](char a, char b) { return FoldAscii(a) == FoldAscii(b); })) {
                 Count(p + what.size() - from);
                 return p;
             }
@@ -394,7 +394,7 @@ void Locate(const CWalk& walk, std::string_view key, std::size_t keyId,
     // The stop for digits of the last occurrence, and the end of the digit run there; an
     // occurrence that ends inside that run stops where it is, at a digit of the same run.
     std::size_t stop = npos, run = npos;
-    const bool digitTests = classCount.size() > 1;
+    const bool digitTests = classCount.size() > 1, skipsAlone = !mortal[0].empty();
     std::size_t at = walk.FindKey(keyId, key, 0);
     if (at != npos) {
         // A count of 0 or less is reached at the first occurrence, whatever it passes.
@@ -417,7 +417,7 @@ void Locate(const CWalk& walk, std::string_view key, std::size_t keyId,
         for (auto& i = killed[0]; i < mortal[0].size() && lastEnds[lastOf(mortal[0][i])] <= after;
              ++i)
             settle(mortal[0][i]);
-        for (std::size_t f = 0; f < 2 && after + f < walk.Size(); ++f)
+        for (std::size_t f = 0; skipsAlone && f < 2 && after + f < walk.Size(); ++f)
             if (f == 0 || walk.At(after + 1) != walk.At(after))
                 miss(bySkipChar[static_cast<unsigned char>(walk.At(after + f))], 1);
         ++classCount[0];

@@ -237,6 +237,8 @@ const SShared kShared[] = {
     {"sections", "==================== Section %03d", 2000, "==================== Section \n"},
     {"high-bytes", "\xE9\xE9\xE9\xE9%dx", 2000, "\xE9"},
     {"repetitive", "abab%d:", 2000, "ab"},
+    // One key; the variables differ in digit count ('@': 1 to 250 "#") and skip character ('~').
+    {"digit-groups", "a a@$$$~", 1500, "a a a a a a a a a a a a a a a a a a a a a a a a a\n"},
 };
 
 void BM_Shared(benchmark::State& state, const SShared& shape, bool ordinary) {
@@ -244,7 +246,12 @@ void BM_Shared(benchmark::State& state, const SShared& shape, bool ordinary) {
     for (int i = 0; i < shape.vars; ++i) {
         char key[300];
         std::snprintf(key, sizeof key, shape.key.c_str(), i);
-        definitions.push_back(std::string(key) + "????end");
+        std::string start = key;
+        if (const auto at = start.find('@'); at != std::string::npos)
+            start.replace(at, 1, std::size_t(1 + i % 250), '#');
+        if (const auto at = start.find('~'); at != std::string::npos)
+            start[at] = char('0' + i / 250 % 10);
+        definitions.push_back(start + "????end");
     }
     ExtractRule(state, definitions,
                 ordinary ? W1().scanTexts[0].substr(0, 470000) : Repeated(shape.unit));

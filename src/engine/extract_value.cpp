@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <queue>
 #include <unordered_map>
 
 #include "text_ops.h"
@@ -67,6 +69,21 @@ class CWalk {
     std::size_t FindKey(std::size_t id, std::string_view what, std::size_t from) const {
         return m_keys ? m_keys->Find(id, from) : Find(what, from);
     }
+    // FindKey for the next occurrence of a key that may come at nearly every start: the next
+    // few starts are compared first (a search pays a setup per call). A start compared costs
+    // at most the key's length, and the occurrences found do not overlap.
+    std::size_t NextKey(std::size_t id, std::string_view what, std::size_t from) const {
+        const std::size_t end = Size() - std::min(what.size(), Size()) + 1;  // past the last start
+        const std::size_t last = std::min(from + 4, end);
+        for (std::size_t p = from; p < last; ++p)
+            if (std::equal(what.begin(), what.end(), m_text.begin() + std::ptrdiff_t(p),
+                           [](char a, char b) { return FoldAscii(a) == FoldAscii(b); })) {
+                Count(p + what.size() - from);
+                return p;
+            }
+        if (last > from) Count(last - from);
+        return FindKey(id, what, std::max(from, last));
+    }
     std::size_t FindChar(char c, std::size_t from) const {
         std::size_t at = m_text.find(c, from);
         Count(at == npos ? Size() - std::min(from, Size()) : at + 1 - from);
@@ -91,6 +108,14 @@ class CWalk {
         if (near >= std::min(limit, Size())) return FindBefore(what, from, limit);
         if (const std::size_t at = FindBefore(what, from, near); at != npos) return at;
         return m_ends->Find(id, near, limit);
+    }
+    // The last `c` in the text, counted from the end back to it.
+    std::size_t FindLast(char c) const {
+        const void* found = m_text.empty() ? nullptr : ::memrchr(m_text.data(), c, m_text.size());
+        const std::size_t at =
+            found ? std::size_t(static_cast<const char*>(found) - m_text.data()) : npos;
+        Count(at == npos ? Size() : Size() - at);
+        return at;
     }
     std::size_t FindCharBefore(char c, std::size_t from, std::size_t limit) const {
         if (limit == npos) return FindChar(c, from);
@@ -178,72 +203,231 @@ std::string_view EndPattern(const CScanVar& var, const SPattern& p) {
     return end;
 }
 
-// The occurrences of the pattern's key that pass its digit test and skip, counted from the
-// start of the text: for each of the `wanted` counts (ascending) the occurrence where the count
-// first reaches it, npos when the text ends before. Returns the count reached, which is the
-// count of the whole text when some wanted count was not reached.
-// Start patterns with the same key walk the same occurrences (from the start, each search from
-// the end of the one before): `chain`, when given, keeps them for the next pattern with that key
-// (kChainEnd after the last), so that many patterns over one common key do not search the text
-// once per pattern; `room` bounds what all the chains keep together.
-constexpr std::uint32_t kChainEnd = ~std::uint32_t(0);
-
-long Locate(const SPattern& p, const CWalk& walk, const std::vector<long>& wanted,
-            std::vector<std::size_t>& found, CNextMemo& lastMemo,
-            std::vector<std::uint32_t>* chain = nullptr, std::size_t* room = nullptr) {
-    const std::string_view key = p.Key();
-    const char last = p.last;
-    found.assign(wanted.size(), npos);
-
-    // Occurrences only move forward, so each answer below serves every later occurrence that
-    // still lies before it and is looked for again only once one has passed it; every walk then
-    // starts beyond where the last one stopped. (Looking again per occurrence was quadratic: a
-    // digit test with a skip whose last character never comes, or a key inside a long run of
-    // digits, on a scan text of the largest size.)
-    //  - the digit test's stop: the first digit, `last` or line feed at or after an occurrence,
-    //    and the end of the digit run there; an occurrence inside that run stops where it is,
-    //    at a digit of the same run;
-    //  - the first `last` at or after a position (`lastMemo`, which only ever serves `last`).
-    std::size_t stop = npos, run = npos;
-    auto lastFrom = [&](std::size_t from) {
-        return lastMemo.Next(from, [&](std::size_t f, std::size_t limit) {
-            return walk.FindCharBefore(last, f, limit);
-        });
-    };
-    // A next `last` at or after `from` with at least two characters between.
-    auto lastFollows = [&](std::size_t from) {
-        std::size_t l = lastFrom(from);
-        return l != npos && l - from >= 2;
-    };
-
+// A start pattern, the counts asked of it (ascending) and, once located, the occurrence where
+// each count is first reached (npos when the text ends before) and the count reached, which is
+// the whole text's when some count was not reached.
+struct SCounted {
+    SPattern pattern;
+    std::vector<long> wanted;
+    std::vector<std::size_t> found;
     long count = 0;
-    std::size_t next = 0;  // the first of `wanted` not yet reached
-    std::size_t k = 0;     // the occurrence's place in the chain
-    auto occurrence = [&](std::size_t from) {
-        if (chain && k < chain->size()) {
-            const std::uint32_t at = (*chain)[k++];
-            return at == kChainEnd ? npos : std::size_t(at);
-        }
-        const std::size_t at = walk.FindKey(p.keyId, key, from);
-        if (chain && k++ == chain->size() && *room > 0) {
-            chain->push_back(at == npos ? kChainEnd : std::uint32_t(at));
-            --*room;
-        }
-        return at;
+};
+
+// Fills in `ends` (per byte: one past its last place in the text, 0 when it does not occur,
+// npos while not looked for) for the last characters of the skipping patterns of `groups`: a
+// search back from the end for each of a few, one pass over the text for more.
+void FindLastEnds(const CWalk& walk, const std::vector<SCounted*>& groups,
+                  std::vector<std::size_t>& ends) {
+    if (ends.empty()) ends.assign(256, npos);
+    std::vector<unsigned char> wanted;
+    for (const SCounted* g : groups) {
+        const auto c = static_cast<unsigned char>(g->pattern.last);
+        if (g->pattern.skipping && ends[c] == npos &&
+            std::find(wanted.begin(), wanted.end(), c) == wanted.end())
+            wanted.push_back(c);
+    }
+    if (wanted.size() > 8) {
+        std::fill(ends.begin(), ends.end(), 0);
+        for (std::size_t i = 0; i < walk.Size(); ++i)
+            ends[static_cast<unsigned char>(walk.At(i))] = i + 1;
+        walk.Count(walk.Size());
+        return;
+    }
+    for (unsigned char c : wanted) {
+        const std::size_t at = walk.FindLast(char(c));
+        ends[c] = at == npos ? 0 : at + 1;
+    }
+}
+
+// Locates the start patterns of `groups`, which have one key (letters folded) and differ in
+// their digit test, skip or last character, in one walk over the key's occurrences. An
+// occurrence counts for a pattern when it passes the pattern's tests:
+//  - a skip alone: the pattern's last character comes at or after the key's end, at least two
+//    characters on;
+//  - a digit test: the first digit, line feed or last character at or after the key's end (its
+//    stop) is a digit that starts a run of exactly the test's count of digits, and with a skip
+//    the last character comes at least two characters after that run.
+// The walk finds each occurrence's stop for digits and line feeds only; the occurrences with
+// the same stop (a stretch) then pass alike for every pattern with the run's count of digits,
+// except for the last characters that lie between an occurrence and the stop (its gap, which
+// is a part of the first occurrence's gap) or just after the run. So each pattern's count is
+// its class's count (every occurrence; those of its digit count) less what it misses, and only
+// the misses are counted per pattern: per character of each stretch's first gap (the gaps of
+// distinct stops do not overlap), the two after its run and the two after each occurrence.
+// A pattern whose last character no longer comes misses every occurrence from there on and is
+// settled then. A count asked for is reached when its class's count reaches it plus the
+// misses, which a heap per class tells. Worst input: a key at every other start, each
+// occurrence missed by the skips whose last character follows it (two heap entries per
+// occurrence), and stretches whose gaps hold many distinct last characters (a search among the
+// stretch's occurrences per character); the cost is O((text + patterns + counts asked) log
+// text).
+void Locate(const CWalk& walk, std::string_view key, std::size_t keyId,
+            const std::vector<SCounted*>& groups, const std::vector<std::size_t>& lastEnds) {
+    constexpr std::size_t kNone = npos;
+    struct SState {
+        std::size_t cls = 0;       // 0: every occurrence; else by the digit test's count
+        long missed = 0, due = 0;  // due: the class count at which the next wanted is reached
+        std::size_t next = 0;
+        bool open = true, settled = false;
     };
-    std::size_t at = occurrence(0);
-    for (std::size_t passed = 1; at != npos; ++passed) {
+    using SHeap = std::priority_queue<std::pair<long, std::size_t>,
+                                      std::vector<std::pair<long, std::size_t>>, std::greater<>>;
+    std::vector<SState> state(groups.size());
+    std::vector<long> classCount(1, 0);
+    std::vector<std::size_t> classDigits(1, 0);
+    std::unordered_map<std::size_t, std::size_t> classOf;        // by digit count
+    std::vector<std::size_t> bySkipChar(256, kNone);             // class 0 with a skip, by last
+    std::unordered_map<std::uint64_t, std::size_t> byDigitTest;  // class, skip, last
+    std::vector<std::size_t> mortal[2];  // with a skip: class 0, digit classes
+    auto lastOf = [&](std::size_t g) {
+        return static_cast<unsigned char>(groups[g]->pattern.last);
+    };
+    auto testKey = [](std::size_t cls, bool skipping, unsigned char c) {
+        return std::uint64_t(cls) << 9 | std::uint64_t(skipping) << 8 | c;
+    };
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        const SPattern& p = groups[g]->pattern;
+        groups[g]->found.assign(groups[g]->wanted.size(), kNone);
+        if (p.digits > 0) {
+            auto [it, added] = classOf.try_emplace(p.digits, classCount.size());
+            if (added) classCount.push_back(0), classDigits.push_back(p.digits);
+            state[g].cls = it->second;
+            byDigitTest[testKey(it->second, p.skipping, lastOf(g))] = g;
+        } else if (p.skipping) {
+            bySkipChar[lastOf(g)] = g;
+        }
+        if (p.skipping) mortal[p.digits > 0].push_back(g);
+    }
+    for (auto& m : mortal)
+        std::sort(m.begin(), m.end(), [&](std::size_t a, std::size_t b) {
+            return lastEnds[lastOf(a)] < lastEnds[lastOf(b)];
+        });
+    std::vector<SHeap> heaps(classCount.size());
+    std::size_t open = groups.size();
+    auto close = [&](std::size_t g) {
+        state[g].open = false;
+        --open;
+    };
+    auto settle = [&](std::size_t g) {
+        if (!state[g].open) return;
+        state[g].settled = true;
+        groups[g]->count = classCount[state[g].cls] - state[g].missed;
+        close(g);
+    };
+    auto miss = [&](std::size_t g, long n) {
+        if (g == kNone || n == 0 || !state[g].open) return;
+        state[g].missed += n;
+        state[g].due += n;
+        heaps[state[g].cls].push({state[g].due, g});
+    };
+    // The counts of class `cls` reached at occurrence `at`.
+    auto reach = [&](std::size_t cls, std::size_t at) {
+        SHeap& heap = heaps[cls];
+        while (!heap.empty() && heap.top().first <= classCount[cls]) {
+            const auto [due, g] = heap.top();
+            heap.pop();
+            SState& s = state[g];
+            if (!s.open || s.due != due) continue;  // settled, or its misses moved it on
+            groups[g]->found[s.next++] = at;
+            if (s.next == groups[g]->wanted.size()) {
+                close(g);
+            } else {
+                s.due = groups[g]->wanted[s.next] + s.missed;
+                heap.push({s.due, g});
+            }
+        }
+    };
+
+    // The occurrences of the current stretch (same stop for digits), and its gap's characters.
+    std::size_t stretchStop = kNone, stretchRun = kNone;
+    std::vector<std::size_t> stretchAt, stretchAfter;
+    std::vector<std::size_t> lastIn(256, 0);  // one past the character's last place in the gap
+    std::vector<unsigned char> inGap;
+    std::size_t killed[2] = {0, 0};
+    auto flush = [&] {
+        if (stretchAt.empty()) return;
+        const auto found = classOf.find(stretchRun - stretchStop);
+        if (found != classOf.end()) {
+            const std::size_t cls = found->second;
+            const long k = long(stretchAt.size());
+            auto test = [&](bool skipping, unsigned char c) {
+                const auto it = byDigitTest.find(testKey(cls, skipping, c));
+                return it == byDigitTest.end() ? kNone : it->second;
+            };
+            for (auto& i = killed[1];
+                 i < mortal[1].size() && lastEnds[lastOf(mortal[1][i])] <= stretchRun; ++i)
+                settle(mortal[1][i]);
+            // A skip's last character right after the run: every occurrence missed.
+            int failing[2] = {-1, -1};
+            for (std::size_t f = 0; f < 2 && stretchRun + f < walk.Size(); ++f) {
+                const auto c = static_cast<unsigned char>(walk.At(stretchRun + f));
+                if (f == 1 && failing[0] == c) continue;
+                failing[f] = c;
+                miss(test(true, c), k);
+            }
+            // A last character in the gap: missed by the occurrences up to its last place there.
+            const std::size_t from = stretchAfter.front();
+            for (std::size_t p = from; p < stretchStop; ++p) {
+                const auto c = static_cast<unsigned char>(walk.At(p));
+                if (!lastIn[c]) inGap.push_back(c);
+                lastIn[c] = p + 1;
+            }
+            walk.Count(stretchStop - from);
+            for (unsigned char c : inGap) {
+                const long m =
+                    long(std::upper_bound(stretchAfter.begin(), stretchAfter.end(), lastIn[c] - 1) -
+                         stretchAfter.begin());
+                miss(test(false, c), m);
+                if (failing[0] != c && failing[1] != c) miss(test(true, c), m);
+                lastIn[c] = 0;
+            }
+            inGap.clear();
+            for (std::size_t at : stretchAt) {
+                ++classCount[cls];
+                reach(cls, at);
+            }
+        }
+        stretchAt.clear();
+        stretchAfter.clear();
+    };
+
+    // The stop for digits of the last occurrence, and the end of the digit run there; an
+    // occurrence that ends inside that run stops where it is, at a digit of the same run.
+    std::size_t stop = npos, run = npos;
+    const bool digitTests = classCount.size() > 1, skipsAlone = !mortal[0].empty();
+    std::size_t at = walk.FindKey(keyId, key, 0);
+    if (at != npos) {
+        // A count of 0 or less is reached at the first occurrence, whatever it passes.
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            SState& s = state[g];
+            const std::vector<long>& wanted = groups[g]->wanted;
+            while (s.next < wanted.size() && wanted[s.next] <= 0) groups[g]->found[s.next++] = at;
+            if (s.next == wanted.size()) {
+                close(g);
+                continue;
+            }
+            s.due = wanted[s.next];
+            heaps[s.cls].push({s.due, g});
+        }
+    }
+    for (std::size_t passed = 1; at != npos && open > 0; ++passed) {
         walk.Count(1);
         if (passed % 1024 == 0) walk.Pump();
         const std::size_t after = at + key.size();
-        bool qualifies = true;
-        if (p.digits > 0) {
+        for (auto& i = killed[0]; i < mortal[0].size() && lastEnds[lastOf(mortal[0][i])] <= after;
+             ++i)
+            settle(mortal[0][i]);
+        for (std::size_t f = 0; skipsAlone && f < 2 && after + f < walk.Size(); ++f)
+            if (f == 0 || walk.At(after + 1) != walk.At(after))
+                miss(bySkipChar[static_cast<unsigned char>(walk.At(after + f))], 1);
+        ++classCount[0];
+        reach(0, at);
+        if (digitTests) {
             if (stop != npos && after > stop && after < run) {
                 stop = after;
             } else if (stop == npos || after > stop) {
                 stop = after;
-                while (stop < walk.Size() && !IsDigit(walk.At(stop)) && walk.At(stop) != last &&
-                       walk.At(stop) != '\n')
+                while (stop < walk.Size() && !IsDigit(walk.At(stop)) && walk.At(stop) != '\n')
                     ++stop;
                 run = stop;
                 while (run < walk.Size() && IsDigit(walk.At(run))) ++run;
@@ -251,18 +435,19 @@ long Locate(const SPattern& p, const CWalk& walk, const std::vector<long>& wante
             }
             // An empty key searches every position; it never starts inside a run of digits.
             const bool insideRun = key.empty() && at > 0 && IsDigit(walk.At(at - 1));
-            qualifies = !insideRun && stop < walk.Size() && IsDigit(walk.At(stop)) &&
-                        run - stop == p.digits && (!p.skipping || lastFollows(run));
-        } else if (p.skipping) {
-            qualifies = lastFollows(after);
+            if (!insideRun && stop < walk.Size() && IsDigit(walk.At(stop))) {
+                if (stop != stretchStop) flush();
+                stretchStop = stop, stretchRun = run;
+                stretchAt.push_back(at);
+                stretchAfter.push_back(after);
+            }
         }
-        if (qualifies) ++count;
-        for (; next < wanted.size() && count >= wanted[next]; ++next) found[next] = at;
-        if (next == wanted.size()) break;
         // Occurrences do not overlap; an empty key moves on one character at a time.
-        at = occurrence(after > at ? after : at + 1);
+        at = walk.NextKey(keyId, key, after > at ? after : at + 1);
     }
-    return count;
+    flush();
+    for (std::size_t g = 0; g < groups.size(); ++g)
+        if (!state[g].settled) groups[g]->count = classCount[state[g].cls] - state[g].missed;
 }
 
 // The value of `var` whose occurrence is `at` (npos: none; `count` passed the whole text).
@@ -300,11 +485,14 @@ SExtraction FinishPattern(const CScanVar& var, const SPattern& p, std::size_t at
 }
 
 SExtraction ExtractPattern(const CScanVar& var, const SScanText& scan, const CWalk& walk) {
-    const SPattern p = MakePattern(var, scan);
-    std::vector<std::size_t> found;
+    SCounted c;
+    c.pattern = MakePattern(var, scan);
+    c.wanted = {var.m_nInstance};
+    std::vector<std::size_t> lastEnds;
+    FindLastEnds(walk, {&c}, lastEnds);
+    Locate(walk, c.pattern.Key(), 0, {&c}, lastEnds);
     CNextMemo lastMemo, endMemo;
-    const long count = Locate(p, walk, {var.m_nInstance}, found, lastMemo);
-    return FinishPattern(var, p, found[0], count, walk, lastMemo, endMemo);
+    return FinishPattern(var, c.pattern, c.found[0], c.count, walk, lastMemo, endMemo);
 }
 
 // Lines of the text: one per line feed, and one more for a last line without one.
@@ -388,12 +576,8 @@ SExtraction ExtractValue(const CScanVar& var, const SScanText& scan, std::size_t
 
 // A start pattern shared by some variables, the counts they ask for, and once located, where
 // each is reached.
-struct CScanExtractor::SGroup {
-    SPattern pattern;
-    std::vector<long> wanted;
+struct CScanExtractor::SGroup : SCounted {
     bool located = false;
-    std::vector<std::size_t> found;
-    long count = 0;
 };
 
 CScanExtractor::CScanExtractor(const SScanText& scan, std::vector<const CScanVar*> vars,
@@ -421,7 +605,9 @@ CScanExtractor::CScanExtractor(const SScanText& scan, std::vector<const CScanVar
         auto [it, added] = byBehaviour.try_emplace(std::move(behaviour), m_groups.size());
         if (added) {
             p.keyId = m_keys.Add(p.Key());
-            m_groups.push_back({std::move(p), {}, false, {}, 0});
+            m_byKey.resize(std::max(m_byKey.size(), p.keyId + 1));
+            m_byKey[p.keyId].push_back(m_groups.size());
+            m_groups.emplace_back().pattern = std::move(p);
         }
         SGroup& group = m_groups[it->second];
         group.wanted.push_back(var.m_nInstance);
@@ -431,7 +617,6 @@ CScanExtractor::CScanExtractor(const SScanText& scan, std::vector<const CScanVar
         m_endOf[i] = byEnd.try_emplace(EndPattern(var, group.pattern), byEnd.size()).first->second;
     }
     m_endMemos.resize(byEnd.size());
-    m_chains.resize(m_groups.size());  // at most one per key
     m_endIds.resize(byEnd.size());
     for (const auto& [end, memo] : byEnd) m_endIds[memo] = m_ends.Add(end);
     for (SGroup& group : m_groups) {
@@ -456,9 +641,14 @@ SExtraction CScanExtractor::Extract(std::size_t i) {
     SGroup& group = m_groups[m_groupOf[i]];
     CNextMemo& lastMemo = m_lastMemos[static_cast<unsigned char>(group.pattern.last)];
     if (!group.located) {
-        group.count = Locate(group.pattern, walk, group.wanted, group.found, lastMemo,
-                             &m_chains[group.pattern.keyId], &m_chainRoom);
-        group.located = true;
+        // Every start pattern with this key is located in the same walk.
+        std::vector<SCounted*> same;
+        for (std::size_t g : m_byKey[group.pattern.keyId]) {
+            same.push_back(&m_groups[g]);
+            m_groups[g].located = true;
+        }
+        FindLastEnds(walk, same, m_lastEnds);
+        Locate(walk, group.pattern.Key(), group.pattern.keyId, same, m_lastEnds);
     }
     const auto at = std::lower_bound(group.wanted.begin(), group.wanted.end(), var.m_nInstance) -
                     group.wanted.begin();

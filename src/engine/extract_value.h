@@ -11,10 +11,11 @@
 // earlier one stopped, or its answer is kept while later occurrences still lie before it. A
 // CScanExtractor also shares the walks between the variables of one text: the start keys of all
 // of them are found in one pass (CMultiFind), their end patterns near each start by FindText and
-// beyond that in a second shared pass, and variables with the same start pattern share its
-// occurrences, so the work grows with the text's length, not with the number of variables or
-// with how much their keys have in common. The `examined` counters add up the characters the walks
-// pass over, so tests can bound the work without timing it.
+// beyond that in a second shared pass, and the start patterns with one key (whatever their digit
+// tests and skips) are counted in one walk over its occurrences, so the work grows with the
+// text's length, not with the number of variables or with how much their keys have in common.
+// The `examined` counters add up the characters the walks pass over, so tests can bound the
+// work without timing it.
 #pragma once
 
 #include <cstddef>
@@ -79,11 +80,10 @@ class CScanExtractor {
     std::vector<std::size_t> m_endOf;    // per variable: its end pattern's memo
     std::vector<CNextMemo> m_endMemos;
     std::vector<std::size_t> m_endIds;  // per end pattern memo: its id in m_ends
-    // Per key of m_keys: its occurrences as the start patterns walk them, kept for the next
-    // pattern with that key; at most m_chainRoom entries in all (16 MiB).
-    std::vector<std::vector<std::uint32_t>> m_chains;
-    std::size_t m_chainRoom = std::size_t(1) << 22;
-    std::vector<CNextMemo> m_lastMemos;  // by the skip's last character
+    // Per key of m_keys: its groups, which are located in one walk over its occurrences.
+    std::vector<std::vector<std::size_t>> m_byKey;
+    std::vector<std::size_t> m_lastEnds;  // per byte, for the skips, as they are located
+    std::vector<CNextMemo> m_lastMemos;   // by the skip's last character
     std::size_t m_examined = 0;
     std::function<void()> m_pump;
 };

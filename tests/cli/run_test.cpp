@@ -40,17 +40,19 @@ class RunTest : public CliTest {
                                      "V" + std::to_string(i) + "=Value:???? units\r\n"));
         return WriteRule(sections, extra);
     }
-    // Slow scan files (each variable counts every one of many occurrences; their start patterns
-    // differ in the digit test or the skip, so no two share a group): `count` files of `vars`
-    // variables each.
+    // Slow scan files: each variable counts every one of many occurrences of a key of its own
+    // (pieces of a 40-character run that every line repeats, each some 11000 times in the
+    // file): `count` files of `vars` variables each (at most 1520).
     void SlowScanFiles(int count, int vars) {
+        const std::string run = "abcdefghijklmnopqrstuvwxyz0123456789-+.,";
         std::string big;
-        while (big.size() < 470000) big += "a a a a a a a a a a a a a a a a a a a a a a a a a\n";
+        while (big.size() < 470000) big += run + run + run + run + run + "\n";
         std::vector<std::string> sections;
         std::string lines;
-        for (int v = 1; v <= vars; ++v)
-            lines += "S" + std::to_string(v) + "=a a" + std::string(std::size_t(1 + v % 250), '#') +
-                     "$$$" + char('0' + v / 250 % 10) + "????zz::999999\r\n";
+        for (int v = 0; v < vars; ++v)
+            lines += "S" + std::to_string(v + 1) + "=" +
+                     (run + run).substr(std::size_t(v / 38), std::size_t(3 + v % 38)) +
+                     "????zz::999999\r\n";
         for (int i = 1; i <= count; ++i) {
             dir.Write("data/big" + std::to_string(i) + ".txt", big);
             sections.push_back(Local("big" + std::to_string(i) + ".txt", lines));
@@ -122,7 +124,7 @@ TEST_F(RunTest, ScheduledRuleRunsAgainWithTheTemplateItRead) {
 }
 
 TEST_F(RunTest, InterruptDuringTheSecondOfFiveScanFilesAborts) {
-    SlowScanFiles(5, 250);
+    SlowScanFiles(5, 600);
     CRunner runner({"rule.rul"}, dir.Path());
     ASSERT_TRUE(runner.WaitForOutput("1) ... data/big1.txt scanned\n")) << runner.Out();
     runner.Signal(SIGINT);

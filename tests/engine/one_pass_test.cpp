@@ -194,13 +194,27 @@ TEST_F(OnePassTest, SharedPrefixShapesGiveTheReferenceValues) {
         // End patterns with a long common beginning, found far from their start.
         {"ends", "abab7: one " + ab + ab.substr(0, 100) + "7 abab8: " + ab.substr(0, 100) + "8\n",
          "abab%d:????" + ab.substr(0, 100) + "%d"},
+        // One key, patterns that differ in digit count ('@') and skip or none ('~'), last
+        // characters between a key and its digits, right after them, or nowhere after.
+        {"digit-groups",
+         [] {
+             std::string plain;
+             for (int i = 0; i < 150; ++i) plain += "a a x; a a,z: a a a\n";
+             return plain + "a a ,7,; a a 12,z a a:003 a a;4567x a a #5, a a 1\n" + plain +
+                    "a a 89 0:\n";
+         }(),
+         "a a@~????a a"},
     };
     for (const SShape& shape : shapes) {
         std::vector<std::string> definitions;
         char definition[400];
         for (int n = 0; n < 40; ++n) {
             std::snprintf(definition, sizeof definition, shape.definition.c_str(), n, n);
-            definitions.push_back(definition + std::string(n % 3 ? "" : "::2"));
+            std::string d = definition + std::string(n % 3 ? "" : "::2");
+            if (const auto at = d.find('@'); at != npos) d.replace(at, 1, 1 + n % 4, '#');
+            if (const auto at = d.find('~'); at != npos)
+                d.replace(at, 1, n % 5 ? std::string("$$$") + "x:;,z07a"[n / 4 % 8] : "");
+            definitions.push_back(d);
         }
         // Keys that end inside others, one of them far too common to be recorded and asked for
         // by patterns that differ only in blanks, digit test or skip.

@@ -4,10 +4,8 @@
 // run accepts gives the editor the same model, and its written form is accepted by a run as well.
 //
 // The writer's losses, for which equality is not asserted:
-//  - a name or pattern holding "&&", a name holding "=", a start pattern holding "??" or ending
-//    in "?", an end pattern holding "::" or ending in ":", an untrimmed name or pattern (each
-//    reads back differently);
-//  - a start pattern under 3 or an end pattern under 2 characters (refused on re-read);
+//  - a name or pattern holding "&&", a name holding "=", a start pattern holding "??", an end
+//    pattern holding "::", an untrimmed name or pattern (each reads back differently);
 //  - a variable without a rule (dropped), a scan file whose variable lines were cut short
 //    (next number 0), a line-column variable with a copy count (not written);
 //  - an upload or FTP field given empty (not written: read back as the default, or as
@@ -78,12 +76,11 @@ bool Lossy(const CKolvaneDocData& doc, bool upload) {
             continue;
         }
         if (v->m_nRule != kRuleExtract && v->m_nRule != kRuleCopy) continue;
-        if (start.size() < 3 || start.find("&&") != npos || start.find("??") != npos ||
-            start.back() == '?' || Untrimmed(start) || HoldsKey(start))
+        if (start.find("&&") != npos || start.find("??") != npos || Untrimmed(start) ||
+            HoldsKey(start))
             return true;
-        if (v->m_nRule == kRuleExtract &&
-            (end.size() < 2 || end.find("&&") != npos || end.find("::") != npos ||
-             end.back() == ':' || Untrimmed(end) || HoldsKey(end)))
+        if (v->m_nRule == kRuleExtract && (end.find("&&") != npos || end.find("::") != npos ||
+                                           Untrimmed(end) || HoldsKey(end)))
             return true;
     }
     return false;

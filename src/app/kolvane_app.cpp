@@ -67,11 +67,11 @@ class CDocManager : public wxDocManager {
 
   private:
     void RefreshMenus() {
-        if (auto* frame = wxDynamicCast(wxTheApp->GetTopWindow(), wxFrame))
+        if (auto* frame = dynamic_cast<wxFrame*>(wxTheApp->GetTopWindow()))
             FillRecentFiles(frame->GetMenuBar(), GetFileHistory());
         for (wxDocument* doc : GetDocumentsVector())
             if (wxView* view = doc->GetFirstView(); view && view->GetFrame())
-                if (auto* child = wxDynamicCast(view->GetFrame(), wxFrame))
+                if (auto* child = dynamic_cast<wxFrame*>(view->GetFrame()))
                     FillRecentFiles(child->GetMenuBar(), GetFileHistory());
     }
     int m_nNew = 0;

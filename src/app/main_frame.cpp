@@ -209,7 +209,7 @@ void CMainFrame::ShowOpenWindows() {
     m_strOpenWindows = shown;
     for (wxDocument* doc : m_docManager->GetDocumentsVector())
         if (wxView* view = doc->GetFirstView(); view && view->GetFrame())
-            if (auto* child = wxDynamicCast(view->GetFrame(), wxFrame))
+            if (auto* child = dynamic_cast<wxFrame*>(view->GetFrame()))
                 FillWindowList(child->GetMenuBar(), titles, activeAt);
     const wxString title =
         active ? active->GetDocument()->GetUserReadableName() + wxString(L" \u2014 Kolvane")
@@ -385,7 +385,7 @@ void CMainFrame::BindCommands() {
                     frames.push_back(view->GetFrame());
             const auto i = static_cast<size_t>(e.GetId() - cmd::kWindowFirst);
             if (i < frames.size())
-                if (auto* child = wxDynamicCast(frames[i], wxMDIChildFrame)) child->Activate();
+                if (auto* child = dynamic_cast<wxMDIChildFrame*>(frames[i])) child->Activate();
         },
         kWindowFirst, kWindowLast);
     on(kPreviousWindow, [this](wxCommandEvent&) { ActivatePrevious(); });

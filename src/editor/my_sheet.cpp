@@ -29,7 +29,7 @@ CMySheet::CMySheet(wxWindow* parent, const wxString& caption, std::function<void
     // the default button (Return), Cancel answers Esc and Help answers F1.
     for (auto [id, label] :
          {std::pair{wxID_OK, "OK"}, {wxID_CANCEL, "Cancel"}, {wxID_HELP, "Help"}})
-        if (auto* button = wxDynamicCast(FindWindow(id), wxButton))
+        if (auto* button = dynamic_cast<wxButton*>(FindWindow(id)))
             button->SetLabelMarkup(
                 label);  // a plain label would be the toolkit's, mnemonic and all
     wxAcceleratorEntry f1(wxACCEL_NORMAL, WXK_F1, wxID_HELP);
@@ -52,8 +52,8 @@ void CollectLabels(wxWindow* window, std::vector<std::pair<wxWindow*, wxString>>
     for (wxWindow* child : window->GetChildren()) {
         wxString plain = child->GetLabel();
         plain.Replace("&&", "");
-        if ((wxDynamicCast(child, wxStaticText) || wxDynamicCast(child, wxButton) ||
-             wxDynamicCast(child, wxCheckBox)) &&
+        if ((dynamic_cast<wxStaticText*>(child) || dynamic_cast<wxButton*>(child) ||
+             dynamic_cast<wxCheckBox*>(child)) &&
             plain.Contains("&"))
             out.emplace_back(child, child->GetLabel());
         CollectLabels(child, out);

@@ -23,7 +23,7 @@ void* AccessibleOf(wxWindow* window) {
     // a screen reader announces.
     void* widget = window->GetConnectWidget();
 #ifdef __WXGTK__
-    if (auto* list = wxDynamicCast(window, wxDataViewCtrl)) widget = list->GtkGetTreeView();
+    if (auto* list = dynamic_cast<wxDataViewCtrl*>(window)) widget = list->GtkGetTreeView();
 #endif
     return AccessibleOf(widget ? widget : static_cast<void*>(window->GetHandle()));
 }
@@ -64,10 +64,10 @@ void NameToolBarTools(wxToolBar* bar) {
 void NameIconButtons(wxWindow* root) {
     if (!root) return;
     for (wxWindow* child : root->GetChildren()) {
-        if (auto* button = wxDynamicCast(child, wxAnyButton);
+        if (auto* button = dynamic_cast<wxAnyButton*>(child);
             button && button->GetLabelText().empty() && button->GetToolTip())
             SetAccessibleName(button, button->GetToolTip()->GetTip());
-        if (auto* bar = wxDynamicCast(child, wxToolBar)) NameToolBarTools(bar);
+        if (auto* bar = dynamic_cast<wxToolBar*>(child)) NameToolBarTools(bar);
         NameIconButtons(child);
     }
 }

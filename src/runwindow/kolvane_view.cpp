@@ -86,7 +86,7 @@ CKolvaneDoc& CKolvaneView::Doc() const {
 
 bool CKolvaneView::OnCreate(wxDocument* doc, long flags) {
     if (!wxView::OnCreate(doc, flags)) return false;
-    auto* parent = wxDynamicCast(wxTheApp->GetTopWindow(), wxMDIParentFrame);
+    auto* parent = dynamic_cast<wxMDIParentFrame*>(wxTheApp->GetTopWindow());
     if (!parent) return false;
     auto* frame = new CChildFrame(doc, this, parent);
     CKolvaneDocData& data = Doc().Data();

@@ -7,23 +7,18 @@
 
 #include "engine.h"
 #include "text_ops.h"
+#include "url_split.h"
 
 namespace kolvane {
 namespace {
 
-// A URL's authority holds user information ("user:password@host").
-bool HasUserInfo(std::string_view url) {
-    const std::size_t sep = url.find("://");
-    const std::size_t start = sep == std::string_view::npos ? 0 : sep + 3;
-    return url.substr(start, url.find_first_of("/?#", start) - start).find('@') !=
-           std::string_view::npos;
-}
-
+// A password field, or one in a URL's user part ("user:password@host").
 bool HoldsPassword(const CKolvaneDocData& doc) {
+    const auto hasPassword = [](const std::string& url) { return MaskUrlPassword(url) != url; };
     const CCommandSection& cmd = doc.m_cmd;
-    if (!cmd.m_strUploadPassword.empty() || HasUserInfo(cmd.m_strUploadUrl)) return true;
+    if (!cmd.m_strUploadPassword.empty() || hasPassword(cmd.m_strUploadUrl)) return true;
     for (const auto& f : doc.m_scanFiles)
-        if (!f->m_strUserPw.empty() || HasUserInfo(f->m_strUrl)) return true;
+        if (!f->m_strUserPw.empty() || hasPassword(f->m_strUrl)) return true;
     return false;
 }
 

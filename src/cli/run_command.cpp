@@ -25,6 +25,7 @@
 #include "console_host.h"
 #include "run_metrics.h"
 #include "scheduler.h"
+#include "text_ops.h"
 
 namespace kolvane {
 namespace {
@@ -92,12 +93,8 @@ int LockRuleFile(const std::string& path, int& fd) {
     std::free(real);
     const std::string folder = LockFolder();
     if (folder.empty()) return -2;
-    std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
-    for (unsigned char c : canonical) hash = (hash ^ c) * 1099511628211ull;
-    char name[40];
-    std::snprintf(name, sizeof name, "/%016llx.lock", static_cast<unsigned long long>(hash));
-    fd =
-        ::open((folder + name).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+    const std::string lock = folder + "/" + HashName(canonical) + ".lock";
+    fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
     if (fd < 0) return -2;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         ::close(fd);

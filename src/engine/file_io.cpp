@@ -65,15 +65,11 @@ std::string TemporaryPrefix(std::string_view base) {
     constexpr std::string_view kTail = ".kolvane-";
     if (1 + base.size() + kTail.size() + 6 <= kNameMax)
         return "." + std::string(base) + ".kolvane-";
-    std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
-    for (unsigned char c : base) hash = (hash ^ c) * 1099511628211ull;
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
     std::string_view cut = base.substr(0, kNameMax - 6 - kTail.size() - 2 - 16);
     while (!cut.empty() && (static_cast<unsigned char>(cut.back()) & 0xC0) == 0x80)
         cut.remove_suffix(1);
     if (!cut.empty() && static_cast<unsigned char>(cut.back()) >= 0xC0) cut.remove_suffix(1);
-    return "." + std::string(cut) + "~" + hex + std::string(kTail);
+    return "." + std::string(cut) + "~" + HashName(base) + std::string(kTail);
 }
 
 // Temporary files (`prefix` + "XXXXXX") in `dir` that a killed run left behind.

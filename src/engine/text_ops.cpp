@@ -2,6 +2,8 @@
 #include "text_ops.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #if defined(__x86_64__)
@@ -152,6 +154,14 @@ std::string ResolvePath(std::string_view ruleDir, std::string_view dir, std::str
     std::string path = JoinPath(dir, name);
     if (ruleDir.empty() || (!path.empty() && path.front() == kPathSeparator)) return path;
     return JoinPath(ruleDir, path);
+}
+
+std::string HashName(std::string_view text) {
+    std::uint64_t hash = 1469598103934665603ull;
+    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return hex;
 }
 
 }  // namespace kolvane

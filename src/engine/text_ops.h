@@ -40,6 +40,10 @@ struct SFoldedEqual {
     bool operator()(std::string_view a, std::string_view b) const { return EqualFolded(a, b); }
 };
 
+// Sixteen hexadecimal digits of a 64-bit FNV-1a hash of `text`: a short file name that stands
+// for a text of any length.
+std::string HashName(std::string_view text);
+
 // First occurrence of `what` in `text` at or after `from`, letters A to Z folded; npos if none.
 // An empty `what` is found at `from`.
 std::size_t FindText(std::string_view text, std::string_view what, std::size_t from = 0);

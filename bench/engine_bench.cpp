@@ -39,7 +39,7 @@
 #include <string>
 #include <vector>
 
-#include "text_ops.h"
+#include "engine/text_ops.h"
 #include "w1_workload.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "log_model.h"
+#include "runwindow/log_model.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <sstream>
 #include <vector>
 
-#include "file_io.h"
-#include "text_ops.h"
+#include "engine/file_io.h"
+#include "engine/text_ops.h"
 
 namespace kolvane::bench {
 namespace {

@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "clock.h"
-#include "doc_data.h"
-#include "engine.h"
-#include "run_host.h"
+#include "engine/clock.h"
+#include "engine/doc_data.h"
+#include "engine/engine.h"
+#include "engine/run_host.h"
 
 namespace kolvane::bench {
 

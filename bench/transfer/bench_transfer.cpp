@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "engine.h"
+#include "engine/engine.h"
 #include "test_servers.h"
-#include "transfer.h"
-#include "transfer_loader.h"
+#include "transfer/transfer.h"
+#include "run/transfer_loader.h"
 
 extern char** environ;
 

@@ -1,5 +1,5 @@
 // The about box.
-#include "about_box.h"
+#include "app/about_box.h"
 
 #include <wx/button.h>
 #include <wx/dialog.h>
@@ -7,8 +7,8 @@
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
-#include "resources.h"
-#include "version_info.h"
+#include "app/resources.h"
+#include "app/version_info.h"
 
 namespace kolvane {
 

@@ -1,5 +1,5 @@
 // The help controller, created when help is first asked for.
-#include "help.h"
+#include "app/help.h"
 
 #include <wx/ffile.h>
 #include <wx/filename.h>
@@ -9,9 +9,9 @@
 
 #include <memory>
 
-#include "accessible.h"
-#include "help_map.h"
-#include "resources.h"
+#include "runwindow/accessible.h"
+#include "app/help_map.h"
+#include "app/resources.h"
 
 namespace kolvane {
 namespace {

@@ -1,10 +1,10 @@
 // Topic numbers to help pages.
-#include "help_map.h"
+#include "app/help_map.h"
 
 #include <cstdlib>
 #include <sstream>
 
-#include "text_ops.h"
+#include "engine/text_ops.h"
 
 namespace kolvane {
 

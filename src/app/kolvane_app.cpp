@@ -1,5 +1,5 @@
 // Start-up, the document type and the program's entry point.
-#include "kolvane_app.h"
+#include "app/kolvane_app.h"
 
 #include <wx/cmdline.h>
 #include <wx/display.h>
@@ -13,20 +13,20 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app_flags.h"
-#include "child_frame.h"
-#include "editor_hooks.h"
-#include "help.h"
-#include "install_editor.h"
-#include "kolvane_doc.h"
-#include "kolvane_view.h"
-#include "main_frame.h"
-#include "menus.h"
-#include "resources.h"
-#include "run_timing.h"
-#include "settings.h"
-#include "single_instance.h"
-#include "version_info.h"
+#include "runwindow/app_flags.h"
+#include "runwindow/child_frame.h"
+#include "runwindow/editor_hooks.h"
+#include "app/help.h"
+#include "editor/install_editor.h"
+#include "runwindow/kolvane_doc.h"
+#include "runwindow/kolvane_view.h"
+#include "app/main_frame.h"
+#include "app/menus.h"
+#include "app/resources.h"
+#include "run/run_timing.h"
+#include "app/settings.h"
+#include "app/single_instance.h"
+#include "app/version_info.h"
 
 namespace kolvane {
 namespace {

@@ -1,5 +1,5 @@
 // The main window.
-#include "main_frame.h"
+#include "app/main_frame.h"
 
 #include <wx/accel.h>
 #include <wx/app.h>
@@ -15,19 +15,19 @@
 #include <iterator>
 #include <memory>
 
-#include "about_box.h"
-#include "accessible.h"
-#include "app_flags.h"
-#include "command_ids.h"
-#include "editor_hooks.h"
-#include "gtk_symbols.h"
-#include "help.h"
-#include "kolvane_doc.h"
-#include "kolvane_view.h"
-#include "log_printout.h"
-#include "menus.h"
-#include "settings.h"
-#include "status_panes.h"
+#include "app/about_box.h"
+#include "runwindow/accessible.h"
+#include "runwindow/app_flags.h"
+#include "app/command_ids.h"
+#include "runwindow/editor_hooks.h"
+#include "runwindow/gtk_symbols.h"
+#include "app/help.h"
+#include "runwindow/kolvane_doc.h"
+#include "runwindow/kolvane_view.h"
+#include "runwindow/log_printout.h"
+#include "app/menus.h"
+#include "app/settings.h"
+#include "runwindow/status_panes.h"
 
 namespace kolvane {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <wx/docmdi.h>
 
-#include "window_state.h"
+#include "app/window_state.h"
 
 namespace kolvane {
 

@@ -1,5 +1,5 @@
 // Menus and tool bar.
-#include "menus.h"
+#include "app/menus.h"
 
 #include <wx/artprov.h>
 #include <wx/filehistory.h>
@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "command_ids.h"
+#include "app/command_ids.h"
 
 namespace kolvane {
 namespace {

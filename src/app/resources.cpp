@@ -1,5 +1,5 @@
 // Shipped files and the program's icon.
-#include "resources.h"
+#include "app/resources.h"
 
 #include <wx/artprov.h>
 #include <wx/filename.h>

@@ -1,12 +1,12 @@
 // The settings file through wxFileConfig.
-#include "settings.h"
+#include "app/settings.h"
 
 #include <wx/fileconf.h>
 #include <wx/filename.h>
 
 #include <memory>
 
-#include "user_settings.h"
+#include "cli/user_settings.h"
 
 namespace kolvane::settings {
 namespace {

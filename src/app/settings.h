@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "window_state.h"
+#include "app/window_state.h"
 
 class wxConfigBase;
 

@@ -1,5 +1,5 @@
 // The single running program and the hand-over of files.
-#include "single_instance.h"
+#include "app/single_instance.h"
 
 #include <unistd.h>
 #include <wx/filename.h>

@@ -1,5 +1,5 @@
 // The compiled-in version values and the about text.
-#include "version_info.h"
+#include "app/version_info.h"
 
 #include <vector>
 

@@ -1,5 +1,5 @@
 // Reading, writing and fitting the main window's saved rectangle.
-#include "window_state.h"
+#include "app/window_state.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,11 +1,11 @@
 // The runner's commands; each returns the process's exit status.
 #pragma once
 
-#include "clock.h"
-#include "console_host.h"
-#include "engine.h"
-#include "merge_run.h"
-#include "options.h"
+#include "engine/clock.h"
+#include "cli/console_host.h"
+#include "engine/engine.h"
+#include "run/merge_run.h"
+#include "cli/options.h"
 
 namespace kolvane {
 

@@ -1,11 +1,11 @@
 // The console host.
-#include "console_host.h"
+#include "cli/console_host.h"
 
 #include <unistd.h>
 
 #include <cstdio>
 
-#include "credentials_prompt.h"
+#include "cli/credentials_prompt.h"
 
 namespace kolvane {
 

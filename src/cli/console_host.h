@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "run_host.h"
-#include "run_timing.h"
+#include "engine/run_host.h"
+#include "run/run_timing.h"
 
 namespace kolvane {
 

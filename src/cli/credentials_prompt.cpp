@@ -1,5 +1,5 @@
 // PromptCredentials on a POSIX terminal.
-#include "credentials_prompt.h"
+#include "cli/credentials_prompt.h"
 
 #include <termios.h>
 #include <unistd.h>

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "run_host.h"
+#include "engine/run_host.h"
 
 namespace kolvane {
 

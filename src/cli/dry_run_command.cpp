@@ -3,9 +3,9 @@
 // error log's own format, and no upload. Its exit status is the run's.
 #include <cstdio>
 
-#include "commands.h"
-#include "look_rule.h"
-#include "merge_run.h"
+#include "cli/commands.h"
+#include "cli/look_rule.h"
+#include "run/merge_run.h"
 
 namespace kolvane {
 

@@ -1,5 +1,5 @@
 // A rule read for a look that changes nothing.
-#include "look_rule.h"
+#include "cli/look_rule.h"
 
 #include <signal.h>
 #include <stdlib.h>
@@ -9,8 +9,8 @@
 #include <exception>
 #include <filesystem>
 
-#include "commands.h"
-#include "text_ops.h"
+#include "cli/commands.h"
+#include "engine/text_ops.h"
 
 namespace kolvane {
 namespace {

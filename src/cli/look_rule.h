@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "clock.h"
-#include "console_host.h"
-#include "engine.h"
-#include "options.h"
+#include "engine/clock.h"
+#include "cli/console_host.h"
+#include "engine/engine.h"
+#include "cli/options.h"
 
 namespace kolvane {
 

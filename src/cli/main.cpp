@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
-#include "options.h"
+#include "cli/commands.h"
+#include "cli/options.h"
 
 #ifndef KOLVANE_VERSION
 #define KOLVANE_VERSION "0"

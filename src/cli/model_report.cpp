@@ -1,10 +1,10 @@
 // Check-mode reports of the rule model.
-#include "model_report.h"
+#include "cli/model_report.h"
 
 #include <cstdio>
 
-#include "text_ops.h"
-#include "url_split.h"
+#include "engine/text_ops.h"
+#include "engine/url_split.h"
 
 namespace kolvane {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "doc_data.h"
+#include "engine/doc_data.h"
 
 namespace kolvane {
 

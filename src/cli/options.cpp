@@ -1,5 +1,5 @@
 // Parsing kolvane-run's command line.
-#include "options.h"
+#include "cli/options.h"
 
 namespace kolvane {
 

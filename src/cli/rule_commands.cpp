@@ -2,12 +2,12 @@
 #include <cstdio>
 #include <string_view>
 
-#include "clock.h"
-#include "commands.h"
-#include "console_host.h"
-#include "engine.h"
-#include "model_report.h"
-#include "user_settings.h"
+#include "engine/clock.h"
+#include "cli/commands.h"
+#include "cli/console_host.h"
+#include "engine/engine.h"
+#include "cli/model_report.h"
+#include "cli/user_settings.h"
 
 namespace kolvane {
 namespace {

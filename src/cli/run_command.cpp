@@ -20,12 +20,12 @@
 #include <memory>
 #include <string>
 
-#include "clock.h"
-#include "commands.h"
-#include "console_host.h"
-#include "run_metrics.h"
-#include "scheduler.h"
-#include "text_ops.h"
+#include "engine/clock.h"
+#include "cli/commands.h"
+#include "cli/console_host.h"
+#include "cli/run_metrics.h"
+#include "run/scheduler.h"
+#include "engine/text_ops.h"
 
 namespace kolvane {
 namespace {

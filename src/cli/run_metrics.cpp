@@ -1,12 +1,12 @@
 // Writing the runner's metrics file.
-#include "run_metrics.h"
+#include "cli/run_metrics.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "file_io.h"
+#include "engine/file_io.h"
 
 namespace kolvane {
 namespace {

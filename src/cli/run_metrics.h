@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine.h"
+#include "engine/engine.h"
 
 namespace kolvane {
 

@@ -1,10 +1,10 @@
 // Reading the runner's one user setting.
-#include "user_settings.h"
+#include "cli/user_settings.h"
 
 #include <cstdlib>
 #include <fstream>
 
-#include "text_ops.h"
+#include "engine/text_ops.h"
 
 namespace kolvane {
 

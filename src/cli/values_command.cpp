@@ -8,12 +8,12 @@
 #include <filesystem>
 #include <set>
 
-#include "commands.h"
-#include "look_rule.h"
-#include "model_report.h"
-#include "shown_text.h"
-#include "text_ops.h"
-#include "transfer_loader.h"
+#include "cli/commands.h"
+#include "cli/look_rule.h"
+#include "cli/model_report.h"
+#include "engine/shown_text.h"
+#include "engine/text_ops.h"
+#include "run/transfer_loader.h"
 
 namespace kolvane {
 namespace {

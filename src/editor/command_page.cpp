@@ -1,5 +1,5 @@
 // The Command Section page (see command_page.h).
-#include "command_page.h"
+#include "editor/command_page.h"
 
 #include <wx/button.h>
 #include <wx/filedlg.h>
@@ -8,10 +8,10 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "doc_data.h"
-#include "editor_paths.h"
-#include "page_layout.h"
-#include "reschedule_text.h"
+#include "engine/doc_data.h"
+#include "editor/editor_paths.h"
+#include "editor/page_layout.h"
+#include "editor/reschedule_text.h"
 
 namespace kolvane::editor {
 

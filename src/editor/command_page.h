@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "my_sheet.h"
+#include "editor/my_sheet.h"
 
 class wxButton;
 class wxTextCtrl;

@@ -1,21 +1,21 @@
 // The editor's flow from opening to clean-up (see edit_rule_file.h).
-#include "edit_rule_file.h"
+#include "editor/edit_rule_file.h"
 
 #include <wx/bookctrl.h>
 #include <wx/msgdlg.h>
 
 #include <vector>
 
-#include "clock.h"
-#include "command_page.h"
-#include "editor_host.h"
-#include "engine.h"
-#include "my_sheet.h"
-#include "page_layout.h"
-#include "round_trip.h"
-#include "rule_file_dialog.h"
-#include "scan_file_page.h"
-#include "scan_var_page.h"
+#include "engine/clock.h"
+#include "editor/command_page.h"
+#include "editor/editor_host.h"
+#include "engine/engine.h"
+#include "editor/my_sheet.h"
+#include "editor/page_layout.h"
+#include "editor/round_trip.h"
+#include "editor/rule_file_dialog.h"
+#include "editor/scan_file_page.h"
+#include "editor/scan_var_page.h"
 
 namespace kolvane::editor {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "doc_data.h"
+#include "engine/doc_data.h"
 
 class wxWindow;
 

@@ -1,5 +1,5 @@
 // The editor's path joining and splitting (see editor_paths.h).
-#include "editor_paths.h"
+#include "editor/editor_paths.h"
 
 namespace kolvane::editor {
 

@@ -1,5 +1,5 @@
 // Filter checks and conversions (see filter_check.h).
-#include "filter_check.h"
+#include "editor/filter_check.h"
 
 namespace kolvane::editor {
 

@@ -1,18 +1,18 @@
 // The editor behind the hooks: an IEditorHost over a log window's view and document.
-#include "install_editor.h"
+#include "editor/install_editor.h"
 
 #include <wx/app.h>
 #include <wx/weakref.h>
 
-#include "app_flags.h"
-#include "edit_rule_file.h"
-#include "editor_hooks.h"
-#include "editor_host.h"
-#include "kolvane_doc.h"
-#include "kolvane_view.h"
-#include "options_pages.h"
-#include "rule_file_dialog.h"
-#include "settings.h"
+#include "runwindow/app_flags.h"
+#include "editor/edit_rule_file.h"
+#include "runwindow/editor_hooks.h"
+#include "editor/editor_host.h"
+#include "runwindow/kolvane_doc.h"
+#include "runwindow/kolvane_view.h"
+#include "editor/options_pages.h"
+#include "editor/rule_file_dialog.h"
+#include "app/settings.h"
 
 namespace kolvane::editor {
 namespace {

@@ -1,5 +1,5 @@
 // The editor's and the Options sheet's host (see my_sheet.h).
-#include "my_sheet.h"
+#include "editor/my_sheet.h"
 
 #include <wx/accel.h>
 #include <wx/app.h>

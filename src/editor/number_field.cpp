@@ -1,5 +1,5 @@
 // The number edit with its spin button (see number_field.h).
-#include "number_field.h"
+#include "editor/number_field.h"
 
 #include <wx/sizer.h>
 #include <wx/spinbutt.h>
@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "my_sheet.h"
+#include "editor/my_sheet.h"
 
 namespace kolvane::editor {
 

@@ -1,5 +1,5 @@
 // The Options sheet's pages (see options_pages.h).
-#include "options_pages.h"
+#include "editor/options_pages.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -9,9 +9,9 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "accessible.h"
-#include "filter_check.h"
-#include "page_layout.h"
+#include "runwindow/accessible.h"
+#include "editor/filter_check.h"
+#include "editor/page_layout.h"
 
 namespace kolvane::editor {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "my_sheet.h"
+#include "editor/my_sheet.h"
 
 class wxButton;
 class wxCheckBox;

@@ -1,5 +1,5 @@
 // Shared control helpers of the editor's pages (see page_layout.h).
-#include "page_layout.h"
+#include "editor/page_layout.h"
 
 #include <algorithm>
 

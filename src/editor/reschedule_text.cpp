@@ -1,5 +1,5 @@
 // Reschedule interval text in both directions (see reschedule_text.h).
-#include "reschedule_text.h"
+#include "editor/reschedule_text.h"
 
 #include <climits>
 #include <cmath>

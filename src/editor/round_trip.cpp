@@ -1,14 +1,14 @@
 // Write, read back, compare (see round_trip.h).
-#include "round_trip.h"
+#include "editor/round_trip.h"
 
 #include <string_view>
 #include <vector>
 
-#include "clock.h"
-#include "editor_paths.h"
-#include "engine.h"
-#include "file_io.h"
-#include "run_host.h"
+#include "engine/clock.h"
+#include "editor/editor_paths.h"
+#include "engine/engine.h"
+#include "engine/file_io.h"
+#include "engine/run_host.h"
 
 namespace kolvane::editor {
 namespace {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "doc_data.h"
+#include "engine/doc_data.h"
 
 namespace kolvane::editor {
 

@@ -1,12 +1,12 @@
 // The rule-file dialog and its prompt (see rule_file_dialog.h).
-#include "rule_file_dialog.h"
+#include "editor/rule_file_dialog.h"
 
 #include <wx/filefn.h>
 #include <wx/msgdlg.h>
 
-#include "editor_host.h"
-#include "editor_paths.h"
-#include "page_layout.h"
+#include "editor/editor_host.h"
+#include "editor/editor_paths.h"
+#include "editor/page_layout.h"
 
 namespace kolvane::editor {
 

@@ -1,5 +1,5 @@
 // The Scan File page (see scan_file_page.h).
-#include "scan_file_page.h"
+#include "editor/scan_file_page.h"
 
 #include <wx/button.h>
 #include <wx/filedlg.h>
@@ -10,10 +10,10 @@
 
 #include <algorithm>
 
-#include "doc_data.h"
-#include "editor_paths.h"
-#include "number_field.h"
-#include "page_layout.h"
+#include "engine/doc_data.h"
+#include "editor/editor_paths.h"
+#include "editor/number_field.h"
+#include "editor/page_layout.h"
 
 namespace kolvane::editor {
 namespace {

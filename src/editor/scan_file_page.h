@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "my_sheet.h"
+#include "editor/my_sheet.h"
 
 class wxButton;
 class wxTextCtrl;

@@ -1,5 +1,5 @@
 // The Scan Variable page (see scan_var_page.h).
-#include "scan_var_page.h"
+#include "editor/scan_var_page.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -13,12 +13,12 @@
 #include <climits>
 #include <filesystem>
 
-#include "doc_data.h"
-#include "editor_paths.h"
-#include "number_field.h"
-#include "page_layout.h"
-#include "round_trip.h"
-#include "value_now.h"
+#include "engine/doc_data.h"
+#include "editor/editor_paths.h"
+#include "editor/number_field.h"
+#include "editor/page_layout.h"
+#include "editor/round_trip.h"
+#include "editor/value_now.h"
 
 namespace kolvane::editor {
 namespace {

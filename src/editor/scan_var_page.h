@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "my_sheet.h"
-#include "var_definition.h"
+#include "editor/my_sheet.h"
+#include "editor/var_definition.h"
 
 class wxButton;
 class wxCheckBox;

@@ -1,14 +1,14 @@
 // The value a definition gives now (see value_now.h): the engine reads the scan file and
 // extracts the one variable as a run does; the reason for a missing value is the engine's.
-#include "value_now.h"
+#include "editor/value_now.h"
 
 #include <filesystem>
 
-#include "clock.h"
-#include "engine.h"
-#include "run_host.h"
-#include "text_ops.h"
-#include "value_outcome.h"
+#include "engine/clock.h"
+#include "engine/engine.h"
+#include "engine/run_host.h"
+#include "engine/text_ops.h"
+#include "engine/value_outcome.h"
 
 namespace kolvane::editor {
 

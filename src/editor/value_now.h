@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "rule_model.h"
+#include "engine/rule_model.h"
 
 namespace kolvane::editor {
 

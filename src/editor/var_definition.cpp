@@ -1,10 +1,10 @@
 // Scan variable fields to model and back (see var_definition.h).
-#include "var_definition.h"
+#include "editor/var_definition.h"
 
 #include <algorithm>
 #include <climits>
 
-#include "text_ops.h"
+#include "engine/text_ops.h"
 
 namespace kolvane::editor {
 

@@ -1,5 +1,5 @@
 // The system clock's local time.
-#include "clock.h"
+#include "engine/clock.h"
 
 #include <ctime>
 

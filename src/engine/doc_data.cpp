@@ -1,10 +1,10 @@
 // The stored log lines and their line limit.
-#include "doc_data.h"
+#include "engine/doc_data.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "text_ops.h"
+#include "engine/text_ops.h"
 
 namespace kolvane {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rule_model.h"
+#include "engine/rule_model.h"
 
 namespace kolvane {
 

@@ -1,10 +1,10 @@
 // The engine object's construction, its message box, status-pane and log-line helpers.
-#include "engine.h"
+#include "engine/engine.h"
 
 #include <cstdio>
 
-#include "shown_text.h"
-#include "text_ops.h"
+#include "engine/shown_text.h"
+#include "engine/text_ops.h"
 
 namespace kolvane {
 

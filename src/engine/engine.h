@@ -14,12 +14,12 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "clock.h"
-#include "doc_data.h"
-#include "file_io.h"
-#include "marker_index.h"
-#include "run_host.h"
-#include "text_ops.h"
+#include "engine/clock.h"
+#include "engine/doc_data.h"
+#include "engine/file_io.h"
+#include "engine/marker_index.h"
+#include "engine/run_host.h"
+#include "engine/text_ops.h"
 
 namespace kolvane {
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "engine.h"
-#include "shown_text.h"
+#include "engine/engine.h"
+#include "engine/shown_text.h"
 
 namespace kolvane {
 

@@ -1,7 +1,7 @@
 // The extraction of one variable by its rule (start and end patterns with "^^", "#" and "$$$",
 // a copy count, a line-column range, the whole file), with the outcome of each way it can find
 // nothing.
-#include "extract_value.h"
+#include "engine/extract_value.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include <queue>
 #include <unordered_map>
 
-#include "text_ops.h"
+#include "engine/text_ops.h"
 
 namespace kolvane {
 

@@ -26,9 +26,9 @@
 #include <string_view>
 #include <vector>
 
-#include "multi_find.h"
-#include "rule_model.h"
-#include "value_outcome.h"
+#include "engine/multi_find.h"
+#include "engine/rule_model.h"
+#include "engine/value_outcome.h"
 
 namespace kolvane {
 

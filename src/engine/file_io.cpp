@@ -1,5 +1,5 @@
 // POSIX implementation of the engine's file layer.
-#include "file_io.h"
+#include "engine/file_io.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -15,7 +15,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "text_ops.h"
+#include "engine/text_ops.h"
 
 namespace kolvane {
 namespace {

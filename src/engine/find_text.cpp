@@ -20,7 +20,7 @@
 #include <string>
 #include <type_traits>
 
-#include "text_ops.h"
+#include "engine/text_ops.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>

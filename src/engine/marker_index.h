@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "text_ops.h"
+#include "engine/text_ops.h"
 
 namespace kolvane {
 

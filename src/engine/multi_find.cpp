@@ -8,7 +8,7 @@
 // candidate from its own letters; keys sharing a bucket do, and the trie walk sorts them out.
 // A key that starts at a start passes its bucket's test there, so the walk need not know which
 // buckets fired.
-#include "multi_find.h"
+#include "engine/multi_find.h"
 
 #include <algorithm>
 #include <bit>
@@ -16,7 +16,7 @@
 #include <limits>
 #include <unordered_map>
 
-#include "text_ops.h"
+#include "engine/text_ops.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>

@@ -1,7 +1,7 @@
 // The rule model's list operations.
-#include "rule_model.h"
+#include "engine/rule_model.h"
 
-#include "text_ops.h"
+#include "engine/text_ops.h"
 
 namespace kolvane {
 

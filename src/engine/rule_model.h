@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "value_outcome.h"
+#include "engine/value_outcome.h"
 
 namespace kolvane {
 

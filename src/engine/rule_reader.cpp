@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "engine.h"
-#include "shown_text.h"
-#include "text_ops.h"
-#include "url_split.h"
+#include "engine/engine.h"
+#include "engine/shown_text.h"
+#include "engine/text_ops.h"
+#include "engine/url_split.h"
 
 namespace kolvane {
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 #include <utility>
 
-#include "engine.h"
-#include "text_ops.h"
-#include "url_split.h"
+#include "engine/engine.h"
+#include "engine/text_ops.h"
+#include "engine/url_split.h"
 
 namespace kolvane {
 namespace {

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "engine.h"
-#include "extract_value.h"
-#include "text_ops.h"
+#include "engine/engine.h"
+#include "engine/extract_value.h"
+#include "engine/text_ops.h"
 
 namespace kolvane {
 

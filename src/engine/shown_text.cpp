@@ -1,5 +1,5 @@
 // Control bytes and stamp-like text of outside texts, escaped for the log and the terminal.
-#include "shown_text.h"
+#include "engine/shown_text.h"
 
 namespace kolvane {
 namespace {

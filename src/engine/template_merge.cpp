@@ -3,8 +3,8 @@
 // whole or not at all.
 #include <string>
 
-#include "engine.h"
-#include "text_ops.h"
+#include "engine/engine.h"
+#include "engine/text_ops.h"
 
 namespace kolvane {
 

@@ -1,5 +1,5 @@
 // Case-folding search and the line and key operations over rule and scan texts.
-#include "text_ops.h"
+#include "engine/text_ops.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // libcurl later, so the splitter keeps libcurl's own reading of a URL (its URL API with
 // unsupported schemes allowed): the same refusals, the same normalised host and path. A test
 // compares the two over tricky and generated URLs.
-#include "url_split.h"
+#include "engine/url_split.h"
 
 #include <arpa/inet.h>
 
@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "text_ops.h"
+#include "engine/text_ops.h"
 
 namespace kolvane {
 namespace {

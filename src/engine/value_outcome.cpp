@@ -1,8 +1,8 @@
 // The words for each outcome; a switch without default, so a new outcome without words does
 // not compile quietly.
-#include "value_outcome.h"
+#include "engine/value_outcome.h"
 
-#include "file_io.h"
+#include "engine/file_io.h"
 
 namespace kolvane {
 namespace {

@@ -1,11 +1,11 @@
 // The merge run, step by step.
-#include "merge_run.h"
+#include "run/merge_run.h"
 
 #include <cstdio>
 #include <string>
 
-#include "text_ops.h"
-#include "transfer_loader.h"
+#include "engine/text_ops.h"
+#include "run/transfer_loader.h"
 
 namespace kolvane {
 namespace {

@@ -4,7 +4,7 @@
 // headless runner; everything it says goes to the log lines, the error log and the run host.
 #pragma once
 
-#include "engine.h"
+#include "engine/engine.h"
 
 namespace kolvane {
 

@@ -1,5 +1,5 @@
 // The countdown and its texts.
-#include "scheduler.h"
+#include "run/scheduler.h"
 
 namespace kolvane {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "merge_run.h"
+#include "run/merge_run.h"
 
 namespace kolvane {
 

@@ -1,6 +1,6 @@
 // The transfer module loader (dlopen of kolvane-transfer.so relative to /proc/self/exe), and
 // the engine behind the module's host interface.
-#include "transfer_loader.h"
+#include "run/transfer_loader.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "file_io.h"
-#include "shown_text.h"
-#include "text_ops.h"
-#include "url_split.h"
+#include "engine/file_io.h"
+#include "engine/shown_text.h"
+#include "engine/text_ops.h"
+#include "engine/url_split.h"
 
 namespace kolvane {
 namespace {

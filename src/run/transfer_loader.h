@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "engine.h"
-#include "remote_transfer.h"
-#include "rule_model.h"
+#include "engine/engine.h"
+#include "transfer/remote_transfer.h"
+#include "engine/rule_model.h"
 
 namespace kolvane {
 

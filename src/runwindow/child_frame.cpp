@@ -1,7 +1,7 @@
 // The log window's frame.
-#include "child_frame.h"
+#include "runwindow/child_frame.h"
 
-#include "status_panes.h"
+#include "runwindow/status_panes.h"
 
 namespace kolvane {
 

@@ -1,5 +1,5 @@
 // The credentials dialog.
-#include "credentials_dialog.h"
+#include "runwindow/credentials_dialog.h"
 
 #include <wx/dialog.h>
 #include <wx/sizer.h>

@@ -1,5 +1,5 @@
 // Building the external editor's argument vector.
-#include "editor_command.h"
+#include "runwindow/editor_command.h"
 
 namespace kolvane {
 namespace {

@@ -1,13 +1,13 @@
 // The placeholders of the editor's entry points.
-#include "editor_hooks.h"
+#include "runwindow/editor_hooks.h"
 
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/msgdlg.h>
 
-#include "kolvane_doc.h"
-#include "kolvane_view.h"
-#include "settings.h"
+#include "runwindow/kolvane_doc.h"
+#include "runwindow/kolvane_view.h"
+#include "app/settings.h"
 
 namespace kolvane {
 namespace {

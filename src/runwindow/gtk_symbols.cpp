@@ -1,5 +1,5 @@
 // Looking up the GTK calls in the running process.
-#include "gtk_symbols.h"
+#include "runwindow/gtk_symbols.h"
 
 #include <dlfcn.h>
 

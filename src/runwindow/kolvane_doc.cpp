@@ -1,12 +1,12 @@
 // The log window's document: preferences at creation, the rule path, the close guard.
-#include "kolvane_doc.h"
+#include "runwindow/kolvane_doc.h"
 
 #include <wx/app.h>
 #include <wx/filename.h>
 #include <wx/msgdlg.h>
 
-#include "app_flags.h"
-#include "kolvane_view.h"
+#include "runwindow/app_flags.h"
+#include "runwindow/kolvane_view.h"
 
 namespace kolvane {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "doc_data.h"
-#include "settings.h"
+#include "engine/doc_data.h"
+#include "app/settings.h"
 
 namespace kolvane {
 

@@ -1,5 +1,5 @@
 // The log window's view: its list, its runs and the run host.
-#include "kolvane_view.h"
+#include "runwindow/kolvane_view.h"
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
@@ -12,18 +12,18 @@
 #include <exception>
 #include <vector>
 
-#include "accessible.h"
-#include "app_flags.h"
-#include "child_frame.h"
-#include "credentials_dialog.h"
-#include "editor_command.h"
-#include "editor_hooks.h"
-#include "gtk_symbols.h"
-#include "kolvane_doc.h"
-#include "log_printout.h"
-#include "scheduler.h"
-#include "status_panes.h"
-#include "text_ops.h"
+#include "runwindow/accessible.h"
+#include "runwindow/app_flags.h"
+#include "runwindow/child_frame.h"
+#include "runwindow/credentials_dialog.h"
+#include "runwindow/editor_command.h"
+#include "runwindow/editor_hooks.h"
+#include "runwindow/gtk_symbols.h"
+#include "runwindow/kolvane_doc.h"
+#include "runwindow/log_printout.h"
+#include "run/scheduler.h"
+#include "runwindow/status_panes.h"
+#include "engine/text_ops.h"
 
 namespace kolvane {
 namespace {

@@ -15,12 +15,12 @@
 #include <memory>
 #include <optional>
 
-#include "clock.h"
-#include "engine.h"
-#include "log_model.h"
-#include "merge_run.h"
-#include "run_host.h"
-#include "run_timing.h"
+#include "engine/clock.h"
+#include "engine/engine.h"
+#include "runwindow/log_model.h"
+#include "run/merge_run.h"
+#include "engine/run_host.h"
+#include "run/run_timing.h"
 
 namespace kolvane {
 

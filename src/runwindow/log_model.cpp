@@ -1,5 +1,5 @@
 // The log list's model over the stored lines.
-#include "log_model.h"
+#include "runwindow/log_model.h"
 
 namespace kolvane {
 

@@ -6,7 +6,7 @@
 
 #include <wx/dataview.h>
 
-#include "doc_data.h"
+#include "engine/doc_data.h"
 
 namespace kolvane {
 

@@ -1,12 +1,12 @@
 // The log's printout.
-#include "log_printout.h"
+#include "runwindow/log_printout.h"
 
 #include <wx/dc.h>
 
 #include <algorithm>
 
-#include "log_model.h"
-#include "print_pages.h"
+#include "runwindow/log_model.h"
+#include "runwindow/print_pages.h"
 
 namespace kolvane {
 

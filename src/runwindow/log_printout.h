@@ -6,7 +6,7 @@
 #include <wx/cmndata.h>
 #include <wx/print.h>
 
-#include "doc_data.h"
+#include "engine/doc_data.h"
 
 namespace kolvane {
 

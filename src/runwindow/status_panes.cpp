@@ -1,10 +1,10 @@
 // The status panes as labels.
-#include "status_panes.h"
+#include "runwindow/status_panes.h"
 
 #include <wx/display.h>
 #include <wx/stattext.h>
 
-#include "accessible.h"
+#include "runwindow/accessible.h"
 
 namespace kolvane {
 namespace {

@@ -1,5 +1,5 @@
 // libcurl's global set-up and the helpers of the owning wrappers.
-#include "curl_handles.h"
+#include "transfer/curl_handles.h"
 
 namespace kolvane {
 

@@ -3,7 +3,7 @@
 // directory itself, so the directory set by SetCurrentDirectory holds for later commands. The
 // server's replies come through the header callback; a command prefixed with "*" may be
 // refused without failing the perform, so its reply code is read from those lines.
-#include "ftp_connection.h"
+#include "transfer/ftp_connection.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "remote_transfer.h"
-#include "session.h"
+#include "transfer/remote_transfer.h"
+#include "transfer/session.h"
 
 namespace kolvane {
 namespace {

@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-#include "curl_handles.h"
+#include "transfer/curl_handles.h"
 
 namespace kolvane {
 

@@ -1,7 +1,7 @@
 // FtpGetScanFile: one scan file fetched by FTP.
-#include "entry_text.h"
-#include "ftp_connection.h"
-#include "transfer.h"
+#include "transfer/entry_text.h"
+#include "transfer/ftp_connection.h"
+#include "transfer/transfer.h"
 
 namespace kolvane {
 

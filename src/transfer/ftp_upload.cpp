@@ -1,6 +1,6 @@
 // FtpUploadFile: the output file stored on an FTP server.
-#include "ftp_connection.h"
-#include "transfer.h"
+#include "transfer/ftp_connection.h"
+#include "transfer/transfer.h"
 
 namespace kolvane {
 

@@ -1,10 +1,10 @@
 // CHttpConnection and CHttpRequest over a curl easy handle.
-#include "http_connection.h"
+#include "transfer/http_connection.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "session.h"
+#include "transfer/session.h"
 
 namespace kolvane {
 

@@ -1,11 +1,11 @@
 // HttpGetScanFile: one scan file fetched by an HTTP GET, with the steps the HTTP upload shares:
 // sending a request, the credentials prompt on a 401 and following one redirect.
-#include "ascii_fold.h"
-#include "entry_text.h"
-#include "http_connection.h"
-#include "line_pieces.h"
-#include "redirect_target.h"
-#include "transfer.h"
+#include "transfer/ascii_fold.h"
+#include "transfer/entry_text.h"
+#include "transfer/http_connection.h"
+#include "transfer/line_pieces.h"
+#include "transfer/redirect_target.h"
+#include "transfer/transfer.h"
 
 namespace kolvane {
 namespace {

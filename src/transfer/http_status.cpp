@@ -1,5 +1,5 @@
 // ReportHttpStatus: the error-log text for an HTTP error status, then the server's headers.
-#include "transfer.h"
+#include "transfer/transfer.h"
 
 namespace kolvane {
 namespace {

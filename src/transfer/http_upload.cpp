@@ -1,10 +1,10 @@
 // HttpUploadFile: the output file sent by one HTTP PUT with its body (and once more after new
 // credentials or one redirect, which keeps the method and the body). 200, 201 and 204 are
 // success; every other answer is a failure with its entry in the error log.
-#include "entry_text.h"
-#include "http_connection.h"
-#include "redirect_target.h"
-#include "transfer.h"
+#include "transfer/entry_text.h"
+#include "transfer/http_connection.h"
+#include "transfer/redirect_target.h"
+#include "transfer/transfer.h"
 
 namespace kolvane {
 namespace {

@@ -1,6 +1,6 @@
 // CLinePieceWriter. Runs of ordinary characters are copied in one append; only the characters
 // that end or cut a piece are looked at one by one.
-#include "line_pieces.h"
+#include "transfer/line_pieces.h"
 
 #include <algorithm>
 

@@ -1,12 +1,12 @@
 // The redirect rules, over libcurl's URL API for the resolution.
-#include "redirect_target.h"
+#include "transfer/redirect_target.h"
 
 #include <curl/curl.h>
 
 #include <memory>
 
-#include "ascii_fold.h"
-#include "remote_transfer.h"
+#include "transfer/ascii_fold.h"
+#include "transfer/remote_transfer.h"
 
 namespace kolvane {
 namespace {

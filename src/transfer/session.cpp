@@ -1,5 +1,5 @@
 // CMyInternetSess: the handle factory of a session.
-#include "session.h"
+#include "transfer/session.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "remote_transfer.h"
+#include "transfer/remote_transfer.h"
 
 namespace kolvane {
 

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "curl_handles.h"
+#include "transfer/curl_handles.h"
 
 namespace kolvane {
 

@@ -21,8 +21,8 @@
 #include <string>
 #include <string_view>
 
-#include "remote_transfer.h"
-#include "session.h"
+#include "transfer/remote_transfer.h"
+#include "transfer/session.h"
 
 namespace kolvane {
 

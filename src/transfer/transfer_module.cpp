@@ -1,6 +1,6 @@
 // The transfer module's entry point. Built into kolvane-transfer.so with only this symbol
 // exported (transfer_module.map).
-#include "transfer.h"
+#include "transfer/transfer.h"
 
 extern "C" __attribute__((visibility("default"))) kolvane::ITransferModule*
 kolvane_remote_transfer_2() {

@@ -3,10 +3,10 @@
 #include <new>
 #include <stdexcept>
 
-#include "ascii_fold.h"
-#include "ftp_connection.h"
-#include "http_connection.h"
-#include "transfer.h"
+#include "transfer/ascii_fold.h"
+#include "transfer/ftp_connection.h"
+#include "transfer/http_connection.h"
+#include "transfer/transfer.h"
 
 namespace kolvane {
 

@@ -1,6 +1,6 @@
 // UploadOutputFile: the choice between HTTP PUT and FTP.
-#include "ascii_fold.h"
-#include "transfer.h"
+#include "transfer/ascii_fold.h"
+#include "transfer/transfer.h"
 
 namespace kolvane {
 

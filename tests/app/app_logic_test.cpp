@@ -1,9 +1,9 @@
 // The main window's saved state and its fitting to the screen; the version texts.
 #include <gtest/gtest.h>
 
-#include "help_map.h"
-#include "version_info.h"
-#include "window_state.h"
+#include "app/help_map.h"
+#include "app/version_info.h"
+#include "app/window_state.h"
 
 namespace kolvane {
 namespace {

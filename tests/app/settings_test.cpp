@@ -1,13 +1,13 @@
 // The settings file: what the desktop program writes, kolvane-run reads; the editor default is
 // not written; a shorter filter list does not bring back old entries.
-#include "settings.h"
+#include "app/settings.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <wx/init.h>
 
 #include "temp_dir.h"
-#include "user_settings.h"
+#include "cli/user_settings.h"
 
 namespace kolvane {
 namespace {

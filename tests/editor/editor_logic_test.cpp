@@ -2,12 +2,12 @@
 // definition checks and the filter checks.
 #include <gtest/gtest.h>
 
-#include "editor_paths.h"
-#include "filter_check.h"
-#include "reschedule_text.h"
+#include "editor/editor_paths.h"
+#include "editor/filter_check.h"
+#include "editor/reschedule_text.h"
 #include "temp_dir.h"
-#include "value_now.h"
-#include "var_definition.h"
+#include "editor/value_now.h"
+#include "editor/var_definition.h"
 
 namespace kolvane::editor {
 namespace {

@@ -1,13 +1,13 @@
 // The editor's save check: a model that reads back unchanged passes; each kind of loss is
 // reported on the page, scan file, variable and field where it happens.
-#include "round_trip.h"
+#include "editor/round_trip.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "clock.h"
-#include "engine.h"
-#include "run_host.h"
+#include "engine/clock.h"
+#include "engine/engine.h"
+#include "engine/run_host.h"
 
 namespace kolvane::editor {
 namespace {

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "engine_fixture.h"
-#include "extract_value.h"
+#include "engine/extract_value.h"
 #include "guarded_text.h"
 #include "reference_extract.h"
-#include "text_ops.h"
+#include "engine/text_ops.h"
 #include "w1_workload.h"
 
 namespace kolvane::test {

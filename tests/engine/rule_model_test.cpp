@@ -1,5 +1,5 @@
 // The rule model's lists: numbering, removal and value ownership.
-#include "rule_model.h"
+#include "engine/rule_model.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "engine_fixture.h"
-#include "file_io.h"
+#include "engine/file_io.h"
 
 namespace kolvane::test {
 namespace {

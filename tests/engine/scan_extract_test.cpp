@@ -10,7 +10,7 @@
 #include <string>
 
 #include "engine_fixture.h"
-#include "extract_value.h"
+#include "engine/extract_value.h"
 
 namespace kolvane::test {
 namespace {

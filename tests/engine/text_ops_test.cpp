@@ -1,6 +1,6 @@
 // The text operations: case-folding search, line ends, key lookup, path joining, outside text
 // made safe to show.
-#include "text_ops.h"
+#include "engine/text_ops.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 
 #include "guarded_text.h"
-#include "shown_text.h"
+#include "engine/shown_text.h"
 
 namespace kolvane {
 namespace {

@@ -1,7 +1,7 @@
 // SplitUrl against libcurl's URL API, which the transfer hands the same URLs to: the splitter
 // must accept, refuse and normalise exactly as curl_url does (with unsupported schemes
 // allowed), over a table of tricky URLs and a few thousand built from risky pieces.
-#include "url_split.h"
+#include "engine/url_split.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "text_ops.h"
+#include "engine/text_ops.h"
 
 namespace kolvane::fuzz {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "extract_value.h"
+#include "engine/extract_value.h"
 #include "fuzz_support.h"
 #include "reference_extract.h"
 

@@ -22,8 +22,8 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "model_report.h"
-#include "text_ops.h"
+#include "cli/model_report.h"
+#include "engine/text_ops.h"
 
 namespace kolvane::fuzz {
 namespace {

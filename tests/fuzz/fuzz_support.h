@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "clock.h"
-#include "engine.h"
-#include "run_host.h"
+#include "engine/clock.h"
+#include "engine/engine.h"
+#include "engine/run_host.h"
 
 namespace kolvane::fuzz {
 

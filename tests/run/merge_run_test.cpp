@@ -1,14 +1,14 @@
 // The merge run's paths that a whole-program test cannot reach or time: the line limit, the
 // abort while scanning and the scheduled run after it, a rule without scan files, and the
 // status panes.
-#include "merge_run.h"
+#include "run/merge_run.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "engine_fixture.h"
-#include "scheduler.h"
+#include "run/scheduler.h"
 #include "test_servers.h"
 
 namespace kolvane::test {

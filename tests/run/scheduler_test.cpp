@@ -1,5 +1,5 @@
 // The countdown between scheduled runs and stopping the schedule.
-#include "scheduler.h"
+#include "run/scheduler.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "engine_fixture.h"
-#include "scheduler.h"
+#include "run/scheduler.h"
 #include "test_servers.h"
 
 #if defined(__SANITIZE_ADDRESS__)

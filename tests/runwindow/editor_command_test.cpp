@@ -1,9 +1,9 @@
 // The editor's command line for a double-clicked log line, and the print pagination.
-#include "editor_command.h"
+#include "runwindow/editor_command.h"
 
 #include <gtest/gtest.h>
 
-#include "print_pages.h"
+#include "runwindow/print_pages.h"
 
 namespace kolvane {
 namespace {

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "log_model.h"
+#include "runwindow/log_model.h"
 
 namespace kolvane {
 namespace {

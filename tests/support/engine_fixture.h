@@ -7,11 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "clock.h"
-#include "engine.h"
+#include "engine/clock.h"
+#include "engine/engine.h"
 #include "recording_host.h"
 #include "temp_dir.h"
-#include "text_ops.h"
+#include "engine/text_ops.h"
 
 namespace kolvane::test {
 

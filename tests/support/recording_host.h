@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "run_host.h"
+#include "engine/run_host.h"
 
 namespace kolvane::test {
 

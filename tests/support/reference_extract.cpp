@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "text_ops.h"
+#include "engine/text_ops.h"
 
 namespace kolvane::reference {
 namespace {

@@ -2,7 +2,7 @@
 // reference the differential tests and the extraction fuzz target compare the engine with.
 #pragma once
 
-#include "extract_value.h"
+#include "engine/extract_value.h"
 
 namespace kolvane::reference {
 

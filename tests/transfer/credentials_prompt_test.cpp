@@ -1,6 +1,6 @@
 // The console's credentials prompt on a 401: it reads only from a terminal, and never echoes
 // the password there.
-#include "credentials_prompt.h"
+#include "cli/credentials_prompt.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

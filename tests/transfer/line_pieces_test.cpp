@@ -1,5 +1,5 @@
 // How an HTTP body is stored, the request path and the PWD reply: tables of inputs.
-#include "line_pieces.h"
+#include "transfer/line_pieces.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <random>
 #include <string>
 
-#include "ftp_connection.h"
-#include "transfer.h"
+#include "transfer/ftp_connection.h"
+#include "transfer/transfer.h"
 
 namespace kolvane {
 namespace {

@@ -12,12 +12,12 @@
 #include <string>
 #include <string_view>
 
-#include "engine.h"
+#include "engine/engine.h"
 #include "recording_host.h"
 #include "temp_dir.h"
 #include "test_servers.h"
-#include "transfer.h"
-#include "transfer_loader.h"
+#include "transfer/transfer.h"
+#include "run/transfer_loader.h"
 
 namespace kolvane::test {
 

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#include "runwindow/accessible.h"
+#include "widgets/accessible.h"
 #include "app/help_map.h"
 #include "app/resources.h"
 

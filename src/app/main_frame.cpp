@@ -16,17 +16,18 @@
 #include <memory>
 
 #include "app/about_box.h"
-#include "runwindow/accessible.h"
+#include "widgets/accessible.h"
 #include "runwindow/app_flags.h"
 #include "app/command_ids.h"
 #include "runwindow/editor_hooks.h"
-#include "runwindow/gtk_symbols.h"
+#include "widgets/gtk_symbols.h"
 #include "app/help.h"
 #include "runwindow/kolvane_doc.h"
 #include "runwindow/kolvane_view.h"
 #include "runwindow/log_printout.h"
 #include "app/menus.h"
-#include "app/settings.h"
+#include "app/window_settings.h"
+#include "settings/settings.h"
 #include "runwindow/status_panes.h"
 
 namespace kolvane {

@@ -7,7 +7,7 @@
 #include "cli/console_host.h"
 #include "engine/engine.h"
 #include "cli/model_report.h"
-#include "cli/user_settings.h"
+#include "settings/settings.h"
 
 namespace kolvane {
 namespace {
@@ -41,7 +41,10 @@ void ListRefusedVariables(const CKolvaneDocData& doc) {
 
 int DateStyleFor(const SOptions& options) {
     if (options.dateStyle >= 0) return options.dateStyle;
-    return ReadDateDisplaySetting(UserSettingsPath()).value_or(1);
+    // The desktop program's choice; 1 (U.S.) without a settings file.
+    const int stored = settings::LoadPreferences().m_nDateDisplay;
+    settings::Close();
+    return stored != 0 ? 1 : 0;
 }
 
 SConsoleRule::SConsoleRule(const SOptions& options) {

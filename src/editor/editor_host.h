@@ -1,6 +1,6 @@
 // What the rule editor needs from the log window it is opened from: the document's data, a
 // parent window, the preferences it reads, the log and the run. The desktop program implements
-// it over its view; the editor itself knows nothing of the view's classes.
+// it over a log window (app/install_editor.cpp); the editor knows nothing of the run window.
 #pragma once
 
 #include <string>

@@ -9,7 +9,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "runwindow/accessible.h"
+#include "widgets/accessible.h"
 #include "editor/filter_check.h"
 #include "editor/page_layout.h"
 

@@ -1,7 +1,7 @@
 // The entry points of the rule editor and the Options sheet, as the log windows and the
-// application's commands call them. The application installs a set at start-up; until the
-// editor is built in, the placeholders below stand in (a plain file dialog for the rule-file
-// prompt, a "not available yet" message for the rest).
+// application's commands call them. The run window reaches the editor only through these: the
+// application installs them at start-up (app/install_editor.h), before its first window, and
+// every one is set from then on.
 //
 // Every entry point is called on the user-interface thread from a command or a window's first
 // start, never from inside a run.
@@ -34,9 +34,10 @@ struct SEditorHooks {
     std::function<void(CKolvaneView& view)> showOptions;
 };
 
-// The installed set (the placeholders until something else is installed).
-SEditorHooks& EditorHooks();
-// The placeholders.
-SEditorHooks PlaceholderEditorHooks();
+// The installed set.
+inline SEditorHooks& EditorHooks() {
+    static SEditorHooks hooks;
+    return hooks;
+}
 
 }  // namespace kolvane

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/doc_data.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 
 namespace kolvane {
 

@@ -12,13 +12,13 @@
 #include <exception>
 #include <vector>
 
-#include "runwindow/accessible.h"
+#include "widgets/accessible.h"
 #include "runwindow/app_flags.h"
 #include "runwindow/child_frame.h"
 #include "runwindow/credentials_dialog.h"
 #include "runwindow/editor_command.h"
 #include "runwindow/editor_hooks.h"
-#include "runwindow/gtk_symbols.h"
+#include "widgets/gtk_symbols.h"
 #include "runwindow/kolvane_doc.h"
 #include "runwindow/log_printout.h"
 #include "run/scheduler.h"

@@ -4,7 +4,7 @@
 #include <wx/display.h>
 #include <wx/stattext.h>
 
-#include "runwindow/accessible.h"
+#include "widgets/accessible.h"
 
 namespace kolvane {
 namespace {

@@ -1,10 +1,11 @@
-// The per-user settings of both programs, in one place: preferences, file filters, the main
-// window's state and the recent-file list.
+// The per-user settings of both programs, in one place: the file's place, the preferences, the
+// file filters and the recent-file list; the desktop program keeps its main window's state in
+// the same file through ReadText and WriteText.
 //
 // They live in one INI file, $XDG_CONFIG_HOME/Kolvane.conf (else ~/.config/Kolvane.conf),
-// written through wxConfig (vendor "Pellucor Enterprises", application "Kolvane"); kolvane-run
-// reads "DateDisplay" from the same file. Every save is flushed at once, so the runner and a
-// crash see what was saved. Sections and entries:
+// read and written through wxBase's wxFileConfig (vendor "Pellucor Enterprises", application
+// "Kolvane") by kolvane and kolvane-run alike. Every save is flushed at once, so the runner and
+// a crash see what was saved. Sections and entries:
 //   [Preferences]       Editor, DateDisplay, MatchCase, AskFileName, LastPath, LastFilter,
 //                       LastFilterIndex
 //   [File Filters]      Filter1 ... FilterN ("description|pattern;pattern")
@@ -15,8 +16,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "app/window_state.h"
 
 class wxConfigBase;
 
@@ -62,9 +61,11 @@ void SaveFilters(const std::vector<std::string>& filters);
 // The built-in filters.
 std::vector<std::string> DefaultFilters();
 
-// The saved main-window state, fitted to a screen of the given size.
-SWindowState LoadWindowState(int screenWidth, int screenHeight);
-void SaveWindowState(const SWindowState& state);
+// One entry by its full key ("/Group/Entry"): its text, or `fallback` when absent. WriteText
+// does not flush; Flush writes the file (creating its folder).
+std::string ReadText(const std::string& key, const std::string& fallback = {});
+void WriteText(const std::string& key, const std::string& value);
+void Flush();
 
 std::vector<std::string> LoadRecentFiles();
 void SaveRecentFiles(const std::vector<std::string>& files);

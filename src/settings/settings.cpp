@@ -1,12 +1,13 @@
 // The settings file through wxFileConfig.
-#include "app/settings.h"
+#include "settings/settings.h"
 
 #include <wx/fileconf.h>
 #include <wx/filename.h>
 
+#include <cstdlib>
 #include <memory>
 
-#include "cli/user_settings.h"
+#include "engine/text_ops.h"
 
 namespace kolvane::settings {
 namespace {
@@ -35,22 +36,36 @@ int ReadInt(const wxString& key, int fallback) {
     return text.empty() ? fallback : std::atoi(text.c_str());
 }
 
+}  // namespace
+
+std::string FilePath() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && *xdg == '/') return JoinPath(xdg, "Kolvane.conf");
+    const char* home = std::getenv("HOME");
+    return JoinPath(JoinPath(home ? home : "", ".config"), "Kolvane.conf");
+}
+
+std::string ReadText(const std::string& key, const std::string& fallback) {
+    return Read(W(key), fallback);
+}
+
+void WriteText(const std::string& key, const std::string& value) {
+    Config().Write(W(key), W(value));
+}
+
 void Flush() {
     wxFileName(W(FilePath())).Mkdir(0700, wxPATH_MKDIR_FULL);
     Config().Flush();
 }
 
-}  // namespace
-
-std::string FilePath() {
-    return UserSettingsPath();
-}
-
 wxConfigBase& Config() {
     auto& config = Holder();
     if (!config) {
-        config = std::make_unique<wxFileConfig>("Kolvane", "Pellucor Enterprises", W(FilePath()),
-                                                wxString(), wxCONFIG_USE_LOCAL_FILE);
+        // The path is complete: without wxCONFIG_USE_RELATIVE_PATH wxFileConfig would ask the
+        // application object for the user's folder, which kolvane-run does not create.
+        config = std::make_unique<wxFileConfig>(
+            "Kolvane", "Pellucor Enterprises", W(FilePath()), wxString(),
+            wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_RELATIVE_PATH);
         // Editor commands may hold "$": keep every value as it was written.
         config->SetExpandEnvVars(false);
     }
@@ -117,23 +132,6 @@ void SaveFilters(const std::vector<std::string>& filters) {
     }
     for (++n; n <= kMaxFilters; ++n)
         Config().DeleteEntry(wxString::Format("/File Filters/Filter%d", n), false);
-    Flush();
-}
-
-SWindowState LoadWindowState(int screenWidth, int screenHeight) {
-    return WindowStateFromTexts(
-        Read("/Last Window Data/Coordinates"), Read("/Last Window Data/Iconized", "0"),
-        Read("/Last Window Data/Maximized", "0"), Read("/Last Window Data/ToolBar", "1"),
-        Read("/Last Window Data/StatusLine", "1"), screenWidth, screenHeight);
-}
-
-void SaveWindowState(const SWindowState& s) {
-    wxConfigBase& c = Config();
-    c.Write("/Last Window Data/Coordinates", W(FormatCoordinates(s.rect)));
-    c.Write("/Last Window Data/Iconized", wxString::Format("%d", s.iconized ? 1 : 0));
-    c.Write("/Last Window Data/Maximized", wxString::Format("%d", s.maximized ? 1 : 0));
-    c.Write("/Last Window Data/ToolBar", wxString::Format("%d", s.toolBar ? 1 : 0));
-    c.Write("/Last Window Data/StatusLine", wxString::Format("%d", s.statusLine ? 1 : 0));
     Flush();
 }
 

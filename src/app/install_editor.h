@@ -1,5 +1,5 @@
 // Puts the rule editor, the rule-file dialog and the Options sheet behind the desktop program's
-// editor hooks (see editor_hooks.h). `showHelp` opens a help topic by number.
+// editor hooks (see runwindow/editor_hooks.h). `showHelp` opens a help topic by number.
 #pragma once
 
 #include <functional>

@@ -1,18 +1,19 @@
-// The editor behind the hooks: an IEditorHost over a log window's view and document.
-#include "editor/install_editor.h"
+// The program installs the rule editor behind the run window's hooks: an IEditorHost over a log
+// window's view and document.
+#include "app/install_editor.h"
 
 #include <wx/app.h>
 #include <wx/weakref.h>
 
-#include "runwindow/app_flags.h"
 #include "editor/edit_rule_file.h"
-#include "runwindow/editor_hooks.h"
 #include "editor/editor_host.h"
-#include "runwindow/kolvane_doc.h"
-#include "runwindow/kolvane_view.h"
 #include "editor/options_pages.h"
 #include "editor/rule_file_dialog.h"
-#include "app/settings.h"
+#include "runwindow/app_flags.h"
+#include "runwindow/editor_hooks.h"
+#include "runwindow/kolvane_doc.h"
+#include "runwindow/kolvane_view.h"
+#include "settings/settings.h"
 
 namespace kolvane::editor {
 namespace {

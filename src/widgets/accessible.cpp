@@ -1,5 +1,5 @@
 // Accessible names through ATK, the accessibility layer under GTK.
-#include "runwindow/accessible.h"
+#include "widgets/accessible.h"
 
 #include <wx/anybutton.h>
 #include <wx/dataview.h>
@@ -7,7 +7,7 @@
 #include <wx/tooltip.h>
 #include <wx/window.h>
 
-#include "runwindow/gtk_symbols.h"
+#include "widgets/gtk_symbols.h"
 
 namespace kolvane {
 namespace {

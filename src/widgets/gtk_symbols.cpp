@@ -1,5 +1,5 @@
 // Looking up the GTK calls in the running process.
-#include "runwindow/gtk_symbols.h"
+#include "widgets/gtk_symbols.h"
 
 #include <dlfcn.h>
 

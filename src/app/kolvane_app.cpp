@@ -51,29 +51,49 @@ const wxCmdLineEntryDesc kCommandLine[] = {
     {wxCMD_LINE_NONE, nullptr, nullptr, nullptr, wxCMD_LINE_VAL_NONE, 0},
 };
 
-// The document manager: a recent-file list of 4 and new windows named like the document type.
+// The document manager: a recent-file list of 4 shown in full paths, and new windows named like
+// the document type.
 class CDocManager : public wxDocManager {
   public:
-    wxFileHistory* OnCreateFileHistory() override { return new wxFileHistory(kRecentFiles); }
+    // The base class would create its history in its own constructor, where this class's
+    // OnCreateFileHistory is not called yet (a history of 9 entries).
+    CDocManager() : wxDocManager(0, false) { Initialize(); }
+    wxFileHistory* OnCreateFileHistory() override {
+        auto* history = new wxFileHistory(kRecentFiles);
+        history->SetMenuPathStyle(wxFH_PATH_SHOW_ALWAYS);
+        return history;
+    }
     wxString MakeNewDocumentName() override { return wxString::Format("Kolvan%d", ++m_nNew); }
-    // Every menu bar shows the changed list.
+    // The history changes the File menu of every open window.
     void AddFileToHistory(const wxString& file) override {
+        TrackMenus();
         wxDocManager::AddFileToHistory(file);
-        RefreshMenus();
+        ExitLast();
     }
     void RemoveFileFromHistory(size_t i) override {
+        TrackMenus();
         wxDocManager::RemoveFileFromHistory(i);
-        RefreshMenus();
+        ExitLast();
     }
 
   private:
-    void RefreshMenus() {
-        if (auto* frame = dynamic_cast<wxFrame*>(wxTheApp->GetTopWindow()))
-            FillRecentFiles(frame->GetMenuBar(), GetFileHistory());
+    // The menus of the windows open now: a closed window's menu bar is gone with it, and the
+    // history is never left to change a menu that no longer exists.
+    void TrackMenus() {
+        wxFileHistory* history = GetFileHistory();
+        const wxList menus = history->GetMenus();
+        for (wxObject* menu : menus) history->RemoveMenu(static_cast<wxMenu*>(menu));
+        auto track = [history](wxWindow* window) {
+            if (auto* frame = dynamic_cast<wxFrame*>(window))
+                if (wxMenu* file = FileMenu(frame->GetMenuBar())) history->UseMenu(file);
+        };
+        track(wxTheApp->GetTopWindow());
         for (wxDocument* doc : GetDocumentsVector())
-            if (wxView* view = doc->GetFirstView(); view && view->GetFrame())
-                if (auto* child = dynamic_cast<wxFrame*>(view->GetFrame()))
-                    FillRecentFiles(child->GetMenuBar(), GetFileHistory());
+            if (wxView* view = doc->GetFirstView()) track(view->GetFrame());
+    }
+    void ExitLast() {
+        for (wxObject* menu : GetFileHistory()->GetMenus())
+            KeepExitLast(static_cast<wxMenu*>(menu), *GetFileHistory());
     }
     int m_nNew = 0;
 };

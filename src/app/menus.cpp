@@ -8,6 +8,7 @@
 #include <wx/toolbar.h>
 
 #include <string>
+#include <vector>
 
 #include "app/command_ids.h"
 
@@ -31,30 +32,29 @@ void Item(wxMenu* menu, int id, const char* text, const char* prompt) {
 
 }  // namespace
 
-void FillRecentFiles(wxMenuBar* bar, const wxFileHistory* history) {
-    wxMenu* file = bar && bar->GetMenuCount() > 0 ? bar->GetMenu(0) : nullptr;
-    if (!file || !history) return;
-    for (int id = wxID_FILE1; id <= wxID_FILE9; ++id)
-        if (file->FindChildItem(id)) file->Delete(id);
-    size_t exitAt = 0;
-    if (!file->FindChildItem(wxID_EXIT, &exitAt)) return;
-    // The list stands between two separators, the second one before "E&xit"; without recent
-    // files one separator stays.
-    auto separator = [file](size_t pos) { return file->FindItemByPosition(pos)->IsSeparator(); };
-    if (exitAt >= 2 && separator(exitAt - 1) && separator(exitAt - 2)) {
-        file->Destroy(file->FindItemByPosition(exitAt - 2));
-        --exitAt;
+wxMenu* FileMenu(wxMenuBar* bar) {
+    return bar && bar->GetMenuCount() > 0 ? bar->GetMenu(0) : nullptr;
+}
+
+void KeepExitLast(wxMenu* file, const wxFileHistory& history) {
+    wxMenuItem* exit = file->FindChildItem(wxID_EXIT);
+    if (!exit) return;
+    // The history labels its items by their ids in order; each one it appended went last.
+    file->Remove(exit);
+    std::vector<wxMenuItem*> files;
+    for (size_t i = 0; i < history.GetCount(); ++i)
+        if (wxMenuItem* item = file->FindChildItem(history.GetBaseId() + static_cast<int>(i)))
+            files.push_back(file->Remove(item));
+    while (file->GetMenuItemCount() > 0 &&
+           file->FindItemByPosition(file->GetMenuItemCount() - 1)->IsSeparator())
+        file->Destroy(file->FindItemByPosition(file->GetMenuItemCount() - 1));
+    if (!files.empty()) file->AppendSeparator();
+    for (wxMenuItem* item : files) {
+        item->SetHelp("Open this rule file and run it");
+        file->Append(item);
     }
-    if (history->GetCount() == 0 || exitAt < 1 || !separator(exitAt - 1)) return;
-    size_t at = exitAt - 1;
-    file->InsertSeparator(at++);
-    for (size_t i = 0; i < history->GetCount(); ++i) {
-        wxString path = history->GetHistoryFile(i);
-        path.Replace("&", "&&");
-        file->Insert(at++, wxID_FILE1 + static_cast<int>(i),
-                     wxString::Format("&%d %s", static_cast<int>(i + 1), path),
-                     "Open this rule file and run it");
-    }
+    file->AppendSeparator();
+    file->Append(exit);
 }
 
 void FillWindowList(wxMenuBar* bar, const std::vector<wxString>& titles, int active) {
@@ -73,7 +73,7 @@ void FillWindowList(wxMenuBar* bar, const std::vector<wxString>& titles, int act
     }
 }
 
-wxMenuBar* MakeMenuBar(bool withLog, const wxFileHistory* history) {
+wxMenuBar* MakeMenuBar(bool withLog, wxFileHistory* history) {
     using namespace cmd;
     auto* file = new wxMenu;
     auto* newMenu = new wxMenu;
@@ -96,8 +96,14 @@ wxMenuBar* MakeMenuBar(bool withLog, const wxFileHistory* history) {
         file->AppendSeparator();
     }
     Item(file, kPrintSetup, "P&rint Setup...", kPromptPrintSetup);
-    file->AppendSeparator();
     Item(file, wxID_EXIT, "E&xit", kPromptExit);
+    if (history) {
+        history->UseMenu(file);
+        history->AddFilesToMenu(file);
+        KeepExitLast(file, *history);
+    } else {
+        file->InsertSeparator(file->GetMenuItemCount() - 1);
+    }
 
     auto* view = new wxMenu;
     view->AppendCheckItem(kToggleToolBar, "&Toolbar", Before(kPromptToolBar));
@@ -131,7 +137,6 @@ wxMenuBar* MakeMenuBar(bool withLog, const wxFileHistory* history) {
     }
     Item(help, wxID_ABOUT, "&About Kolvane...", kPromptAbout);
     bar->Append(help, "&Help");
-    FillRecentFiles(bar, history);
     return bar;
 }
 

@@ -1,8 +1,11 @@
 // The settings file through wxFileConfig.
 #include "settings/settings.h"
 
+#include <pwd.h>
+#include <unistd.h>
 #include <wx/fileconf.h>
 #include <wx/filename.h>
+#include <wx/log.h>
 
 #include <cstdlib>
 #include <memory>
@@ -42,6 +45,8 @@ std::string FilePath() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     if (xdg && *xdg == '/') return JoinPath(xdg, "Kolvane.conf");
     const char* home = std::getenv("HOME");
+    if (!home || !*home)  // cron and services may start a program without HOME
+        if (const passwd* user = getpwuid(getuid())) home = user->pw_dir;
     return JoinPath(JoinPath(home ? home : "", ".config"), "Kolvane.conf");
 }
 
@@ -61,6 +66,9 @@ void Flush() {
 wxConfigBase& Config() {
     auto& config = Holder();
     if (!config) {
+        // A line the file cannot hold is skipped without a word, as kolvane-run always did:
+        // wxWidgets' complaint would reach the runner's standard error twice, time-stamped.
+        const wxLogNull quiet;
         // The path is complete: without wxCONFIG_USE_RELATIVE_PATH wxFileConfig would ask the
         // application object for the user's folder, which kolvane-run does not create.
         config = std::make_unique<wxFileConfig>(

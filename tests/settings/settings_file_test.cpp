@@ -66,5 +66,17 @@ TEST(SettingsFile, StoredFileReadsBackAndIsWrittenAlike) {
     EXPECT_EQ(test::ReadFile(dir / "Kolvane.conf"), kStored);
 }
 
+TEST(SettingsFile, BrokenLinesAreSkippedQuietlyAndHomeIsFound) {
+    test::CTempDir dir;
+    setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+    dir.Write("Kolvane.conf", "[Preferences]\ngarbage\n[Broken\nDateDisplay=0\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(DateStyleFor(SOptions{}), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("HOME");  // as cron may start the runner: the account's home, never the cwd's
+    EXPECT_EQ(settings::FilePath().front(), '/');
+}
+
 }  // namespace
 }  // namespace kolvane

@@ -23,13 +23,13 @@
 #include <set>
 #include <string>
 
+#include "engine/clock.h"
 #include "cli/commands.h"
 #include "cli/console_host.h"
 #include "cli/run_metrics.h"
-#include "engine/clock.h"
-#include "engine/text_ops.h"
 #include "run/change_watch.h"
 #include "run/scheduler.h"
+#include "engine/text_ops.h"
 
 namespace kolvane {
 namespace {
@@ -177,9 +177,35 @@ int RunRule(const SOptions& options) {
     CKolvaneEngine& view = rule.engine;
     doc.m_bRunOnce = options.once;
 
+    std::unique_ptr<CChangeWatch> watch;
+    if (options.watch) {
+        watch = std::make_unique<CChangeWatch>();
+        if (!watch->Ok()) {
+            std::fprintf(stderr, "kolvane-run: cannot watch for changes: %s\n",
+                         watch->Error().c_str());
+            if (lockFd >= 0) ::close(lockFd);
+            return kExitFailed;
+        }
+    }
+
+    std::set<std::string> unwatched;  // folders already reported
+    auto rewatch = [&] {
+        // A rule that could not be read names nothing to watch: the watch ends with it.
+        if (!watch || !view.m_bRuleLoaded || doc.m_bAbort) return watch.reset();
+        for (const std::string& failure : watch->Watch(WatchedFiles(view)))
+            if (unwatched.insert(failure).second)
+                std::fprintf(stderr, "kolvane-run: cannot watch %s\n", failure.c_str());
+    };
+    bool watched = false;  // the watch was set up once the first run had read the rule
+
     InstallSignals();
     int handled = 0;  // interrupts seen by the run
     host.m_onPump = [&] {
+        // Watched from before the first run scans, so no change after its reading is missed.
+        if (watch && !watched && view.m_bRuleLoaded) {
+            watched = true;
+            rewatch();
+        }
         if (g_terminate) throw SHardStop{};
         if (g_interrupts == handled) return;
         handled = g_interrupts;
@@ -205,17 +231,6 @@ int RunRule(const SOptions& options) {
                        view.m_lastRun);
     };
 
-    std::unique_ptr<CChangeWatch> watch;
-    if (options.watch) {
-        watch = std::make_unique<CChangeWatch>();
-        if (!watch->Ok()) {
-            std::fprintf(stderr, "kolvane-run: cannot watch for changes: %s\n",
-                         watch->Error().c_str());
-            if (lockFd >= 0) ::close(lockFd);
-            return kExitFailed;
-        }
-    }
-
     ERunResult result = ERunResult::Failed;
     bool terminated = false;
     try {
@@ -224,15 +239,7 @@ int RunRule(const SOptions& options) {
         host.m_timing.Report();
         CChangePacer pacer;
         pacer.Ran(started);
-        std::set<std::string> unwatched;  // folders already reported
-        auto rewatch = [&] {
-            // A rule that could not be read names nothing to watch: the watch ends with it.
-            if (!watch || !view.m_bRuleLoaded || doc.m_bAbort) return watch.reset();
-            for (const std::string& failure : watch->Watch(WatchedFiles(view)))
-                if (unwatched.insert(failure).second)
-                    std::fprintf(stderr, "kolvane-run: cannot watch %s\n", failure.c_str());
-        };
-        rewatch();
+        if (!watched) rewatch();
         auto nextTick = std::chrono::steady_clock::now() + std::chrono::seconds(1);
         while (doc.m_nTimerId != 0 || watch) {
             std::optional<std::chrono::steady_clock::time_point> until = pacer.DueAt();

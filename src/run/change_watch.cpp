@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace kolvane {
 namespace {
@@ -100,17 +101,28 @@ std::vector<std::string> WatchedFiles(CKolvaneEngine& view) {
     if (!view.m_bRuleLoaded) return files;
     const CKolvaneDocData& doc = view.Doc();
     const CCommandSection& cmd = doc.m_cmd;
-    const std::set<std::string> written = {
-        view.ResolvePath(cmd.m_strOutputPath, cmd.m_strOutputName),
-        view.ResolvePath(cmd.m_strErrorLogPath, cmd.m_strErrorLogName)};
+    // Paths compared as written (normalised) and as on disk (links followed).
+    auto real = [](const std::string& path) {
+        char* resolved = ::realpath(path.c_str(), nullptr);
+        std::string text = resolved ? resolved : "";
+        std::free(resolved);
+        return text;
+    };
+    std::set<std::string> written;
+    for (const std::string& path :
+         {view.ResolvePath(cmd.m_strOutputPath, cmd.m_strOutputName),
+          view.ResolvePath(cmd.m_strErrorLogPath, cmd.m_strErrorLogName)}) {
+        written.insert(std::filesystem::path(path).lexically_normal().string());
+        written.insert(real(path));
+    }
     auto add = [&](const std::string& path) {
-        if (written.count(path)) return;
+        const std::string target = real(path);
+        if (written.count(std::filesystem::path(path).lexically_normal().string()) ||
+            written.count(target))
+            return;
         files.push_back(path);
         // A link's own folder sees the link replaced; the target's folder sees the file change.
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            if (path != real && !written.count(real)) files.push_back(real);
-            std::free(real);
-        }
+        if (!target.empty() && target != path) files.push_back(target);
     };
     add(view.ResolvePath(cmd.m_strTemplatePath, cmd.m_strTemplateName));
     for (const auto& file : doc.m_scanFiles)

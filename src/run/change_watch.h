@@ -4,6 +4,7 @@
 // (its log windows' "Run on Change") and the headless runner (--watch).
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <optional>
@@ -15,15 +16,18 @@
 
 namespace kolvane {
 
-// When a run on change is due: once a change has been quiet for 200 ms, and never sooner than a
-// second after the last run (of any kind) began.
+// When a run on change is due: once the changes have been quiet for 200 ms (but no later than a
+// second after the first of them, so a file written without pause still runs), and never sooner
+// than a second after the last run (of any kind) began.
 class CChangePacer {
   public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::milliseconds kQuiet{200};
     static constexpr std::chrono::milliseconds kSpacing{1000};
+    static constexpr std::chrono::milliseconds kLongestWait{1000};
 
     void Changed(Clock::time_point now) {
+        if (!m_bPending) m_firstChange = now;
         m_bPending = true;
         m_lastChange = now;
     }
@@ -36,7 +40,8 @@ class CChangePacer {
     // When the next run on change is due; none while no change waits.
     std::optional<Clock::time_point> DueAt() const {
         if (!m_bPending) return std::nullopt;
-        const Clock::time_point quiet = m_lastChange + kQuiet;
+        const Clock::time_point quiet =
+            std::min(m_lastChange + kQuiet, m_firstChange + kLongestWait);
         return m_bRan ? std::max(quiet, m_lastRun + kSpacing) : quiet;
     }
     bool Due(Clock::time_point now) const {
@@ -47,7 +52,7 @@ class CChangePacer {
   private:
     bool m_bPending = false;
     bool m_bRan = false;
-    Clock::time_point m_lastChange, m_lastRun;
+    Clock::time_point m_firstChange, m_lastChange, m_lastRun;
 };
 
 // An inotify instance watching the folders of a set of files for changes of those names: a

@@ -51,6 +51,9 @@ TEST(ChangePacer, WaitsForQuietAndSpacesRuns) {
     EXPECT_TRUE(pacer.Due(t0 + 1300ms));
     pacer.Ran(t0 + 1300ms);
     EXPECT_FALSE(pacer.Due(t0 + 5s));
+    // A file written without pause: due a second after its first change, quiet or not.
+    for (std::chrono::milliseconds at = 6s; at < 8s; at += 100ms) pacer.Changed(t0 + at);
+    EXPECT_EQ(*pacer.DueAt(), t0 + 7s);
 }
 
 }  // namespace

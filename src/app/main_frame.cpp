@@ -423,7 +423,7 @@ void CMainFrame::BindCommands() {
         wxEVT_UPDATE_UI,
         [this](wxUpdateUIEvent& e) {
             CKolvaneView* view = ActiveView();
-            e.Enable(view != nullptr);
+            e.Enable(view && (view->RunOnChange() || view->CanRunOnChange()));
             e.Check(view && view->RunOnChange());
         },
         kRunOnChange);

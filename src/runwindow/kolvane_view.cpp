@@ -212,7 +212,7 @@ std::function<bool(const std::string&)>& CKolvaneView::RunOnChangeRemembered() {
 }
 
 void CKolvaneView::SetRunOnChange(bool on) {
-    if (on == RunOnChange()) return;
+    if (on == RunOnChange() || (on && !CanRunOnChange())) return;
     if (!on) {
         delete m_pWatchSource;  // leaves the event loop
         m_pWatchSource = nullptr;
@@ -231,6 +231,11 @@ void CKolvaneView::SetRunOnChange(bool on) {
         m_pWatchHandler = std::make_unique<CWatchHandler>([this] { OnWatchEvents(); });
     m_pWatchSource =
         wxEventLoopBase::AddSourceForFD(m_watch->Fd(), m_pWatchHandler.get(), wxEVENT_SOURCE_INPUT);
+    if (!m_pWatchSource) {
+        m_watch.reset();
+        m_engine->AppendLogLine("Run on Change: the event loop cannot watch for changes");
+        return;
+    }
     Rewatch();
 }
 

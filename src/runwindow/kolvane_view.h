@@ -67,6 +67,8 @@ class CKolvaneView : public wxView, public CRunHost {
     // "Run on Change": the window runs its rule again whenever the template or a local scan
     // file changes (the watch starts with the next run when no rule is loaded yet).
     bool RunOnChange() const { return m_watch != nullptr; }
+    // Not after an abort, which emptied the window's rule.
+    bool CanRunOnChange() const { return !m_bUserAbort; }
     void SetRunOnChange(bool on);
     // Whether a rule file's window runs on change when it opens; set by the program (the
     // setting is kept in the settings file, which this layer does not reach).

@@ -270,6 +270,8 @@ int RunRule(const SOptions& options) {
                 result = *ran;
                 measure(ExitFor(result));
                 rewatch();
+                // The new countdown's first second starts when the run is over.
+                nextTick = std::chrono::steady_clock::now() + std::chrono::seconds(1);
             }
         }
     } catch (const SHardStop&) {

@@ -256,7 +256,7 @@ int RunRule(const SOptions& options) {
             if (pacer.Due(now)) {
                 started = now;
                 pacer.Ran(now);
-                result = RunOnChange(view);
+                result = RunMerge(view, ERunKind::OnChange);
                 measure(ExitFor(result));
                 host.m_timing.Report();
                 rewatch();

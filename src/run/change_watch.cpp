@@ -131,8 +131,4 @@ std::vector<std::string> WatchedFiles(CKolvaneEngine& view) {
     return files;
 }
 
-ERunResult RunOnChange(CKolvaneEngine& view) {
-    return RunMerge(view, ERunKind::OnChange);
-}
-
 }  // namespace kolvane

@@ -1,7 +1,8 @@
 // Runs on change: watching the files a rule reads for changes (inotify on their folders, so a
-// file replaced by a rename is seen like one written in place), pacing the runs that follow
-// (200 ms of quiet, at most one a second), and the run itself. Shared by the desktop program
-// (its log windows' "Run on Change") and the headless runner (--watch).
+// file replaced by a rename is seen like one written in place) and pacing the runs that follow
+// (200 ms of quiet, at most one a second); the run itself is RunMerge(view, ERunKind::OnChange).
+// Shared by the desktop program (its log windows' "Run on Change") and the headless runner
+// (--watch).
 #pragma once
 
 #include <algorithm>
@@ -89,10 +90,5 @@ class CChangeWatch {
 // leads to. The output file and the error log are left out, since each run writes them. Empty
 // while no rule is loaded.
 std::vector<std::string> WatchedFiles(CKolvaneEngine& view);
-
-// A run on change of a loaded rule: the template is read again and the error log opened again,
-// the remote scan files are not fetched (their local copies are scanned as last fetched), and a
-// schedule's countdown goes on as it was.
-ERunResult RunOnChange(CKolvaneEngine& view);
 
 }  // namespace kolvane

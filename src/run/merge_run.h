@@ -17,7 +17,7 @@ enum class ERunResult {
 
 // What starts a run: the first run or the schedule (the rule and the template as loaded, the
 // remote scan files fetched), or a change of a watched file (the template read again, the error
-// log opened again, nothing fetched).
+// log opened again, nothing fetched, a schedule's countdown left as it was).
 enum class ERunKind { Whole, OnChange };
 
 ERunResult RunMerge(CKolvaneEngine& view, ERunKind kind = ERunKind::Whole);

@@ -94,7 +94,7 @@ CKolvaneView::CKolvaneView() {
                 return;
             }
             if (!m_pacer.Due(std::chrono::steady_clock::now())) return ArmChangeTimer();
-            RunGuarded([this] { return kolvane::RunOnChange(*m_engine); });
+            RunGuarded([this] { return RunMerge(*m_engine, ERunKind::OnChange); });
             LayoutLogList();
         },
         kChangeTimerId);

@@ -16,7 +16,8 @@ def case_menu_item(work):
     def change(page, value):
         write(scan + ".new", f"header line\nSession: {value}\nVolume: 7 shares\n")
         os.rename(scan + ".new", scan)
-        wait_for(f"{page} with {value}", lambda: value in open(os.path.join(work, "out", page)).read(), 15)
+        path = os.path.join(work, "out", page)
+        wait_for(f"{page} with {value}", lambda: value in open(path).read(), 15)
 
     def checked(app):
         item = app.menu_item("&View", "Run on &Change")
@@ -30,7 +31,8 @@ def case_menu_item(work):
     hourly = make_rule(work, name="hourly.rul", interval="3600", out_name="hourly.htm")
     app = Kolvane([hourly], cwd=work)
     try:
-        wait_for("hourly.htm written", lambda: os.path.exists(os.path.join(work, "out", "hourly.htm")), 60)
+        wait_for("hourly.htm written", lambda: os.path.exists(
+            os.path.join(work, "out", "hourly.htm")), 60)
         if checked(app):
             raise Failure("Run on Change is checked before it was chosen")
         app.press_menu("&View", "Run on &Change")

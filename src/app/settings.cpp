@@ -192,7 +192,7 @@ void SaveRunOnChange(const std::string& rulePath, bool on) {
     if (on) rules.push_back(rule);
     if (rules.size() > std::size_t(kRunOnChangeRules)) rules.erase(rules.begin());
     for (std::size_t n = 0; n < std::max(before, rules.size()); ++n) {
-        const wxString key = wxString::Format("/Run on Change/Rule%zu", n + 1);
+        const wxString key = wxString::Format("/Run on Change/Rule%d", int(n + 1));
         if (n < rules.size())
             Config().Write(key, W(rules[n]));
         else

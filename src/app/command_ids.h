@@ -29,6 +29,7 @@ enum : int {
     kContents,
     kToggleToolBar,
     kToggleStatusBar,
+    kRunOnChange,
     // The Window menu's list of the open log windows.
     kWindowFirst = wxID_HIGHEST + 200,
     kWindowLast = kWindowFirst + 98,
@@ -56,6 +57,8 @@ inline constexpr const char* kPromptPrintSetup =
 inline constexpr const char* kPromptExit = "Quit the application\nExit";
 inline constexpr const char* kPromptToolBar = "Show or hide the toolbar\nToggle ToolBar";
 inline constexpr const char* kPromptStatusBar = "Show or hide the status bar\nToggle StatusBar";
+inline constexpr const char* kPromptRunOnChange =
+    "Run the rule again whenever its template or a local scan file changes\nRun on Change";
 inline constexpr const char* kPromptNext = "Switch to the next window\nNext Window";
 inline constexpr const char* kPromptPrevious =
     "Switch back to the previous window\nPrevious Window";

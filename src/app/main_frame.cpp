@@ -229,7 +229,8 @@ bool CMainFrame::ExitWhenCommandLineDone() {
         anyCommandLine = true;
         if (view->HeldOpenForFailure())
             anyHeld = true;
-        else if (view->RanFromFirstStart() && doc->Data().m_cmd.m_nInterval == 0)
+        else if (view->RanFromFirstStart() && doc->Data().m_cmd.m_nInterval == 0 &&
+                 !view->RunOnChange())
             anyDone = true;
     }
     return !anyHeld && (anyDone || (AppFlags().m_bHeldWindowClosed && !anyCommandLine));
@@ -412,6 +413,21 @@ void CMainFrame::BindCommands() {
     Bind(
         wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& e) { e.Check(m_panes->IsShown()); },
         kToggleStatusBar);
+    on(kRunOnChange, [this](wxCommandEvent&) {
+        CKolvaneView* view = ActiveView();
+        if (!view) return;
+        view->SetRunOnChange(!view->RunOnChange());
+        const std::string& rule = view->Doc().Data().m_strRulePath;
+        if (!rule.empty()) settings::SaveRunOnChange(rule, view->RunOnChange());
+    });
+    Bind(
+        wxEVT_UPDATE_UI,
+        [this](wxUpdateUIEvent& e) {
+            CKolvaneView* view = ActiveView();
+            e.Enable(view && (view->RunOnChange() || view->CanRunOnChange()));
+            e.Check(view && view->RunOnChange());
+        },
+        kRunOnChange);
     auto hasLines = [this] {
         CKolvaneView* view = ActiveView();
         return view && !view->Doc().Data().m_log.Lines().empty();

@@ -108,6 +108,10 @@ wxMenuBar* MakeMenuBar(bool withLog, wxFileHistory* history) {
     auto* view = new wxMenu;
     view->AppendCheckItem(kToggleToolBar, "&Toolbar", Before(kPromptToolBar));
     view->AppendCheckItem(kToggleStatusBar, "&Status Bar", Before(kPromptStatusBar));
+    if (withLog) {
+        view->AppendSeparator();
+        view->AppendCheckItem(kRunOnChange, "Run on &Change", Before(kPromptRunOnChange));
+    }
 
     auto* help = new wxMenu;
     auto* bar = new wxMenuBar;

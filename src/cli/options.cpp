@@ -4,7 +4,7 @@
 namespace kolvane {
 
 const char* const kUsage =
-    "Usage: kolvane-run [options] [--metrics FILE] RULEFILE\n"
+    "Usage: kolvane-run [options] [--watch] [--metrics FILE] RULEFILE\n"
     "       kolvane-run --check [--json] [--show-passwords] RULEFILE\n"
     "       kolvane-run --write-rule OUT RULEFILE\n"
     "       kolvane-run --values [--json] RULEFILE\n"
@@ -14,9 +14,14 @@ const char* const kUsage =
     "merges the template into the output file and uploads it when the rule asks. With a\n"
     "reschedule interval the rule runs again after each countdown until it is stopped\n"
     "(Ctrl-C or SIGTERM during a countdown).\n"
+    "With --watch it also runs again whenever the template or a local scan file changes.\n"
     "\n"
     "Options:\n"
     "  --once                 run one time, whatever the rule's interval\n"
+    "  --watch                after the first run, run again whenever the template or a local\n"
+    "                         scan file changes (written, replaced, removed): after 200 ms\n"
+    "                         without further change, at most once a second, without\n"
+    "                         fetching; a reschedule interval still fetches on time\n"
     "  --metrics FILE         after each run, write its figures (times, duration, exit status,\n"
     "                         entries, values not found, failed fetches and uploads) to FILE\n"
     "                         in the text format of a monitoring file collector\n"
@@ -41,9 +46,9 @@ const char* const kUsage =
     "\n"
     "Exit status:\n"
     "  0   the last run wrote its output file from fresh values (and uploaded it when the\n"
-    "      rule asks); SIGTERM during a countdown; --check: the rule is accepted as it is;\n"
-    "      --write-rule: the rule was written; --values: every variable has a value and\n"
-    "      every marker is filled; --dry-run: as a run\n"
+    "      rule asks); SIGTERM during a countdown or while watching; --check: the rule is\n"
+    "      accepted as it is; --write-rule: the rule was written; --values: every variable\n"
+    "      has a value and every marker is filled; --dry-run: as a run\n"
     "  1   the run ran but something failed on the way (a fetch, a scan file, a variable\n"
     "      line, the merge or the upload failed, a link of another user was refused, or\n"
     "      the run was aborted); --check: a variable line is refused (the refused\n"
@@ -79,6 +84,8 @@ bool ParseOptions(const std::vector<std::string>& args, SOptions& o, std::string
             o.showPasswords = true;
         } else if (a == "--once") {
             o.once = true;
+        } else if (a == "--watch") {
+            o.watch = true;
         } else if (a == "--write-rule" || a.rfind("--write-rule=", 0) == 0) {
             write = true;
             if (a.size() > 12) {
@@ -138,6 +145,10 @@ bool ParseOptions(const std::vector<std::string>& args, SOptions& o, std::string
     }
     if (!o.metricsPath.empty() && (check || write || values || dryRun)) {
         error = "--metrics goes with a run";
+        return false;
+    }
+    if (o.watch && (check || write || values || dryRun || o.once)) {
+        error = "--watch goes with a run, not with --once";
         return false;
     }
     if (positional.size() != 1) {

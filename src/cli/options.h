@@ -12,6 +12,7 @@ struct SOptions {
     ECommand command = ECommand::Run;
     bool json = false;
     bool once = false;
+    bool watch = false;          // --watch: run again whenever a file the rule reads changes
     bool showPasswords = false;  // --check shows passwords instead of "********"
     int dateStyle = -1;          // 1 U.S., 0 long, -1 the user's setting
     std::string rulePath;

@@ -1,8 +1,9 @@
 // Running a rule from the console: the lock against a second runner on the same rule file, the
-// signals (Ctrl-C is the abort request during a run and stops the schedule during a countdown;
-// SIGTERM, the service manager's "stop now", ends the program at once), and the one-second
-// countdown loop between scheduled runs.
+// signals (Ctrl-C is the abort request during a run and stops the schedule and the watch while
+// waiting; SIGTERM, the service manager's "stop now", ends the program at once), and the loop
+// between runs: the schedule's one-second countdown and the runs on change.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -18,12 +19,15 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 
 #include "engine/clock.h"
 #include "cli/commands.h"
 #include "cli/console_host.h"
 #include "cli/run_metrics.h"
+#include "run/change_watch.h"
 #include "run/scheduler.h"
 #include "engine/text_ops.h"
 
@@ -78,6 +82,37 @@ std::string LockFolder() {
     if (PrivateFolder("/run/kolvane")) return "/run/kolvane";
     const std::string tmp = "/tmp/kolvane-" + std::to_string(::geteuid());
     return PrivateFolder(tmp) ? tmp : std::string();
+}
+
+// Waits for a change event on `fd` (none when -1) until `until` (for ever when none), or for a
+// signal. False when a signal asks to stop: SIGTERM, or an interrupt the run has not handled.
+// The signals are blocked between the check of their flags and the wait, which lets them in
+// again, so one that arrives between the two still ends the wait.
+bool WaitForWork(int fd, std::optional<std::chrono::steady_clock::time_point> until, int handled) {
+    sigset_t stops, old;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    sigprocmask(SIG_BLOCK, &stops, &old);
+    bool stop = g_terminate || g_interrupts != handled;
+    if (!stop) {
+        struct timespec wait {};
+        if (until) {
+            const auto left =
+                std::max(std::chrono::nanoseconds(0),
+                         std::chrono::nanoseconds(*until - std::chrono::steady_clock::now()));
+            wait.tv_sec = time_t(left.count() / 1000000000);
+            wait.tv_nsec = long(left.count() % 1000000000);
+        }
+        struct pollfd events {
+            fd, POLLIN, 0
+        };
+        const int n =
+            ::ppoll(fd >= 0 ? &events : nullptr, fd >= 0 ? 1 : 0, until ? &wait : nullptr, &old);
+        stop = n < 0 && errno == EINTR && (g_terminate || g_interrupts != handled);
+    }
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    return !stop;
 }
 
 // An advisory lock held while the process lives (the system releases it when the process dies)
@@ -142,9 +177,35 @@ int RunRule(const SOptions& options) {
     CKolvaneEngine& view = rule.engine;
     doc.m_bRunOnce = options.once;
 
+    std::unique_ptr<CChangeWatch> watch;
+    if (options.watch) {
+        watch = std::make_unique<CChangeWatch>();
+        if (!watch->Ok()) {
+            std::fprintf(stderr, "kolvane-run: cannot watch for changes: %s\n",
+                         watch->Error().c_str());
+            if (lockFd >= 0) ::close(lockFd);
+            return kExitFailed;
+        }
+    }
+
+    std::set<std::string> unwatched;  // folders already reported
+    auto rewatch = [&] {
+        // A rule that could not be read names nothing to watch: the watch ends with it.
+        if (!watch || !view.m_bRuleLoaded || doc.m_bAbort) return watch.reset();
+        for (const std::string& failure : watch->Watch(WatchedFiles(view)))
+            if (unwatched.insert(failure).second)
+                std::fprintf(stderr, "kolvane-run: cannot watch %s\n", failure.c_str());
+    };
+    bool watched = false;  // the watch was set up once the first run had read the rule
+
     InstallSignals();
     int handled = 0;  // interrupts seen by the run
     host.m_onPump = [&] {
+        // Watched from before the first run scans, so no change after its reading is missed.
+        if (watch && !watched && view.m_bRuleLoaded) {
+            watched = true;
+            rewatch();
+        }
         if (g_terminate) throw SHardStop{};
         if (g_interrupts == handled) return;
         handled = g_interrupts;
@@ -176,21 +237,41 @@ int RunRule(const SOptions& options) {
         result = RunMerge(view);
         measure(ExitFor(result));
         host.m_timing.Report();
-        while (doc.m_nTimerId != 0) {
-            struct timespec second {
-                1, 0
-            };
-            if (g_interrupts != handled || g_terminate || ::nanosleep(&second, nullptr) != 0) {
-                // A signal during the countdown stops the schedule; SIGTERM there is an
+        CChangePacer pacer;
+        pacer.Ran(started);
+        if (!watched) rewatch();
+        auto nextTick = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        while (doc.m_nTimerId != 0 || watch) {
+            std::optional<std::chrono::steady_clock::time_point> until = pacer.DueAt();
+            if (doc.m_nTimerId != 0 && (!until || nextTick < *until)) until = nextTick;
+            if (!WaitForWork(watch ? watch->Fd() : -1, until, handled)) {
+                // A signal while waiting stops the schedule and the watch; SIGTERM there is an
                 // orderly stop of a service, not a failure.
                 StopSchedulerTimer(view);
                 if (g_terminate) result = ERunResult::Ok;
                 break;
             }
-            started = std::chrono::steady_clock::now();
+            auto now = std::chrono::steady_clock::now();
+            if (watch && watch->Drain()) pacer.Changed(now);
+            if (pacer.Due(now)) {
+                started = now;
+                pacer.Ran(now);
+                result = RunMerge(view, ERunKind::OnChange);
+                measure(ExitFor(result));
+                host.m_timing.Report();
+                rewatch();
+                now = std::chrono::steady_clock::now();
+            }
+            if (doc.m_nTimerId == 0 || now < nextTick) continue;
+            nextTick = std::max(nextTick + std::chrono::seconds(1), now);
+            started = now;
             if (auto ran = OnScheduleTimer(view, doc.m_nTimerId)) {
+                pacer.Ran(started);
                 result = *ran;
                 measure(ExitFor(result));
+                rewatch();
+                // The new countdown's first second starts when the run is over.
+                nextTick = std::chrono::steady_clock::now() + std::chrono::seconds(1);
             }
         }
     } catch (const SHardStop&) {

@@ -37,7 +37,7 @@ int ValuesNotFound(const CKolvaneDocData& doc) {
     return n;
 }
 
-ERunResult RunMergeSteps(CKolvaneEngine& view, CKolvaneEngine::SRunCounts& counts);
+ERunResult RunMergeSteps(CKolvaneEngine& view, CKolvaneEngine::SRunCounts& counts, ERunKind kind);
 
 }  // namespace
 
@@ -49,12 +49,12 @@ void StopScheduleTimer(CKolvaneEngine& view) {
     }
 }
 
-ERunResult RunMerge(CKolvaneEngine& view) {
+ERunResult RunMerge(CKolvaneEngine& view, ERunKind kind) {
     const int entriesBefore = view.Entries();
     CKolvaneEngine::SRunCounts& counts = view.m_lastRun;
     counts = {};
     counts.valuesNotFound = -1;  // a run that ends before its merge leaves every value out
-    const ERunResult result = RunMergeSteps(view, counts);
+    const ERunResult result = RunMergeSteps(view, counts, kind);
     counts.entries = view.Entries() - entriesBefore;
     if (counts.valuesNotFound < 0) counts.valuesNotFound = ValuesNotFound(view.Doc());
     return result;
@@ -62,7 +62,7 @@ ERunResult RunMerge(CKolvaneEngine& view) {
 
 namespace {
 
-ERunResult RunMergeSteps(CKolvaneEngine& view, CKolvaneEngine::SRunCounts& counts) {
+ERunResult RunMergeSteps(CKolvaneEngine& view, CKolvaneEngine::SRunCounts& counts, ERunKind kind) {
     CKolvaneDocData& doc = view.Doc();
     CRunHost& host = view.Host();
     const CCommandSection& cmd = doc.m_cmd;
@@ -92,11 +92,22 @@ ERunResult RunMergeSteps(CKolvaneEngine& view, CKolvaneEngine::SRunCounts& count
             return ERunResult::Refused;
         }
         doc.m_log.SetLongestLine(90);
+    } else if (kind == ERunKind::OnChange || !view.HasTemplate()) {
+        // The template may be the file that changed, or a failed reading of it left none; a run
+        // without a schedule closed the error log.
+        if (!view.ErrorLogOpen()) view.OpenErrorLog(cmd.m_strErrorLogPath, cmd.m_strErrorLogName);
+        view.ReleaseTemplate();
+        if (!view.ReadTemplateFile()) {
+            view.AppendLogLine("**** Error in Template File -> " + doc.m_strRulePath +
+                               " ****     This run ended here.");
+            return ERunResult::Refused;
+        }
     }
 
     host.BeginWaitCursor();
     int fetchFailures = 0;
-    const bool fetched = !view.m_bRemote || FetchRemote(view, &fetchFailures);
+    const bool fetched =
+        !view.m_bRemote || kind == ERunKind::OnChange || FetchRemote(view, &fetchFailures);
     // A transfer module that cannot be loaded fails the pass without counting a fetch.
     counts.fetchFailures = fetched || fetchFailures > 0 ? fetchFailures : 1;
     // A fetch pass ended by an abort goes on to the abort's own end below.

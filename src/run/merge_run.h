@@ -15,7 +15,12 @@ enum class ERunResult {
     Refused,  // the rule file or the template was refused or unreadable
 };
 
-ERunResult RunMerge(CKolvaneEngine& view);
+// What starts a run: the first run or the schedule (the rule and the template as loaded, the
+// remote scan files fetched), or a change of a watched file (the template read again, the error
+// log opened again, nothing fetched, a schedule's countdown left as it was).
+enum class ERunKind { Whole, OnChange };
+
+ERunResult RunMerge(CKolvaneEngine& view, ERunKind kind = ERunKind::Whole);
 
 // Kills the schedule timer when one is armed.
 void StopScheduleTimer(CKolvaneEngine& view);

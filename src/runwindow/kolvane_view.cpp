@@ -8,6 +8,7 @@
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <vector>
@@ -53,6 +54,19 @@ bool CanStart(const std::string& program) {
 }
 
 constexpr int kStartTimerId = 101;
+constexpr int kChangeTimerId = 102;
+
+// Hands the change watch's readable descriptor to the view, from the event loop.
+class CWatchHandler : public wxEventLoopSourceHandler {
+  public:
+    explicit CWatchHandler(std::function<void()> ready) : m_ready(std::move(ready)) {}
+    void OnReadWaiting() override { m_ready(); }
+    void OnWriteWaiting() override {}
+    void OnExceptionWaiting() override {}
+
+  private:
+    std::function<void()> m_ready;
+};
 
 constexpr const char* kRunFailed = "Run failed: see the error log";
 
@@ -69,9 +83,25 @@ CKolvaneView::CKolvaneView() {
     m_startTimer.SetOwner(this, kStartTimerId);
     Bind(
         wxEVT_TIMER, [this](wxTimerEvent&) { OnFirstShow(); }, kStartTimerId);
+    m_changeTimer.SetOwner(this, kChangeTimerId);
+    Bind(
+        wxEVT_TIMER,
+        [this](wxTimerEvent&) {
+            if (!m_watch) return;
+            // Not inside another run's message pump, nor under the rule editor: a little later.
+            if (AppFlags().m_nRunsOnStack > 0 || AppFlags().m_bEditing) {
+                m_changeTimer.StartOnce(250);
+                return;
+            }
+            if (!m_pacer.Due(std::chrono::steady_clock::now())) return ArmChangeTimer();
+            RunGuarded([this] { return RunMerge(*m_engine, ERunKind::OnChange); });
+            LayoutLogList();
+        },
+        kChangeTimerId);
 }
 
 CKolvaneView::~CKolvaneView() {
+    SetRunOnChange(false);
     m_timer.Stop();
     if (m_pScroll) {
         gtk::Symbols().signal_handler_disconnect(m_pScroll, m_nScrollHandler);
@@ -169,8 +199,63 @@ void CKolvaneView::StartRun() {
     } else {
         wxBusyCursor wait;
         RunGuarded([this] { return RunMerge(*m_engine); });
+        const auto& remembered = RunOnChangeRemembered();
+        if (!m_bUserAbort && remembered && remembered(doc.Data().m_strRulePath))
+            SetRunOnChange(true);
     }
     LayoutLogList();
+}
+
+std::function<bool(const std::string&)>& CKolvaneView::RunOnChangeRemembered() {
+    static std::function<bool(const std::string&)> remembered;
+    return remembered;
+}
+
+void CKolvaneView::SetRunOnChange(bool on) {
+    if (on == RunOnChange() || (on && !CanRunOnChange())) return;
+    if (!on) {
+        delete m_pWatchSource;  // leaves the event loop
+        m_pWatchSource = nullptr;
+        m_watch.reset();
+        m_changeTimer.Stop();
+        m_pacer = CChangePacer();
+        return;
+    }
+    auto watch = std::make_unique<CChangeWatch>();
+    if (!watch->Ok()) {
+        m_engine->AppendLogLine("Run on Change: cannot watch for changes: " + watch->Error());
+        return;
+    }
+    m_watch = std::move(watch);
+    if (!m_pWatchHandler)
+        m_pWatchHandler = std::make_unique<CWatchHandler>([this] { OnWatchEvents(); });
+    m_pWatchSource =
+        wxEventLoopBase::AddSourceForFD(m_watch->Fd(), m_pWatchHandler.get(), wxEVENT_SOURCE_INPUT);
+    if (!m_pWatchSource) {
+        m_watch.reset();
+        m_engine->AppendLogLine("Run on Change: the event loop cannot watch for changes");
+        return;
+    }
+    Rewatch();
+}
+
+void CKolvaneView::Rewatch() {
+    // A folder that cannot be watched (missing) is tried again after the next run.
+    if (m_watch) m_watch->Watch(WatchedFiles(*m_engine));
+}
+
+void CKolvaneView::OnWatchEvents() {
+    if (!m_watch || !m_watch->Drain()) return;
+    m_pacer.Changed(std::chrono::steady_clock::now());
+    ArmChangeTimer();
+}
+
+void CKolvaneView::ArmChangeTimer() {
+    const auto due = m_pacer.DueAt();
+    if (!due) return;
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+        *due - std::chrono::steady_clock::now());
+    m_changeTimer.StartOnce(std::max(1, int(wait.count()) + 1));
 }
 
 void CKolvaneView::RunNow() {
@@ -187,6 +272,7 @@ void CKolvaneView::RunGuarded(const std::function<ERunResult()>& run) {
     const int seriousBefore = m_engine->SeriousEntries();
     ++m_nRunDepth;
     ++AppFlags().m_nRunsOnStack;
+    m_pacer.Ran(std::chrono::steady_clock::now());  // the run reads every change seen so far
     ERunResult result = ERunResult::Failed;
     try {
         result = run();
@@ -209,8 +295,10 @@ void CKolvaneView::RunGuarded(const std::function<ERunResult()>& run) {
         // The user stopped the window: no countdown to a run that could only report the abort
         // again. A window of the command line then ends the program (status 1).
         StopSchedulerTimer(*m_engine);
+        SetRunOnChange(false);
         result = ERunResult::Failed;
     }
+    Rewatch();
     m_lastResult = result;
     FlushRows();
     m_timing.Report();
@@ -457,7 +545,8 @@ void CKolvaneView::EndWaitCursor() {
 }
 
 int CKolvaneView::ArmScheduleTimer(int eventId) {
-    m_timer.Start(1000);
+    // A run on change during the countdown leaves the countdown's second as it was.
+    if (!m_timer.IsRunning()) m_timer.Start(1000);
     return eventId;
 }
 

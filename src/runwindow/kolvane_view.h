@@ -9,6 +9,7 @@
 
 #include <wx/dataview.h>
 #include <wx/docview.h>
+#include <wx/evtloopsrc.h>
 #include <wx/timer.h>
 
 #include <functional>
@@ -18,6 +19,7 @@
 #include "engine/clock.h"
 #include "engine/engine.h"
 #include "runwindow/log_model.h"
+#include "run/change_watch.h"
 #include "run/merge_run.h"
 #include "engine/run_host.h"
 #include "run/run_timing.h"
@@ -62,6 +64,15 @@ class CKolvaneView : public wxView, public CRunHost {
     bool TimerArmed() const;
     // "&Stop Scheduler's Timer".
     void StopSchedule();
+    // "Run on Change": the window runs its rule again whenever the template or a local scan
+    // file changes (the watch starts with the next run when no rule is loaded yet).
+    bool RunOnChange() const { return m_watch != nullptr; }
+    // Not after an abort, which emptied the window's rule.
+    bool CanRunOnChange() const { return !m_bUserAbort; }
+    void SetRunOnChange(bool on);
+    // Whether a rule file's window runs on change when it opens; set by the program (the
+    // setting is kept in the settings file, which this layer does not reach).
+    static std::function<bool(const std::string& rulePath)>& RunOnChangeRemembered();
     // The idle-time panes: pane 0 the window's state (the countdown, "Ready", a failed run of
     // the command line), "%d Lines" with the lines shown, "Display Frame 1 of 1".
     void ShowLogStatus();
@@ -101,6 +112,10 @@ class CKolvaneView : public wxView, public CRunHost {
     void FlushRows();
     void OnListKey(wxKeyEvent& event);
     void WatchScrolling();
+    // The watch's files, again after each run (a run may have loaded or replaced them).
+    void Rewatch();
+    void OnWatchEvents();
+    void ArmChangeTimer();
 
     CSystemClock m_clock;
     std::unique_ptr<CKolvaneEngine> m_engine;
@@ -126,6 +141,13 @@ class CKolvaneView : public wxView, public CRunHost {
     CRunTiming m_timing;
     std::chrono::steady_clock::time_point m_lastPump;
     wxString m_strNotice;  // shown in pane 0 instead of "Ready" until the next double-click
+    // Run on change: the watch, the event loop's source for its descriptor, the pacing and
+    // the timer of the next run.
+    std::unique_ptr<CChangeWatch> m_watch;
+    std::unique_ptr<wxEventLoopSourceHandler> m_pWatchHandler;
+    wxEventLoopSource* m_pWatchSource = nullptr;
+    CChangePacer m_pacer;
+    wxTimer m_changeTimer;
 };
 
 }  // namespace kolvane

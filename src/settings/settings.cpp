@@ -7,7 +7,9 @@
 #include <wx/filename.h>
 #include <wx/log.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "engine/text_ops.h"
@@ -157,6 +159,48 @@ void SaveRecentFiles(const std::vector<std::string>& files) {
         wxString key = wxString::Format("/Recent File List/File%d", n);
         if (n <= static_cast<int>(files.size()))
             Config().Write(key, W(files[static_cast<std::size_t>(n - 1)]));
+        else
+            Config().DeleteEntry(key, false);
+    }
+    Flush();
+}
+
+namespace {
+
+std::string AbsoluteRule(const std::string& rulePath) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(rulePath, ec);
+    return ec ? rulePath : absolute.lexically_normal().string();
+}
+
+std::vector<std::string> RunOnChangeRules() {
+    std::vector<std::string> rules;
+    for (int n = 1; n <= kRunOnChangeRules; ++n) {
+        std::string path = Read(wxString::Format("/Run on Change/Rule%d", n));
+        if (path.empty()) break;
+        rules.push_back(std::move(path));
+    }
+    return rules;
+}
+
+}  // namespace
+
+bool LoadRunOnChange(const std::string& rulePath) {
+    const std::vector<std::string> rules = RunOnChangeRules();
+    return std::find(rules.begin(), rules.end(), AbsoluteRule(rulePath)) != rules.end();
+}
+
+void SaveRunOnChange(const std::string& rulePath, bool on) {
+    const std::string rule = AbsoluteRule(rulePath);
+    std::vector<std::string> rules = RunOnChangeRules();
+    const std::size_t before = rules.size();
+    rules.erase(std::remove(rules.begin(), rules.end(), rule), rules.end());
+    if (on) rules.push_back(rule);
+    if (rules.size() > std::size_t(kRunOnChangeRules)) rules.erase(rules.begin());
+    for (std::size_t n = 0; n < std::max(before, rules.size()); ++n) {
+        const wxString key = wxString::Format("/Run on Change/Rule%d", int(n + 1));
+        if (n < rules.size())
+            Config().Write(key, W(rules[n]));
         else
             Config().DeleteEntry(key, false);
     }

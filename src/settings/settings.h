@@ -11,6 +11,7 @@
 //   [File Filters]      Filter1 ... FilterN ("description|pattern;pattern")
 //   [Last Window Data]  Coordinates, Iconized, Maximized, ToolBar, StatusLine
 //   [Recent File List]  File1 ... File4
+//   [Run on Change]     Rule1 ... RuleN (the rule files whose log windows run on change)
 #pragma once
 
 #include <string>
@@ -69,6 +70,12 @@ void Flush();
 
 std::vector<std::string> LoadRecentFiles();
 void SaveRecentFiles(const std::vector<std::string>& files);
+
+// Whether the log window of the rule file `rulePath` (made absolute) runs on change; kept as the
+// list of such rule files, at most kRunOnChangeRules, the oldest dropped first.
+inline constexpr int kRunOnChangeRules = 100;
+bool LoadRunOnChange(const std::string& rulePath);
+void SaveRunOnChange(const std::string& rulePath, bool on);
 
 }  // namespace settings
 }  // namespace kolvane

@@ -3,7 +3,6 @@
 // SIGTERM, the service manager's "stop now", ends the program at once), and the one-second
 // countdown loop between scheduled runs.
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -38,18 +37,6 @@ extern "C" void OnSignal(int sig) {
         g_interrupts = g_interrupts + 1;
     else
         g_terminate = 1;
-}
-
-void InstallSignals() {
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0;  // no restart: the countdown's sleep wakes at once
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    // A file-size limit makes a write fail (and the failure is reported) instead of killing
-    // the runner.
-    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 // Thrown from the message pump on SIGTERM or a second interrupt during a run: unwinding closes
@@ -109,18 +96,6 @@ int LockRuleFile(const std::string& path, int& fd) {
 
 }  // namespace
 
-int ExitFor(ERunResult r) {
-    switch (r) {
-        case ERunResult::Ok:
-            return kExitOk;
-        case ERunResult::Failed:
-            return kExitFailed;
-        case ERunResult::Refused:
-            return kExitRefused;
-    }
-    return kExitFailed;
-}
-
 int RunRule(const SOptions& options) {
     int lockFd = -1;
     switch (LockRuleFile(options.rulePath, lockFd)) {
@@ -142,7 +117,7 @@ int RunRule(const SOptions& options) {
     CKolvaneEngine& view = rule.engine;
     doc.m_bRunOnce = options.once;
 
-    InstallSignals();
+    CatchSignals(OnSignal, {SIGINT, SIGTERM});
     int handled = 0;  // interrupts seen by the run
     host.m_onPump = [&] {
         if (g_terminate) throw SHardStop{};
@@ -174,7 +149,7 @@ int RunRule(const SOptions& options) {
     bool terminated = false;
     try {
         result = RunMerge(view);
-        measure(ExitFor(result));
+        measure(ExitStatusFor(result));
         host.m_timing.Report();
         while (doc.m_nTimerId != 0) {
             struct timespec second {
@@ -190,7 +165,7 @@ int RunRule(const SOptions& options) {
             started = std::chrono::steady_clock::now();
             if (auto ran = OnScheduleTimer(view, doc.m_nTimerId)) {
                 result = *ran;
-                measure(ExitFor(result));
+                measure(ExitStatusFor(result));
             }
         }
     } catch (const SHardStop&) {
@@ -198,7 +173,7 @@ int RunRule(const SOptions& options) {
         std::fputs("kolvane-run: stopped\n", stderr);
         result = ERunResult::Failed;
         terminated = g_terminate != 0;  // not a second Ctrl-C
-        measure(terminated ? int(kExitTerminated) : ExitFor(result));
+        measure(terminated ? int(kExitTerminated) : ExitStatusFor(result));
     } catch (const std::exception& e) {
         // Nothing the engine or the transfer reports ends here; only a failure of the platform
         // itself (no memory, a library that cannot start) does.
@@ -210,7 +185,7 @@ int RunRule(const SOptions& options) {
     if (lockFd >= 0) ::close(lockFd);
     // The service manager's stop is no failure of the rule: the status of a process that
     // SIGTERM ended (the units take it for success).
-    return terminated ? int(kExitTerminated) : ExitFor(result);
+    return terminated ? int(kExitTerminated) : ExitStatusFor(result);
 }
 
 }  // namespace kolvane

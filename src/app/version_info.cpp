@@ -3,17 +3,17 @@
 
 #include <vector>
 
-#ifndef KOLVANE_VERSION_MAJOR
-#error "the build defines KOLVANE_VERSION_MAJOR, _MINOR and _PATCH"
-#endif
+#include "engine/version.h"
 
 namespace kolvane {
 namespace {
 
-#define KOLVANE_STR2(x) #x
-#define KOLVANE_STR(x) KOLVANE_STR2(x)
-constexpr const char* kResourceVersion = KOLVANE_STR(KOLVANE_VERSION_MAJOR) ", " KOLVANE_STR(
-    KOLVANE_VERSION_MINOR) ", " KOLVANE_STR(KOLVANE_VERSION_PATCH) ", 0";
+// The version as the about values give it: "3.0.0" is "3, 0, 0, 0".
+std::string ResourceVersion() {
+    std::string text;
+    for (const char c : kVersion) text += c == '.' ? std::string(", ") : std::string(1, c);
+    return text + ", 0";
+}
 
 constexpr std::string_view kCredit = "Written by the Kolvane developers";
 
@@ -24,13 +24,13 @@ CVersionInfo CVersionInfo::OfThisBuild() {
     v.m_strComments = "Builds pages from values cut out of other text files";
     v.m_strCompanyName = "Pellucor Enterprises";
     v.m_strFileDescription = "Kolvane desktop program";
-    v.m_strFileVersion = kResourceVersion;
+    v.m_strFileVersion = ResourceVersion();
     v.m_strInternalName = "KOLVANE";
     v.m_strLegalCopyright = "Copyright (C) 2026 Pellucor Enterprises";
     v.m_strLegalTrademarks = "";
     v.m_strOriginalFilename = "kolvane";
     v.m_strProductName = "Kolvane";
-    v.m_strProductVersion = kResourceVersion;
+    v.m_strProductVersion = v.m_strFileVersion;
     v.m_strShortVersion = ShortVersion(v.m_strProductVersion);
     return v;
 }

@@ -1,4 +1,4 @@
-// The program's version texts, compiled in from the build (the CMake project version), and the
+// The program's version texts, from the build's version (engine/version.h), and the
 // about box's text built from them. GUI-free, so the texts are tested without a display.
 #pragma once
 

@@ -22,9 +22,7 @@ struct SConsoleRule {
 int RunCheck(const SOptions& options);
 int RunWriteRule(const SOptions& options);
 int RunRule(const SOptions& options);
-// The exit status for how a run ended.
-int ExitFor(ERunResult result);
-int RunValues(const SOptions& options);  // look_commands.cpp
+int RunValues(const SOptions& options);
 int RunDryRun(const SOptions& options);
 
 // The date style for the run's texts: the option, else the user's setting, else U.S.

@@ -1,13 +1,24 @@
 // The console host.
 #include "cli/console_host.h"
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include "cli/credentials_prompt.h"
 
 namespace kolvane {
+
+void CatchSignals(void (*handler)(int), std::initializer_list<int> signals) {
+    struct sigaction sa {};
+    sa.sa_handler = handler;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;  // no SA_RESTART
+    for (const int sig : signals) sigaction(sig, &sa, nullptr);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 CConsoleHost::CConsoleHost() : m_bStatusTty(::isatty(STDERR_FILENO) == 1) {}
 

@@ -1,15 +1,22 @@
 // The console host of kolvane-run: log lines to standard output, one per line; message-box
 // texts to standard error; the status panes as one refreshed line on standard error, only when
-// standard error is a terminal. Signals reach the run through PumpMessages (see signals.h).
+// standard error is a terminal. Signals reach the run through PumpMessages: the handler the
+// command installs (CatchSignals) only notes a signal, and the command's m_onPump acts on it.
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "engine/run_host.h"
 #include "run/run_timing.h"
 
 namespace kolvane {
+
+// Sends each of `signals` to `handler` without restarting the call it interrupts (a countdown's
+// sleep wakes at once), and ignores SIGXFSZ: a file-size limit then makes a write fail, and the
+// failure is reported, instead of ending the program.
+void CatchSignals(void (*handler)(int), std::initializer_list<int> signals);
 
 class CConsoleHost : public CRunHost {
   public:

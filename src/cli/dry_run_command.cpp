@@ -22,7 +22,7 @@ int RunDryRun(const SOptions& options) {
             std::fwrite(page->data(), 1, page->size(), stdout);
             std::fflush(stdout);
         }
-        return ExitFor(result);
+        return ExitStatusFor(result);
     });
 }
 

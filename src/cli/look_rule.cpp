@@ -1,7 +1,6 @@
 // A rule read for a look that changes nothing.
 #include "cli/look_rule.h"
 
-#include <signal.h>
 #include <stdlib.h>
 
 #include <csignal>
@@ -54,13 +53,7 @@ CLookRule::CLookRule(const SOptions& options, bool echoEntries) {
         if (echoEntries) WriteToStderr(entry);
     });
 
-    struct sigaction sa {};
-    sa.sa_handler = OnStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
-    std::signal(SIGXFSZ, SIG_IGN);
+    CatchSignals(OnStopSignal, {SIGINT, SIGTERM, SIGHUP});
     // A reader that went away (`| head`) makes a write fail instead of ending the process
     // before the temporary directory is removed.
     std::signal(SIGPIPE, SIG_IGN);

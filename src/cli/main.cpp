@@ -5,10 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
-
-#ifndef KOLVANE_VERSION
-#define KOLVANE_VERSION "0"
-#endif
+#include "engine/version.h"
 
 int main(int argc, char** argv) {
     using namespace kolvane;
@@ -24,7 +21,7 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return kExitOk;
         case ECommand::Version:
-            std::printf("kolvane-run %s\n", KOLVANE_VERSION);
+            std::printf("kolvane-run %.*s\n", int(kVersion.size()), kVersion.data());
             return kExitOk;
         case ECommand::Check:
             return RunCheck(options);

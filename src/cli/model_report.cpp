@@ -9,10 +9,6 @@
 namespace kolvane {
 namespace {
 
-std::string JoinDisplay(std::string_view dir, std::string_view name) {
-    return JoinPath(dir, name);
-}
-
 constexpr std::string_view kMask = "********";
 
 // What the reports show of a secret: an empty one as it is, any other as the mask.
@@ -182,16 +178,14 @@ std::string ModelJson(const CKolvaneDocData& doc, bool upload, bool remote, bool
 
 std::string ModelSummary(const CKolvaneDocData& doc, bool upload, bool remote, bool showPasswords) {
     const CSecrets secret(showPasswords);
-    static const char* const kRules[] = {"none", "extract",     "copy",
-                                         "?",    "line-column", "whole file"};
     const CCommandSection& c = doc.m_cmd;
     std::string out;
     auto line = [&out](std::string_view label, std::string_view value) {
         out.append(label).append(value).append("\n");
     };
-    line("Template file:   ", JoinDisplay(c.m_strTemplatePath, c.m_strTemplateName));
-    line("Output file:     ", JoinDisplay(c.m_strOutputPath, c.m_strOutputName));
-    line("Error log file:  ", JoinDisplay(c.m_strErrorLogPath, c.m_strErrorLogName));
+    line("Template file:   ", JoinPath(c.m_strTemplatePath, c.m_strTemplateName));
+    line("Output file:     ", JoinPath(c.m_strOutputPath, c.m_strOutputName));
+    line("Error log file:  ", JoinPath(c.m_strErrorLogPath, c.m_strErrorLogName));
     line("Interval:        ", c.m_nInterval > 0 ? std::to_string(c.m_nInterval) + " seconds"
                                                 : std::string("none (runs once)"));
     if (upload)
@@ -204,7 +198,7 @@ std::string ModelSummary(const CKolvaneDocData& doc, bool upload, bool remote, b
     line("Remote files:    ", remote ? "yes" : "no");
     for (const auto& f : doc.m_scanFiles) {
         out += "Scan file " + std::to_string(f->m_nNumber) + ": " +
-               JoinDisplay(f->m_strPath, f->m_strName);
+               JoinPath(f->m_strPath, f->m_strName);
         if (f->m_bFtp || f->m_bHttp)
             out += "  (" + std::string(f->m_bFtp ? "ftp " : "http ") + secret.Url(f->m_strUrl) +
                    " " + f->m_strServerDir + "/" + f->m_strServerFile +
@@ -214,14 +208,16 @@ std::string ModelSummary(const CKolvaneDocData& doc, bool upload, bool remote, b
         out += "\n";
         for (const auto& v : doc.m_scanVars) {
             if (v->m_nScanFile != f->m_nNumber) continue;
-            int rule = (v->m_nRule >= 0 && v->m_nRule <= 5) ? v->m_nRule : 0;
-            out += "    " + std::to_string(v->m_nVarNo) + ". " + v->m_szName + ": " + kRules[rule];
-            if (rule == 1 || rule == 2)
+            const int rule = v->m_nRule;
+            const std::string_view name = RuleName(rule);
+            out += "    " + std::to_string(v->m_nVarNo) + ". " + v->m_szName + ": " +
+                   std::string(name.empty() ? "none" : name);
+            if (rule == kRuleExtract || rule == kRuleCopy)
                 out += " \"" + v->m_szStartPattern + "\"" +
-                       (rule == 1 ? " to \"" + v->m_szEndPattern + "\""
-                                  : " +" + std::to_string(v->m_nCopyCount)) +
+                       (rule == kRuleExtract ? " to \"" + v->m_szEndPattern + "\""
+                                             : " +" + std::to_string(v->m_nCopyCount)) +
                        ", instance " + std::to_string(v->m_nInstance);
-            if (rule == 4)
+            if (rule == kRuleLineColumn)
                 out += " line " + std::to_string(v->m_nStartLine) + " col " +
                        std::to_string(v->m_nStartCol) + " to line " +
                        std::to_string(v->m_nEndLine) + " col " + std::to_string(v->m_nEndCol);

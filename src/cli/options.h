@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "run/merge_run.h"
+
 namespace kolvane {
 
 enum class ECommand { Run, Check, WriteRule, Values, DryRun, Help, Version };
@@ -22,9 +24,9 @@ struct SOptions {
 
 // Exit statuses of kolvane-run.
 enum EExit : int {
-    kExitOk = 0,
-    kExitFailed = 1,   // the run ran, but something failed on the way
-    kExitRefused = 2,  // the rule file or the template was refused or unreadable
+    kExitOk = ExitStatusFor(ERunResult::Ok),
+    kExitFailed = ExitStatusFor(ERunResult::Failed),    // something failed on the way
+    kExitRefused = ExitStatusFor(ERunResult::Refused),  // the rule or template was refused
     kExitUsage = 64,
     kExitLocked = 75,       // another runner holds the rule file
     kExitTerminated = 143,  // SIGTERM ended a run: 128 + the signal's number

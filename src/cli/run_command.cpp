@@ -44,18 +44,6 @@ extern "C" void OnSignal(int sig) {
         g_terminate = 1;
 }
 
-void InstallSignals() {
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0;  // no restart: the countdown's sleep wakes at once
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    // A file-size limit makes a write fail (and the failure is reported) instead of killing
-    // the runner.
-    std::signal(SIGXFSZ, SIG_IGN);
-}
-
 // Thrown from the message pump on SIGTERM or a second interrupt during a run: unwinding closes
 // the run's files (a half-written output's or local copy's temporary file is removed, the error
 // log is closed). The pump runs between the run's steps and, during a transfer, from libcurl's
@@ -144,18 +132,6 @@ int LockRuleFile(const std::string& path, int& fd) {
 
 }  // namespace
 
-int ExitFor(ERunResult r) {
-    switch (r) {
-        case ERunResult::Ok:
-            return kExitOk;
-        case ERunResult::Failed:
-            return kExitFailed;
-        case ERunResult::Refused:
-            return kExitRefused;
-    }
-    return kExitFailed;
-}
-
 int RunRule(const SOptions& options) {
     int lockFd = -1;
     switch (LockRuleFile(options.rulePath, lockFd)) {
@@ -198,7 +174,7 @@ int RunRule(const SOptions& options) {
     };
     bool watched = false;  // the watch was set up once the first run had read the rule
 
-    InstallSignals();
+    CatchSignals(OnSignal, {SIGINT, SIGTERM});
     int handled = 0;  // interrupts seen by the run
     host.m_onPump = [&] {
         // Watched from before the first run scans, so no change after its reading is missed.
@@ -235,7 +211,7 @@ int RunRule(const SOptions& options) {
     bool terminated = false;
     try {
         result = RunMerge(view);
-        measure(ExitFor(result));
+        measure(ExitStatusFor(result));
         host.m_timing.Report();
         CChangePacer pacer;
         pacer.Ran(started);
@@ -257,7 +233,7 @@ int RunRule(const SOptions& options) {
                 started = now;
                 pacer.Ran(now);
                 result = RunMerge(view, ERunKind::OnChange);
-                measure(ExitFor(result));
+                measure(ExitStatusFor(result));
                 host.m_timing.Report();
                 rewatch();
                 now = std::chrono::steady_clock::now();
@@ -268,7 +244,7 @@ int RunRule(const SOptions& options) {
             if (auto ran = OnScheduleTimer(view, doc.m_nTimerId)) {
                 pacer.Ran(started);
                 result = *ran;
-                measure(ExitFor(result));
+                measure(ExitStatusFor(result));
                 rewatch();
                 // The new countdown's first second starts when the run is over.
                 nextTick = std::chrono::steady_clock::now() + std::chrono::seconds(1);
@@ -279,7 +255,7 @@ int RunRule(const SOptions& options) {
         std::fputs("kolvane-run: stopped\n", stderr);
         result = ERunResult::Failed;
         terminated = g_terminate != 0;  // not a second Ctrl-C
-        measure(terminated ? int(kExitTerminated) : ExitFor(result));
+        measure(terminated ? int(kExitTerminated) : ExitStatusFor(result));
     } catch (const std::exception& e) {
         // Nothing the engine or the transfer reports ends here; only a failure of the platform
         // itself (no memory, a library that cannot start) does.
@@ -291,7 +267,7 @@ int RunRule(const SOptions& options) {
     if (lockFd >= 0) ::close(lockFd);
     // The service manager's stop is no failure of the rule: the status of a process that
     // SIGTERM ended (the units take it for success).
-    return terminated ? int(kExitTerminated) : ExitFor(result);
+    return terminated ? int(kExitTerminated) : ExitStatusFor(result);
 }
 
 }  // namespace kolvane

@@ -18,19 +18,10 @@
 namespace kolvane {
 namespace {
 
-const char* RuleName(int rule) {
-    switch (rule) {
-        case kRuleExtract:
-            return "extract";
-        case kRuleCopy:
-            return "copy";
-        case kRuleLineColumn:
-            return "line-column";
-        case kRuleWholeFile:
-            return "whole-file";
-        default:
-            return "-";
-    }
+// A rule kind's name in the report; "-" for a variable without a rule.
+std::string KindText(int rule) {
+    const std::string_view name = RuleName(rule);
+    return name.empty() ? "-" : std::string(name);
 }
 
 // Length of the character at `i`: a valid UTF-8 sequence, else one byte.
@@ -179,7 +170,7 @@ std::string TextReport(const CKolvaneDocData& doc, const std::vector<std::string
         std::snprintf(head, sizeof head, "%4d  ", var->m_nScanFile);
         out += head + EscapeControls(var->m_szName) +
                std::string(width - std::min(width, var->m_szName.size()) + 2, ' ');
-        std::string kind = RuleName(var->m_nRule);
+        const std::string kind = KindText(var->m_nRule);
         out += kind + std::string(13 - kind.size(), ' ');
         out += var->m_pszValue ? ShownValue(*var->m_pszValue)
                                : "no value: " + EscapeControls(ValueOutcomeText(var->m_outcome));
@@ -201,7 +192,7 @@ std::string JsonReport(const CKolvaneDocData& doc, const std::vector<std::string
         first = false;
         out += "\"scan_file\":" + std::to_string(var->m_nScanFile) +
                ",\"name\":" + JsonString(var->m_szName) +
-               ",\"rule\":" + JsonString(RuleName(var->m_nRule)) + ",\"value\":";
+               ",\"rule\":" + JsonString(KindText(var->m_nRule)) + ",\"value\":";
         if (var->m_pszValue) {
             out += JsonString(*var->m_pszValue);
             if (!IsUtf8(*var->m_pszValue))

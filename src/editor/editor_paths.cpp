@@ -38,10 +38,4 @@ SSplitPath SplitPath(std::string_view path) {
     return out;
 }
 
-std::string LastPathOf(std::string_view path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string_view::npos) return "";
-    return std::string(slash == 0 ? std::string_view("/") : path.substr(0, slash));
-}
-
 }  // namespace kolvane::editor

@@ -23,8 +23,4 @@ struct SSplitPath {
 // directly under the root keeps "/" as its directory.
 SSplitPath SplitPath(std::string_view path);
 
-// The directory that "LastPath" keeps for a chosen file: the text before its last "/", "/" for
-// a file in the root; empty when the path has no "/".
-std::string LastPathOf(std::string_view path);
-
 }  // namespace kolvane::editor

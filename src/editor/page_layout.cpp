@@ -28,15 +28,4 @@ void ShowReadOnly(wxTextCtrl* field) {
     field->SetBackgroundColour(field->GetParent()->GetBackgroundColour());
 }
 
-wxString ToWx(const std::string& bytes) {
-    wxString s = wxString::FromUTF8(bytes.data(), bytes.size());
-    if (s.empty() && !bytes.empty()) s = wxString(bytes.data(), wxConvISO8859_1, bytes.size());
-    return s;
-}
-
-std::string FromWx(const wxString& text) {
-    const wxScopedCharBuffer utf8 = text.utf8_str();
-    return std::string(utf8.data(), utf8.length());
-}
-
 }  // namespace kolvane::editor

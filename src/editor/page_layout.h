@@ -8,7 +8,8 @@
 #include <wx/textctrl.h>
 
 #include <initializer_list>
-#include <string>
+
+#include "editor/wx_text.h"
 
 namespace kolvane::editor {
 
@@ -25,9 +26,5 @@ void AlignLabels(std::initializer_list<wxFlexGridSizer*> grids);
 
 // Gives a read-only field the look of one: no frame of an edit, the page's background.
 void ShowReadOnly(wxTextCtrl* field);
-
-// Bytes of the model as shown: UTF-8 when valid, else Latin-1; and back.
-wxString ToWx(const std::string& bytes);
-std::string FromWx(const wxString& text);
 
 }  // namespace kolvane::editor

@@ -7,6 +7,7 @@
 #include "editor/editor_host.h"
 #include "editor/editor_paths.h"
 #include "editor/page_layout.h"
+#include "engine/text_ops.h"
 
 namespace kolvane::editor {
 
@@ -51,7 +52,7 @@ bool PromptRuleFileName(IEditorHost& host, std::string& path, bool openMode, boo
     wxString dir = ToWx(host.LastPath());
     wxString file;
     if (!openMode && !path.empty()) {
-        const std::string pathDir = LastPathOf(path);
+        const std::string pathDir = DirectoryOf(path);
         if (!pathDir.empty()) dir = ToWx(pathDir);
         file = ToWx(path.substr(path.rfind('/') + 1));
     }
@@ -71,7 +72,7 @@ bool PromptRuleFileName(IEditorHost& host, std::string& path, bool openMode, boo
             if (chosen != path && wxFileExists(shown) &&
                 wxMessageBox(shown + " already exists.\nDo you want to replace it?", title,
                              wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION, host.Window()) != wxYES) {
-                dir = ToWx(LastPathOf(chosen));
+                dir = ToWx(DirectoryOf(chosen));
                 file = ToWx(chosen.substr(chosen.rfind('/') + 1));
                 continue;
             }
@@ -80,7 +81,7 @@ bool PromptRuleFileName(IEditorHost& host, std::string& path, bool openMode, boo
         if (editRequest) *editRequest = dialog.EditRequest();
         break;
     }
-    if (const std::string last = LastPathOf(path); !last.empty()) host.SetLastPath(last);
+    if (const std::string last = DirectoryOf(path); !last.empty()) host.SetLastPath(last);
     return true;
 }
 

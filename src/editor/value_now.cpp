@@ -55,9 +55,9 @@ SValueNow ValueNowOf(const CScanFile& file, const CScanVar& var, std::string_vie
     if (!engine.ReadScanFile(dir, file.m_strName)) {
         outcome = engine.LastScanRead();
     } else {
-        engine.ExtractScanVars(*entry);
+        const bool found = engine.ExtractScanVars(*entry) == 0;
         outcome = copy->m_outcome;
-        if (copy->m_pszValue) {
+        if (found) {
             out.found = true;
             out.text = ShownValue(*copy->m_pszValue);
             return out;

@@ -29,10 +29,6 @@ void CKolvaneEngine::SetPane(int pane, std::string_view text) {
     m_host.SetPaneText(pane, EscapeControls(text));
 }
 
-std::string CKolvaneEngine::FullPath(std::string_view dir, std::string_view name) {
-    return JoinPath(dir, name);
-}
-
 void CKolvaneEngine::PumpMessages() {
     m_host.PumpMessages();
 }

@@ -60,7 +60,13 @@ class CKolvaneEngine {
     // --- Rule-file reader -------------------------------------------------------------------
     int ReadRuleFile();
     int ParseRuleFile();
-    int ParseScanVarLines(CScanFile& entry, std::size_t start, std::size_t end);
+    // What reading a scan-file section's variable lines came to.
+    enum class EVarLines {
+        Read,         // every line was read
+        Refused,      // a line was refused, and the lines after it are not read; the rule goes on
+        RuleRefused,  // a line refused the whole rule (a name too long; its message is shown)
+    };
+    EVarLines ParseScanVarLines(CScanFile& entry, std::size_t start, std::size_t end);
     // Where a scan-file section's variable lines begin and end in the rule text.
     struct SSectionLines {
         std::size_t start, varsFrom, varsTo;
@@ -104,6 +110,9 @@ class CKolvaneEngine {
 
     // --- Scan extraction --------------------------------------------------------------------
     int ReadScanFile(std::string_view dir, std::string_view name, std::size_t* length = nullptr);
+    // Gives each variable of `entry` the value its rule finds in the scan text read last (or
+    // none, with the reason in its outcome); ScanFileVars shows the progress too. Both return
+    // how many of the file's variables found no value: extraction writes no error-log entry.
     int ScanFileVars(CScanFile& entry, std::string_view name);
     int ExtractScanVars(CScanFile& entry);
     // The first variable of each number 1..count of scan file `file`, in list order (slot 0 and
@@ -140,11 +149,9 @@ class CKolvaneEngine {
     int m_nScanIndex = 0;  // 0-based index of the scan file being scanned
     int m_nScanCount = 0;  // number of scan files of the run
 
-    // Path joining of the engine (template, output, error log and scan files alike): the path
-    // as the rule writes it, as log lines and entries show it.
-    static std::string FullPath(std::string_view dir, std::string_view name);
-    // The same path where it is on disk: a relative one is taken from the rule file's directory.
-    // Every file of a rule is opened by this path, local copies of fetched scan files included.
+    // Where a path of the rule (as JoinPath gives it) is on disk: a relative one is taken from
+    // the rule file's directory. Every file of a rule is opened by this path, local copies of
+    // fetched scan files included.
     std::string ResolvePath(std::string_view dir, std::string_view name) const {
         return kolvane::ResolvePath(m_doc.RuleDirectory(), dir, name);
     }
@@ -171,7 +178,6 @@ class CKolvaneEngine {
     SValueOutcome m_scanRead;        // of the last ReadScanFile
     std::string m_strSection;        // the section text whose variable lines are being read
     std::size_t m_nVarLinesEnd = 0;  // where ParseScanVarLines stopped
-    bool m_bRefused = false;         // a variable line refused the whole parse (a name too long)
     std::string m_strDate;
     std::string m_strTime;
     CAppendFile m_errorLog;

@@ -11,7 +11,7 @@
 namespace kolvane {
 
 int CKolvaneEngine::OpenErrorLog(std::string_view dir, std::string_view name) {
-    std::string path = FullPath(dir, name);
+    std::string path = JoinPath(dir, name);
     m_bErrorLogRefused = false;
     if (name.empty() || !m_errorLog.Open(ResolvePath(dir, name))) {
         // Not written through another user's link: a run without its log then fails.

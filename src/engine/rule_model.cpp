@@ -5,6 +5,21 @@
 
 namespace kolvane {
 
+std::string_view RuleName(int rule) {
+    switch (rule) {
+        case kRuleExtract:
+            return "extract";
+        case kRuleCopy:
+            return "copy";
+        case kRuleLineColumn:
+            return "line-column";
+        case kRuleWholeFile:
+            return "whole-file";
+        default:
+            return {};
+    }
+}
+
 CScanVar* CScanVarList::AddNewVar() {
     ++m_nGeneration;
     m_list.push_back(std::make_unique<CScanVar>());

@@ -32,6 +32,10 @@ enum ERule : int {
     kRuleWholeFile = 5
 };
 
+// The name the reports give a rule kind: "extract", "copy", "line-column" or "whole-file"; empty
+// for kRuleNone and any number that is no kind.
+std::string_view RuleName(int rule);
+
 class CScanVar {
   public:
     int m_nScanFile = -1;  // 0 marks the two system entries of the merge

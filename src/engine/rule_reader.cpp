@@ -91,7 +91,8 @@ int CKolvaneEngine::ReadRuleFile() {
     return 1;
 }
 
-// Refuses a key value that does not fit the model; 1 when it fits.
+// Refuses a key value that does not fit the model: 1 when it is too long (the message is shown
+// unless the editor reads the rule), 0 when it fits.
 int CKolvaneEngine::ValueTooLong(std::string_view where, const std::string& value) {
     if (value.size() <= kMaxKeyValue) return 0;
     if (!m_bEditing)
@@ -221,7 +222,6 @@ int CKolvaneEngine::ParseRuleFile() {
     PumpMessages();
     std::string_view text = RuleText();
     m_bRemote = false;
-    m_bRefused = false;
     std::size_t command = FindText(text, "&command");
     if (command == npos) {
         if (m_bEditing) return 1;
@@ -331,8 +331,7 @@ int CKolvaneEngine::ParseRuleFile() {
         std::size_t nameAt = FindText(text, "scanfile name", start);
         std::size_t lines = SkipLines(text, nameAt, 2);
         m_nVarLinesEnd = lines;
-        ParseScanVarLines(*entry, lines, end);
-        if (m_bRefused) return 0;
+        if (ParseScanVarLines(*entry, lines, end) == EVarLines::RuleRefused) return 0;
         sections.push_back({start, lines, std::max(lines, m_nVarLinesEnd), entry});
     }
 }
@@ -383,13 +382,14 @@ int CKolvaneEngine::CheckOutputIsNoInput() {
     for (const auto& f : m_doc.m_scanFiles)
         clash = clash || same(output, ResolvePath(f->m_strPath, f->m_strName));
     if (!clash) return 1;
-    Message("Output file " + FullPath(cmd.m_strOutputPath, cmd.m_strOutputName) +
+    Message("Output file " + JoinPath(cmd.m_strOutputPath, cmd.m_strOutputName) +
             " is also the template or a scan file of this rule!\nKolvane will not overwrite its "
             "own input!\n***  Can't continue  ***");
     return 0;
 }
 
-int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::size_t end) {
+CKolvaneEngine::EVarLines CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos,
+                                                            std::size_t end) {
     std::string_view text = RuleText();
     int n = 1;
     std::vector<std::string> comments;  // comment lines not yet followed by a variable line
@@ -405,7 +405,7 @@ int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::si
             LogEntry(message, ELogKind::CantContinue);
             RefuseScanFileVars(entry, message);
             stop(pos);
-            return m_bEditing ? 1 : 0;
+            return EVarLines::Refused;
         }
         std::string_view line = TrimView(text.substr(pos, lineEnd - pos));
         std::size_t comment = line.find("&&");
@@ -416,7 +416,7 @@ int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::si
             if (endLength == 0) {
                 entry.m_nNextVarNo = n;
                 stop(next);
-                return 1;
+                return EVarLines::Read;
             }
             pos = next;
             continue;
@@ -425,24 +425,18 @@ int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::si
         if (eq == npos) {
             entry.m_nNextVarNo = n;
             stop(pos);
-            return 1;
+            return EVarLines::Read;
         }
         std::string_view name = TrimView(line.substr(0, eq));
         if (name.size() > kMaxName) {
-            if (!m_bEditing) {
-                Message("Scan Variable name in &" + m_strSection + " is longer than " +
-                        std::to_string(kMaxName) + " characters which is this application's max" +
-                        std::string(kCantContinue));
-                m_bRefused = true;
-            }
             stop(pos);
-            return 0;
+            if (m_bEditing) return EVarLines::Refused;
+            Message("Scan Variable name in &" + m_strSection + " is longer than " +
+                    std::to_string(kMaxName) + " characters which is this application's max" +
+                    std::string(kCantContinue));
+            return EVarLines::RuleRefused;
         }
         CScanVar* var = m_doc.m_scanVars.AddNewVar();
-        if (!var) {
-            LogEntry("Error creating scan variable!  Can't go on!", ELogKind::CantContinue);
-            return 0;
-        }
         var->m_nScanFile = entry.m_nNumber;
         var->m_nVarNo = n;
         var->m_szName = std::string(name);
@@ -452,12 +446,12 @@ int CKolvaneEngine::ParseScanVarLines(CScanFile& entry, std::size_t pos, std::si
             var->m_nRule = kRuleNone;  // refused: no rule, half read or not (the check lists it)
             RefuseScanFileVars(entry, var->m_outcome.detail);
             stop(next);
-            return 0;
+            return EVarLines::Refused;
         }
         if (var->m_nRule == kRuleWholeFile || next >= end || endLength == 0) {
             entry.m_nNextVarNo = n + 1;
             stop(next);
-            return 1;
+            return EVarLines::Read;
         }
         pos = next;
         ++n;

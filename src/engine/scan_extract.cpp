@@ -12,7 +12,7 @@
 namespace kolvane {
 
 int CKolvaneEngine::ReadScanFile(std::string_view dir, std::string_view name, std::size_t* length) {
-    std::string path = FullPath(dir, name);
+    std::string path = JoinPath(dir, name);
     EReadResult result = ReadWholeFile(ResolvePath(dir, name), kMaxFileSize, m_scanText, length);
     // Why the file's variables get no value, for the caller to record (SetScanFileOutcome).
     m_scanRead = SValueOutcome{};
@@ -54,14 +54,14 @@ int CKolvaneEngine::ReadScanFile(std::string_view dir, std::string_view name, st
 
 int CKolvaneEngine::ScanFileVars(CScanFile& entry, std::string_view name) {
     ShowScanProgress(name, 0, true);
-    ExtractScanVars(entry);
+    const int notFound = ExtractScanVars(entry);
     ShowScanProgress(name, 100, true);
-    return 1;
+    return notFound;
 }
 
 int CKolvaneEngine::ExtractScanVars(CScanFile& entry) {
     const int count = entry.m_nNextVarNo - 1;
-    if (count <= 0) return 1;
+    if (count <= 0) return 0;
     const std::vector<CScanVar*> byNumber = VarsByNumber(entry.m_nNumber, count);
     const SScanText scan(ScanText());
     CScanExtractor extractor(scan,
@@ -78,6 +78,7 @@ int CKolvaneEngine::ExtractScanVars(CScanFile& entry) {
         }
     };
     extractor.SetPump(pump);
+    int notFound = 0;
     for (int i = 1; i <= count; ++i) {
         CScanVar* var = byNumber[i];
         if (!var) continue;
@@ -85,9 +86,10 @@ int CKolvaneEngine::ExtractScanVars(CScanFile& entry) {
         SExtraction found = extractor.Extract(std::size_t(i - 1));
         var->m_pszValue = std::move(found.value);
         var->m_outcome = std::move(found.outcome);
+        notFound += !var->m_pszValue;
         if (var->m_nRule == kRuleWholeFile) break;
     }
-    return 1;
+    return notFound;
 }
 
 // A run extracts scan file after scan file from one list of variables: walking the whole list

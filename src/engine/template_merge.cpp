@@ -50,7 +50,7 @@ int CKolvaneEngine::OpenOutputFile() {
     }
     const CCommandSection& cmd = m_doc.m_cmd;
     if (!m_output.Open(ResolvePath(cmd.m_strOutputPath, cmd.m_strOutputName))) {
-        std::string path = FullPath(cmd.m_strOutputPath, cmd.m_strOutputName);
+        std::string path = JoinPath(cmd.m_strOutputPath, cmd.m_strOutputName);
         if (m_output.RefusedLink()) path += kForeignLinkText;
         LogEntry("Couldn't Open Output File: " + path + "!\r\n*** No File will be created! ***");
         return 0;

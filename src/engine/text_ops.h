@@ -86,7 +86,7 @@ std::string JoinPath(std::string_view dir, std::string_view name);
 std::string_view FileNameOf(std::string_view path);
 
 // The part of `path` before its last separator ("/" for a file in the root), or "" when it has
-// none.
+// none: a rule file's directory, and the folder the rule editor keeps as "LastPath".
 std::string DirectoryOf(std::string_view path);
 
 // Where a path of a rule file is on disk: JoinPath(dir, name), taken relative to `ruleDir` (the

@@ -41,7 +41,7 @@ ERunResult RunMergeSteps(CKolvaneEngine& view, CKolvaneEngine::SRunCounts& count
 
 }  // namespace
 
-void StopScheduleTimer(CKolvaneEngine& view) {
+void DisarmScheduleTimer(CKolvaneEngine& view) {
     CKolvaneDocData& doc = view.Doc();
     if (doc.m_nTimerId != 0) {
         view.Host().KillScheduleTimer(doc.m_nTimerId);
@@ -123,7 +123,7 @@ ERunResult RunMergeSteps(CKolvaneEngine& view, CKolvaneEngine::SRunCounts& count
             // countdown starts, with the template and the error log kept for the next run.
             doc.m_nTimerId = host.ArmScheduleTimer(CKolvaneDocData::kTimerEventId);
         } else {
-            StopScheduleTimer(view);
+            DisarmScheduleTimer(view);
             view.ReleaseTemplate();
         }
         return ERunResult::Failed;
@@ -142,7 +142,7 @@ ERunResult RunMergeSteps(CKolvaneEngine& view, CKolvaneEngine::SRunCounts& count
     doc.m_bModified = true;
     const int count = static_cast<int>(doc.m_scanFiles.size());
     if (count == 0 || doc.m_bAbort) {
-        StopScheduleTimer(view);
+        DisarmScheduleTimer(view);
         view.ReleaseTemplate();
         doc.m_bBusy = false;
         doc.m_bModified = false;
@@ -164,22 +164,23 @@ ERunResult RunMergeSteps(CKolvaneEngine& view, CKolvaneEngine::SRunCounts& count
             failed = true;
             continue;
         }
-        int scanned = view.ScanFileVars(f, f.m_strName);
+        // A variable without a value is no failure of the run: the page shows its marker and
+        // the values report says why.
+        view.ScanFileVars(f, f.m_strName);
         view.ReleaseScanText();
-        view.AppendLogLine(Numbered(n, f, scanned ? " scanned" : " see error log"));
-        failed = failed || !scanned;
+        view.AppendLogLine(Numbered(n, f, " scanned"));
         if (doc.m_bAbort || doc.m_log.m_bLineLimit) break;
     }
 
     if (doc.m_bAbort) {
-        StopScheduleTimer(view);
+        DisarmScheduleTimer(view);
         doc.m_log.ReleaseLines();
         doc.m_scanFiles.RemoveAllScanFiles();
         doc.m_scanVars.RemoveAllVars();
         view.AppendLogLine("**** Kolvane Aborted by customer! ****");
         failed = true;
     } else if (doc.m_log.m_bLineLimit) {
-        StopScheduleTimer(view);
+        DisarmScheduleTimer(view);
         view.AppendLogLine("Process Terminated by Customer during Merge!");
         view.AppendLogLine(" ");
         failed = true;

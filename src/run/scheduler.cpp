@@ -28,13 +28,13 @@ std::optional<ERunResult> OnScheduleTimer(CKolvaneEngine& view, int timerId) {
         view.SetPane(0, CountdownText(doc.m_cmd.m_nInterval - doc.m_nElapsed));
         return std::nullopt;
     }
-    StopScheduleTimer(view);
+    DisarmScheduleTimer(view);
     doc.m_nElapsed = 0;
     return RunMerge(view);
 }
 
 void StopSchedulerTimer(CKolvaneEngine& view) {
-    StopScheduleTimer(view);
+    DisarmScheduleTimer(view);
     view.Doc().m_cmd.m_nInterval = 0;
     view.ReleaseTemplate();
     view.CloseErrorLog();

@@ -24,22 +24,11 @@
 #include "runwindow/log_printout.h"
 #include "run/scheduler.h"
 #include "runwindow/status_panes.h"
+#include "editor/wx_text.h"
 #include "engine/text_ops.h"
 
 namespace kolvane {
 namespace {
-
-int ExitStatusFor(ERunResult r) {
-    switch (r) {
-        case ERunResult::Ok:
-            return 0;
-        case ERunResult::Failed:
-            return 1;
-        case ERunResult::Refused:
-            return 2;
-    }
-    return 1;
-}
 
 // Whether `program` names something that can be started: a path to an executable file, or a
 // name found on PATH. wxExecute forks before it knows, so a missing editor is caught here.
@@ -387,7 +376,7 @@ void CKolvaneView::OnTimer(wxTimerEvent& event) {
 }
 
 void CKolvaneView::StopTimer() {
-    StopScheduleTimer(*m_engine);
+    DisarmScheduleTimer(*m_engine);
 }
 
 bool CKolvaneView::TimerArmed() const {
@@ -495,7 +484,7 @@ void CKolvaneView::ShowLogLine(std::string_view) {
 
 void CKolvaneView::SetPaneText(int pane, std::string_view text) {
     if (pane == 0 && m_bBackgroundTick) return;
-    if (CPaneStatusBar* panes = ThePanes()) panes->SetPane(pane, DisplayText(text));
+    if (CPaneStatusBar* panes = ThePanes()) panes->SetPane(pane, ToWx(text));
 }
 
 void CKolvaneView::PumpMessages() {
@@ -526,7 +515,7 @@ void CKolvaneView::ShowPendingLines() {
 
 void CKolvaneView::MessageBox(std::string_view text, EMessageIcon icon) {
     ShowPendingLines();
-    wxMessageBox(DisplayText(text), "Kolvane",
+    wxMessageBox(ToWx(text), "Kolvane",
                  wxOK | (icon == EMessageIcon::Stop ? wxICON_STOP : wxICON_INFORMATION),
                  GetFrame());
 }
@@ -557,7 +546,7 @@ void CKolvaneView::KillScheduleTimer(int) {
 ECredentialsResult CKolvaneView::AskCredentials(std::string_view url, std::string& user,
                                                 std::string& password) {
     ShowPendingLines();
-    return AskCredentialsDialog(GetFrame(), DisplayText(url), user, password)
+    return AskCredentialsDialog(GetFrame(), ToWx(url), user, password)
                ? ECredentialsResult::Success
                : ECredentialsResult::Cancelled;
 }

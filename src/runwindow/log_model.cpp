@@ -1,13 +1,9 @@
 // The log list's model over the stored lines.
 #include "runwindow/log_model.h"
 
-namespace kolvane {
+#include "editor/wx_text.h"
 
-wxString DisplayText(std::string_view line) {
-    wxString text = wxString::FromUTF8(line.data(), line.size());
-    if (text.empty() && !line.empty()) text = wxString(line.data(), wxConvISO8859_1, line.size());
-    return text;
-}
+namespace kolvane {
 
 void CLogListModel::Sync() {
     const std::size_t stored = m_log.Lines().size();
@@ -22,7 +18,7 @@ void CLogListModel::Sync() {
 
 void CLogListModel::GetValueByRow(wxVariant& value, unsigned int row, unsigned int) const {
     const auto& lines = m_log.Lines();
-    value = row < lines.size() ? DisplayText(lines[row]) : wxString();
+    value = row < lines.size() ? ToWx(lines[row]) : wxString();
 }
 
 }  // namespace kolvane

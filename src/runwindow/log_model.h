@@ -27,7 +27,4 @@ class CLogListModel : public wxDataViewVirtualListModel {
     const CLogStore& m_log;
 };
 
-// A stored line as display text: UTF-8 where it is valid UTF-8, else Latin-1.
-wxString DisplayText(std::string_view line);
-
 }  // namespace kolvane

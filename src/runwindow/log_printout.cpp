@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "runwindow/log_model.h"
+#include "editor/wx_text.h"
 #include "runwindow/print_pages.h"
 
 namespace kolvane {
@@ -47,7 +48,7 @@ bool CLogPrintout::OnPrintPage(int page) {
     const auto [first, end] = PageLines(page, m_log.Lines().size());
     int y = area.y;
     for (std::size_t i = first; i < end; ++i, y += lineHeight)
-        dc->DrawText(DisplayText(m_log.Lines()[i]), area.x + 10, y);
+        dc->DrawText(ToWx(m_log.Lines()[i]), area.x + 10, y);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "editor/wx_text.h"
 #include "runwindow/log_model.h"
 
 namespace kolvane {
@@ -46,8 +47,8 @@ TEST(LogList, LineLimitNoticeThenDropping) {
 }
 
 TEST(LogList, BytesThatAreNotUtf8ShowAsLatin1) {
-    EXPECT_EQ(DisplayText("caf\xc3\xa9"), wxString::FromUTF8("caf\xc3\xa9"));
-    EXPECT_EQ(DisplayText("caf\xe9"), wxString::FromUTF8("caf\xc3\xa9"));
+    EXPECT_EQ(ToWx("caf\xc3\xa9"), wxString::FromUTF8("caf\xc3\xa9"));
+    EXPECT_EQ(ToWx("caf\xe9"), wxString::FromUTF8("caf\xc3\xa9"));
 }
 
 }  // namespace

@@ -117,6 +117,21 @@ void BM_FindText(benchmark::State& state, const char* key) {
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(text.size()));
 }
 
+// FindText restricted to a narrower vector unit, to see what a machine without the widest
+// one would get.
+void BM_FindTextOn(benchmark::State& state, const char* key, EFindPath path) {
+    const std::string& text = W1().scanTexts[0];
+    if (!FindPathSupported(path)) {
+        state.SkipWithError("this processor lacks that unit");
+        return;
+    }
+    for (auto _ : state) {
+        std::size_t found = FindTextOn(path, text, key);
+        benchmark::DoNotOptimize(found);
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(text.size()));
+}
+
 void BM_Memchr(benchmark::State& state) {
     const std::string& text = W1().scanTexts[0];
     if (std::memchr(text.data(), 0x01, text.size())) {
@@ -372,6 +387,9 @@ class CRatioReporter : public benchmark::ConsoleReporter {
                                : "one run, ask for --benchmark_repetitions=5 on a busy machine");
         for (const char* key : kEndKeys)
             Ratio(std::string("FindText/") + key, "Memchr/absent-byte", 2);
+        for (const char* unit : {"FindTextAvx2/", "FindTextSse2/"})
+            for (const char* key : kEndKeys)
+                Ratio(std::string(unit) + key, "Memchr/absent-byte", 2);
         Ratio("Extract/W1", "Read/W1", 1.5);
         for (const SShared& shape : kShared)
             Ratio(std::string("Shared/") + shape.name,
@@ -443,6 +461,12 @@ int main(int argc, char** argv) {
     for (const char* key : kEndKeys)
         tune(benchmark::RegisterBenchmark((std::string("FindText/") + key).c_str(), BM_FindText,
                                           key));
+    for (const char* key : kEndKeys) {
+        tune(benchmark::RegisterBenchmark((std::string("FindTextAvx2/") + key).c_str(),
+                                          BM_FindTextOn, key, EFindPath::Avx2));
+        tune(benchmark::RegisterBenchmark((std::string("FindTextSse2/") + key).c_str(),
+                                          BM_FindTextOn, key, EFindPath::Sse2));
+    }
     tune(benchmark::RegisterBenchmark("Memchr/absent-byte", BM_Memchr));
     tune(benchmark::RegisterBenchmark("Extract/W1", BM_Extract));
     for (const SShape& shape : kShapes)

@@ -2,8 +2,8 @@
 //
 // A key byte k that is a lower-case letter matches a text byte b exactly when (b | 0x20) == k
 // (b is k or its upper-case form); any other key byte matches only itself. So one OR and one
-// compare test both cases of a byte. The search tests two bytes of the key first, on SSE2 (which
-// every x86-64 processor has; wider units paid nothing measurable in whole runs): the two rarest
+// compare test both cases of a byte. The search tests two bytes of the key first, on the widest
+// vector unit the processor has (AVX2, else SSE2; chosen at run time): the two rarest
 // by a fixed table of how common bytes are in reports, logs and HTML (the first and the last
 // are often blanks or common letters). While the rarest byte is rare in the text, a block of
 // 128 starts costs one load, compare and OR per vector and one branch, close to memchr; only
@@ -266,7 +266,56 @@ std::size_t Sse2(const char* base, std::size_t i, std::size_t end, const SNeedle
     return k.m1 ? Sse2Blocks<true>(base, i, end, k) : Sse2Blocks<false>(base, i, end, k);
 }
 
+// The wider units' lambdas must carry the target too; flatten inlines them into the loop.
+#define KOLVANE_AVX2 __attribute__((target("avx2")))
+#define KOLVANE_AVX2_LOOP __attribute__((target("avx2"), flatten))
+
+KOLVANE_AVX2_LOOP std::size_t Avx2(const char* base, std::size_t i, std::size_t end,
+                                   const SNeedle& k) {
+    if (end - i < 64) return Sse2(base, i, end, k);
+    const __m256i v1 = _mm256_set1_epi8(k.b1), m1 = _mm256_set1_epi8(k.m1);
+    const __m256i v2 = _mm256_set1_epi8(k.b2), m2 = _mm256_set1_epi8(k.m2);
+    auto load = [base](std::size_t at) KOLVANE_AVX2 {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + at));
+    };
+    auto first = [&](std::size_t at) KOLVANE_AVX2 {
+        return _mm256_cmpeq_epi8(_mm256_or_si256(load(at + k.p1), m1), v1);
+    };
+    auto both = [&](std::size_t at) KOLVANE_AVX2 {
+        return _mm256_and_si256(first(at),
+                                _mm256_cmpeq_epi8(_mm256_or_si256(load(at + k.p2), m2), v2));
+    };
+    // Whether `test` holds at one of the 128 starts from `at`.
+    auto any128 = [](auto test, std::size_t at) KOLVANE_AVX2 {
+        __m256i any = _mm256_or_si256(_mm256_or_si256(test(at), test(at + 32)),
+                                      _mm256_or_si256(test(at + 64), test(at + 96)));
+        return !_mm256_testz_si256(any, any);
+    };
+    auto anyFirst = [&](std::size_t at) KOLVANE_AVX2 { return any128(first, at); };
+    auto anyPair = [&](std::size_t at) KOLVANE_AVX2 { return any128(both, at); };
+    auto pairBits = [&](std::size_t at) KOLVANE_AVX2 {
+        return std::uint64_t(unsigned(_mm256_movemask_epi8(both(at)))) |
+               std::uint64_t(unsigned(_mm256_movemask_epi8(both(at + 32)))) << 32;
+    };
+    if (k.n < 3) return Blocks<32, 2>(base, i, end, k, anyFirst, anyPair, pairBits, nullptr);
+    const __m256i mq = _mm256_set1_epi16(short(k.mq));
+    const __m256i w1 = _mm256_set1_epi16(short(k.w1)), w2 = _mm256_set1_epi16(short(k.w2));
+    auto three = [&](std::size_t at) KOLVANE_AVX2 {
+        __m256i a = _mm256_or_si256(
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(base + at + k.q)), mq);
+        return _mm256_or_si256(_mm256_cmpeq_epi16(a, w1), _mm256_cmpeq_epi16(a, w2));
+    };
+    auto anyThree = [&](std::size_t at) KOLVANE_AVX2 { return any128(three, at); };
+    return Blocks<32, 8>(base, i, end, k, anyFirst, anyPair, pairBits, anyThree);
+}
+
 #endif  // __x86_64__
+
+#if defined(__x86_64__)
+const bool g_avx2 = __builtin_cpu_supports("avx2");
+#else
+const bool g_avx2 = false;
+#endif
 
 }  // namespace
 
@@ -281,6 +330,8 @@ bool FindPathSupported(EFindPath path) {
 #else
             return false;
 #endif
+        case EFindPath::Avx2:
+            return g_avx2;
     }
     return false;
 }
@@ -302,9 +353,18 @@ std::size_t FindTextOn(EFindPath path, std::string_view text, std::string_view w
     const SNeedle k = MakeNeedle(what.data(), what.size(), key, text.size() - from >= 1024);
     const char* base = text.data();
     const std::size_t end = text.size() - what.size() + 1;  // one past the last start
+    if (path == EFindPath::Best) path = g_avx2 ? EFindPath::Avx2 : EFindPath::Sse2;
+    switch (path) {
 #if defined(__x86_64__)
-    if (path != EFindPath::Scalar) return Sse2(base, from, end, k);
+        case EFindPath::Avx2:
+            if (g_avx2) return Avx2(base, from, end, k);
+            break;
+        case EFindPath::Sse2:
+            return Sse2(base, from, end, k);
 #endif
+        default:
+            break;
+    }
     return Scalar(base, from, end, k);
 }
 

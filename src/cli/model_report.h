@@ -10,7 +10,9 @@
 namespace kolvane {
 
 // A JSON string literal for raw bytes: valid UTF-8 passes through, control characters are
-// escaped, and a byte that is not part of valid UTF-8 stands for the Latin-1 character.
+// escaped, and a byte that is not part of valid UTF-8 stands for the Latin-1 character. Written
+// here rather than by a JSON library, whose writers refuse, replace or drop such a byte: two
+// names that differ only there would then print alike.
 std::string JsonString(std::string_view bytes);
 // True when `bytes` is valid UTF-8 throughout (JsonString then keeps every byte).
 bool IsUtf8(std::string_view bytes);

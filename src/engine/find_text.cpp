@@ -3,7 +3,7 @@
 // A key byte k that is a lower-case letter matches a text byte b exactly when (b | 0x20) == k
 // (b is k or its upper-case form); any other key byte matches only itself. So one OR and one
 // compare test both cases of a byte. The search tests two bytes of the key first, on the widest
-// vector unit the processor has (AVX-512, AVX2, else SSE2; chosen at run time): the two rarest
+// vector unit the processor has (AVX2, else SSE2; chosen at run time): the two rarest
 // by a fixed table of how common bytes are in reports, logs and HTML (the first and the last
 // are often blanks or common letters). While the rarest byte is rare in the text, a block of
 // 128 starts costs one load, compare and OR per vector and one branch, close to memchr; only
@@ -309,47 +309,12 @@ KOLVANE_AVX2_LOOP std::size_t Avx2(const char* base, std::size_t i, std::size_t 
     return Blocks<32, 8>(base, i, end, k, anyFirst, anyPair, pairBits, anyThree);
 }
 
-#define KOLVANE_AVX512 __attribute__((target("avx512f,avx512bw")))
-#define KOLVANE_AVX512_LOOP __attribute__((target("avx512f,avx512bw"), flatten))
-
-// On AVX-512 the tests give mask registers: 64 starts per compare.
-KOLVANE_AVX512_LOOP std::size_t Avx512(const char* base, std::size_t i, std::size_t end,
-                                       const SNeedle& k) {
-    if (end - i < 64) return Avx2(base, i, end, k);
-    const __m512i v1 = _mm512_set1_epi8(k.b1), m1 = _mm512_set1_epi8(k.m1);
-    const __m512i v2 = _mm512_set1_epi8(k.b2), m2 = _mm512_set1_epi8(k.m2);
-    auto first = [&](std::size_t at) KOLVANE_AVX512 {
-        return _mm512_cmpeq_epi8_mask(_mm512_or_si512(_mm512_loadu_si512(base + at + k.p1), m1),
-                                      v1);
-    };
-    auto anyFirst = [&](std::size_t at)
-                        KOLVANE_AVX512 { return (first(at) | first(at + 64)) != 0; };
-    auto pairBits = [&](std::size_t at) KOLVANE_AVX512 {
-        return std::uint64_t(_mm512_mask_cmpeq_epi8_mask(
-            first(at), _mm512_or_si512(_mm512_loadu_si512(base + at + k.p2), m2), v2));
-    };
-    auto anyPair = [&](std::size_t at)
-                       KOLVANE_AVX512 { return (pairBits(at) | pairBits(at + 64)) != 0; };
-    if (k.n < 3) return Blocks<64, 2>(base, i, end, k, anyFirst, anyPair, pairBits, nullptr);
-    const __m512i mq = _mm512_set1_epi16(short(k.mq));
-    const __m512i w1 = _mm512_set1_epi16(short(k.w1)), w2 = _mm512_set1_epi16(short(k.w2));
-    auto three = [&](std::size_t at) KOLVANE_AVX512 {
-        __m512i a = _mm512_or_si512(_mm512_load_si512(base + at + k.q), mq);
-        return _mm512_cmpeq_epi16_mask(a, w1) | _mm512_cmpeq_epi16_mask(a, w2);
-    };
-    auto anyThree = [&](std::size_t at)
-                        KOLVANE_AVX512 { return (three(at) | three(at + 64)) != 0; };
-    return Blocks<64, 8>(base, i, end, k, anyFirst, anyPair, pairBits, anyThree);
-}
-
 #endif  // __x86_64__
 
 #if defined(__x86_64__)
 const bool g_avx2 = __builtin_cpu_supports("avx2");
-const bool g_avx512 = g_avx2 && __builtin_cpu_supports("avx512bw");
 #else
 const bool g_avx2 = false;
-const bool g_avx512 = false;
 #endif
 
 }  // namespace
@@ -367,8 +332,6 @@ bool FindPathSupported(EFindPath path) {
 #endif
         case EFindPath::Avx2:
             return g_avx2;
-        case EFindPath::Avx512:
-            return g_avx512;
     }
     return false;
 }
@@ -390,13 +353,9 @@ std::size_t FindTextOn(EFindPath path, std::string_view text, std::string_view w
     const SNeedle k = MakeNeedle(what.data(), what.size(), key, text.size() - from >= 1024);
     const char* base = text.data();
     const std::size_t end = text.size() - what.size() + 1;  // one past the last start
-    if (path == EFindPath::Best)
-        path = g_avx512 ? EFindPath::Avx512 : g_avx2 ? EFindPath::Avx2 : EFindPath::Sse2;
+    if (path == EFindPath::Best) path = g_avx2 ? EFindPath::Avx2 : EFindPath::Sse2;
     switch (path) {
 #if defined(__x86_64__)
-        case EFindPath::Avx512:
-            if (g_avx512) return Avx512(base, from, end, k);
-            break;
         case EFindPath::Avx2:
             if (g_avx2) return Avx2(base, from, end, k);
             break;

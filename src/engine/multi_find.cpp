@@ -1,5 +1,5 @@
 // The shared scan of CMultiFind (multi_find.h): a fingerprint of every key tested at each start
-// with byte shuffles (SSSE3, AVX2 or AVX-512, chosen at run time), candidates compared in full.
+// with byte shuffles (SSSE3 or AVX2, chosen at run time), candidates compared in full.
 //
 // Fingerprint: for each of a key's first four bytes, its bucket's bit is set in the entry of
 // the byte's low nibble and in the entry of its high nibble (a lower-case letter also in its
@@ -31,9 +31,8 @@ constexpr std::size_t kChunk = CMultiFind::kChunk;
 #if defined(__x86_64__)
 const bool g_ssse3 = __builtin_cpu_supports("ssse3");
 const bool g_avx2 = g_ssse3 && __builtin_cpu_supports("avx2");
-const bool g_avx512 = g_avx2 && __builtin_cpu_supports("avx512bw");
 #else
-const bool g_ssse3 = false, g_avx2 = false, g_avx512 = false;
+const bool g_ssse3 = false, g_avx2 = false;
 #endif
 
 // The last position of the run of byte `c` (folded) that starts at `i` in `text`: eight bytes
@@ -64,18 +63,13 @@ bool MultiPathSupported(EMultiPath path) {
             return g_ssse3;
         case EMultiPath::Avx2:
             return g_avx2;
-        case EMultiPath::Avx512:
-            return g_avx512;
     }
     return false;
 }
 
 CMultiFind::CMultiFind(std::string_view text, EMultiPath path) : m_text(text), m_path(path) {
     if (m_path == EMultiPath::Best)
-        m_path = g_avx512  ? EMultiPath::Avx512
-                 : g_avx2  ? EMultiPath::Avx2
-                 : g_ssse3 ? EMultiPath::Ssse3
-                           : EMultiPath::Direct;
+        m_path = g_avx2 ? EMultiPath::Avx2 : g_ssse3 ? EMultiPath::Ssse3 : EMultiPath::Direct;
     if (!MultiPathSupported(m_path) || text.size() > std::numeric_limits<std::uint32_t>::max())
         m_path = EMultiPath::Direct;
 }
@@ -348,9 +342,6 @@ void CMultiFind::ScanChunk() {
     m_budget = 2 * (limit - m_scanned) + 1024;
     std::size_t i = m_scanned;
     switch (m_path) {
-        case EMultiPath::Avx512:
-            i = Avx512Blocks(i, limit);
-            break;
         case EMultiPath::Avx2:
             i = Avx2Blocks(i, limit);
             break;
@@ -407,7 +398,6 @@ template <class Block>
 
 #define KOLVANE_SSSE3 __attribute__((target("ssse3")))
 #define KOLVANE_AVX2 __attribute__((target("avx2")))
-#define KOLVANE_AVX512 __attribute__((target("avx512f,avx512bw")))
 
 namespace {
 
@@ -459,31 +449,6 @@ struct SAvx2Block {
     }
 };
 
-struct SAvx512Block {
-    static constexpr std::size_t kWidth = 64;
-    __m512i lo[kPrint], hi[kPrint], nibble;
-    KOLVANE_AVX512 SAvx512Block(const std::uint8_t (*l)[16], const std::uint8_t (*h)[16]) {
-        for (std::size_t p = 0; p < kPrint; ++p) {
-            lo[p] = _mm512_maskz_broadcast_i32x4(
-                0xFFFF, _mm_load_si128(reinterpret_cast<const __m128i*>(l[p])));
-            hi[p] = _mm512_maskz_broadcast_i32x4(
-                0xFFFF, _mm_load_si128(reinterpret_cast<const __m128i*>(h[p])));
-        }
-        nibble = _mm512_set1_epi8(0x0F);
-    }
-    KOLVANE_AVX512 __m512i At(const char* at, std::size_t p) const {
-        const __m512i v = _mm512_loadu_si512(at + p);
-        return _mm512_and_si512(
-            _mm512_shuffle_epi8(lo[p], _mm512_and_si512(v, nibble)),
-            _mm512_shuffle_epi8(hi[p], _mm512_and_si512(_mm512_srli_epi16(v, 4), nibble)));
-    }
-    KOLVANE_AVX512 std::uint64_t operator()(const char* at) const {
-        const __m512i r = _mm512_and_si512(_mm512_and_si512(At(at, 0), At(at, 1)),
-                                           _mm512_and_si512(At(at, 2), At(at, 3)));
-        return _mm512_test_epi8_mask(r, r);
-    }
-};
-
 }  // namespace
 
 KOLVANE_SSSE3 __attribute__((flatten)) std::size_t CMultiFind::Ssse3Blocks(std::size_t i,
@@ -494,10 +459,6 @@ KOLVANE_AVX2 __attribute__((flatten)) std::size_t CMultiFind::Avx2Blocks(std::si
                                                                          std::size_t limit) {
     return Blocks(i, limit, SAvx2Block(m_lo, m_hi));
 }
-KOLVANE_AVX512 __attribute__((flatten)) std::size_t CMultiFind::Avx512Blocks(std::size_t i,
-                                                                             std::size_t limit) {
-    return Blocks(i, limit, SAvx512Block(m_lo, m_hi));
-}
 
 #else
 
@@ -505,9 +466,6 @@ std::size_t CMultiFind::Ssse3Blocks(std::size_t i, std::size_t) {
     return i;
 }
 std::size_t CMultiFind::Avx2Blocks(std::size_t i, std::size_t) {
-    return i;
-}
-std::size_t CMultiFind::Avx512Blocks(std::size_t i, std::size_t) {
     return i;
 }
 

@@ -30,7 +30,7 @@
 namespace kolvane {
 
 // The scan's implementations, for tests that compare them; Best takes the widest one.
-enum class EMultiPath { Best, Direct, Ssse3, Avx2, Avx512 };
+enum class EMultiPath { Best, Direct, Ssse3, Avx2 };
 bool MultiPathSupported(EMultiPath path);
 
 class CMultiFind {
@@ -84,7 +84,6 @@ class CMultiFind {
     std::size_t Blocks(std::size_t i, std::size_t end, const Block& block);
     std::size_t Ssse3Blocks(std::size_t i, std::size_t end);
     std::size_t Avx2Blocks(std::size_t i, std::size_t end);
-    std::size_t Avx512Blocks(std::size_t i, std::size_t end);
 
     std::string_view m_text;
     EMultiPath m_path;

@@ -50,7 +50,7 @@ std::size_t FindText(std::string_view text, std::string_view what, std::size_t f
 
 // The implementations of FindText, for tests and benchmarks that compare them; FindText takes
 // the best the processor supports.
-enum class EFindPath { Best, Scalar, Sse2, Avx2, Avx512 };
+enum class EFindPath { Best, Scalar, Sse2, Avx2 };
 bool FindPathSupported(EFindPath path);
 std::size_t FindTextOn(EFindPath path, std::string_view text, std::string_view what,
                        std::size_t from = 0);

@@ -1,6 +1,8 @@
 // Building the external editor's argument vector.
 #include "runwindow/editor_command.h"
 
+#include <wx/cmdline.h>
+
 namespace kolvane {
 namespace {
 
@@ -41,48 +43,13 @@ bool LineNamesErrorLog(std::string_view line) {
     return false;
 }
 
-bool SplitWords(std::string_view text, std::vector<std::string>& words) {
-    words.clear();
-    std::string word;
-    bool inWord = false;
-    char quote = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (quote == '\'') {
-            if (c == '\'')
-                quote = 0;
-            else
-                word += c;
-        } else if (quote == '"') {
-            if (c == '"')
-                quote = 0;
-            else if (c == '\\' && i + 1 < text.size() &&
-                     (text[i + 1] == '"' || text[i + 1] == '\\'))
-                word += text[++i];
-            else
-                word += c;
-        } else if (c == ' ' || c == '\t') {
-            if (inWord) words.push_back(std::move(word));
-            word.clear();
-            inWord = false;
-        } else {
-            inWord = true;
-            if (c == '\'' || c == '"')
-                quote = c;
-            else if (c == '\\' && i + 1 < text.size())
-                word += text[++i];
-            else
-                word += c;
-        }
-    }
-    if (quote != 0) return false;
-    if (inWord) words.push_back(std::move(word));
-    return true;
-}
-
 std::vector<std::string> EditorArgv(std::string_view editor, std::string_view file, int line) {
     std::vector<std::string> argv;
-    if (!SplitWords(editor, argv) || argv.empty()) return {};
+    const wxString setting = wxString::FromUTF8(editor.data(), editor.size());
+    for (const wxString& word :
+         wxCmdLineParser::ConvertStringToArgs(setting, wxCMD_LINE_SPLIT_UNIX))
+        argv.emplace_back(word.utf8_str());
+    if (argv.empty()) return {};
     const std::string number = std::to_string(line);
     bool hadFile = false;
     // The program itself is never rewritten: only its arguments carry the placeholders.

@@ -1,10 +1,10 @@
 // The external editor's command line for a double-clicked log line, built without a shell.
 //
-// The "Editor" setting is split into words with the usual quoting rules (blanks separate words;
-// '...' keeps everything; "..." keeps everything but lets a backslash escape " and \; a backslash
-// outside quotes escapes the next character). "%f" and "%l" are replaced inside the words, so a
-// file path stays one argument whatever characters it holds; a setting without "%f" gets the
-// file as its last argument. GUI-free, so it is tested without a display.
+// The "Editor" setting is split into words by wxWidgets' Unix rules (blanks separate words; '...'
+// and "..." keep blanks and the other quote; a backslash, inside quotes too, takes the next
+// character as it is; a quote left open runs to the end). "%f" and "%l" are replaced inside the
+// words, so a file path stays one argument whatever characters it holds; a setting without "%f"
+// gets the file as its last argument. GUI-free (wxBase only), so it is tested without a display.
 #pragma once
 
 #include <optional>
@@ -24,11 +24,8 @@ std::optional<std::string> FileOfLogLine(std::string_view line);
 // "Terminated"): such a line opens the error log, not the file it may name.
 bool LineNamesErrorLog(std::string_view line);
 
-// Splits `text` into words; false when a quote is left open.
-bool SplitWords(std::string_view text, std::vector<std::string>& words);
-
-// The argument vector for opening `file` at line `line`; empty when the setting is unusable
-// (nothing but blanks, or an open quote).
+// The argument vector for opening `file` at line `line`; empty when the setting is nothing but
+// blanks (or is not UTF-8).
 std::vector<std::string> EditorArgv(std::string_view editor, std::string_view file, int line = 1);
 
 // The argument vector as one readable text, for the failure message.

@@ -24,8 +24,7 @@
 namespace kolvane::test {
 namespace {
 
-constexpr EMultiPath kPaths[] = {EMultiPath::Direct, EMultiPath::Ssse3, EMultiPath::Avx2,
-                                 EMultiPath::Avx512};
+constexpr EMultiPath kPaths[] = {EMultiPath::Direct, EMultiPath::Ssse3, EMultiPath::Avx2};
 
 // splitmix64: the same cases on every machine.
 struct SRandom {

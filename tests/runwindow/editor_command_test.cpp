@@ -49,7 +49,7 @@ TEST(EditorArgv, PlaceholdersQuotingAndThePathStaysOneArgument) {
         {"my\\ ed", {"my ed", file}},
         {"ed ''", {"ed", "", file}},
         {"   ", {}},
-        {"ed 'open", {}},
+        {"ed 'open", {"ed", "open", file}},  // an open quote runs to the end
     };
     for (const auto& c : cases) EXPECT_EQ(EditorArgv(c.editor, file), c.argv) << c.editor;
 }

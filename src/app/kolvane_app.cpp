@@ -24,6 +24,7 @@
 #include "app/menus.h"
 #include "app/resources.h"
 #include "run/run_timing.h"
+#include "run/transfer_loader.h"
 #include "app/settings.h"
 #include "app/single_instance.h"
 #include "app/version_info.h"
@@ -110,6 +111,7 @@ CKolvaneApp::CKolvaneApp() = default;
 CKolvaneApp::~CKolvaneApp() = default;
 
 bool CKolvaneApp::OnInit() {
+    InstallModuleUrlSplitter();  // the rules' URLs are split by the transfer module
     SetAppName("Kolvane");
     SetVendorName("Pellucor Enterprises");
     SetAppDisplayName("Kolvane");

@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "run/transfer_loader.h"
 
 #ifndef KOLVANE_VERSION
 #define KOLVANE_VERSION "0"
@@ -12,6 +13,7 @@
 
 int main(int argc, char** argv) {
     using namespace kolvane;
+    InstallModuleUrlSplitter();
     std::vector<std::string> args(argv + 1, argv + argc);
     SOptions options;
     std::string error;

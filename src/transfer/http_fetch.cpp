@@ -6,6 +6,7 @@
 #include "transfer/line_pieces.h"
 #include "transfer/redirect_target.h"
 #include "transfer/transfer.h"
+#include "transfer/url_parts.h"
 
 namespace kolvane {
 namespace {
@@ -67,7 +68,7 @@ bool CScanFileTransfer::SendRequest(const STransferFile& entry, ITransferHost& h
 }
 
 bool CScanFileTransfer::AskForCredentials(ITransferHost& host) {
-    const std::string url = host.MaskUrl(m_pRequest->Url());
+    const std::string url = MaskUrlPassword(m_pRequest->Url());
     int retries = 0;
     for (int shown = 0; shown < 3; ++shown) {
         std::string user, password;
@@ -105,14 +106,14 @@ bool CScanFileTransfer::FollowRedirect(const STransferFile& entry, ITransferHost
     }
     // Only one redirect is followed, so the connection closed here is the rule URL's own.
     const std::string ruleOrigin = m_pHttp->Origin();
-    if (const std::string why = RedirectRefusal(ruleOrigin, newUrl, host); !why.empty()) {
+    if (const std::string why = RedirectRefusal(ruleOrigin, newUrl); !why.empty()) {
         m_strMessage = "Redirect refused for: " + entry.serverFile + ": " + why;
         host.LogEntry(m_strMessage);
         m_nLastHttp = 0;
         return false;
     }
     CloseHttp();
-    ShowTransferStatus(host, "Caution: redirected to ", host.MaskUrl(newUrl));
+    ShowTransferStatus(host, "Caution: redirected to ", MaskUrlPassword(newUrl));
     std::string server, path;
     if (!OpenHttpConnection(entry, host, server, path, &newUrl)) {
         m_nLastHttp = 0;

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "transfer/ascii_fold.h"
-#include "transfer/remote_transfer.h"
+#include "transfer/url_parts.h"
 
 namespace kolvane {
 namespace {
@@ -60,12 +60,12 @@ bool ResolveReference(const std::string& base, const std::string& reference, std
     return true;
 }
 
-std::string RedirectRefusal(std::string_view from, std::string_view to, const ITransferHost& host) {
+std::string RedirectRefusal(std::string_view from, std::string_view to) {
     STransferUrl target, origin;
-    if (!host.SplitUrl(to, {}, target) || (target.scheme != "http" && target.scheme != "https"))
-        return host.MaskUrl(to) + " is not an http or https URL";
-    if (target.scheme == "http" && host.SplitUrl(from, {}, origin) && origin.scheme == "https")
-        return "following it to " + host.MaskUrl(to) +
+    if (!SplitUrlParts(to, {}, target) || target.service != EUrlService::Http)
+        return MaskUrlPassword(to) + " is not an http or https URL";
+    if (target.scheme == "http" && SplitUrlParts(from, {}, origin) && origin.scheme == "https")
+        return "following it to " + MaskUrlPassword(to) +
                " would downgrade https to plain http, without the protection the rule asked for";
     return {};
 }

@@ -8,8 +8,6 @@
 
 namespace kolvane {
 
-class ITransferHost;
-
 // 301, 302, 303, 307 and 308: the statuses a transfer follows (once).
 bool IsRedirectStatus(long status);
 
@@ -26,7 +24,6 @@ bool ResolveReference(const std::string& base, const std::string& reference, std
 // Why the redirect from `from` to the resolved `to` is not followed, or empty when it may be:
 // `to` must be an http or https URL (a "file:" or "gopher:" target is refused before any name
 // is looked up), and an https request is never sent on over plain http.
-// URLs are split and shown as `host` does.
-std::string RedirectRefusal(std::string_view from, std::string_view to, const ITransferHost& host);
+std::string RedirectRefusal(std::string_view from, std::string_view to);
 
 }  // namespace kolvane

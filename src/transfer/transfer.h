@@ -30,8 +30,6 @@ class CFtpConnection;
 class CHttpConnection;
 class CHttpRequest;
 
-enum class EServiceType { None, Ftp, Http, Other };
-
 class CScanFileTransfer final : public ITransfer {
   public:
     CScanFileTransfer();
@@ -69,9 +67,9 @@ class CScanFileTransfer final : public ITransfer {
     std::unique_ptr<CHttpConnection> m_pHttp;
     std::unique_ptr<CFtpConnection> m_pFtp;
     std::unique_ptr<CHttpRequest> m_pRequest;
-    std::string m_strMessage;                         // scratch: error-log texts being assembled
-    EServiceType m_serviceType = EServiceType::None;  // of the last URL parsed
-    int m_nPort = 0;                                  // of the last URL parsed
+    std::string m_strMessage;                        // scratch: error-log texts being assembled
+    EUrlService m_serviceType = EUrlService::Other;  // of the last URL parsed
+    int m_nPort = 0;                                 // of the last URL parsed
 
   private:
     // Splits `url`, the URL of `entry` or one it was redirected to ("ftp://" or "http://" put

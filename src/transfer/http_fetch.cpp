@@ -1,5 +1,6 @@
-// HttpGetScanFile: one scan file fetched by an HTTP GET, with the steps the HTTP upload shares:
-// sending a request, the credentials prompt on a 401 and following one redirect.
+// HttpGetScanFile: one scan file fetched by an HTTP GET, with the steps of the status chain
+// (http_status.cpp) that the HTTP upload shares: sending a request, the credentials prompt on a
+// 401 and following one redirect.
 #include "transfer/ascii_fold.h"
 #include "transfer/entry_text.h"
 #include "transfer/http_connection.h"
@@ -153,35 +154,16 @@ int CScanFileTransfer::HttpGetScanFile(const STransferFile& entry, ITransferHost
     m_pRequest = std::make_unique<CHttpRequest>(*m_pHttp, "GET",
                                                 HttpRequestPath(entry.serverDir, entry.serverFile));
     for (const char* h : kFetchHeaders) m_pRequest->AddHeader(h);
-    m_pRequest->SetBodySink(sink);
+    // The sink is set again on the request a redirect makes.
     auto send = [&] {
+        m_pRequest->SetBodySink(sink);
         if (SendRequest(entry, host)) return true;
         if (m_pRequest && m_pRequest->SinkFailed())
             host.LogEntry(WithName("Couldn't Open local file: %s!\r\n", copy.LocalName()));
         return false;
     };
-    if (!send()) return failureEnd();
-    long status = m_pRequest->Status();
-
-    if (status == 401) {
-        if (!AskForCredentials(host)) {
-            m_strMessage = "Access denied: '" + entry.serverDir + "' Invalid password!\r\n";
-            host.LogEntry(m_strMessage);
-            return failureEnd();
-        }
-        if (!send()) return failureEnd();
-        status = m_pRequest->Status();
-    }
-    if (status >= 402 && status <= 505) {
-        ReportHttpStatus(status, m_pRequest->RawHeaders(), host);
-        return failureEnd();
-    }
-    if (IsRedirectStatus(status)) {
-        if (!FollowRedirect(entry, host, "GET", false, {})) return failureEnd();
-        m_pRequest->SetBodySink(sink);
-        if (!send()) return failureEnd();
-        status = m_pRequest->Status();
-    }
+    const long status = HttpStatusChain(entry, host, {"GET", false, {}, send});
+    if (status < 0) return failureEnd();
     // Also the answer to a redirected request, and the statuses no case above handles.
     if (status != 200) {
         host.LogEntry(GotStatusText(status, "getting", entry.serverDir));

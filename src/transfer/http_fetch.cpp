@@ -92,15 +92,11 @@ bool CScanFileTransfer::AskForCredentials(ITransferHost& host) {
 bool CScanFileTransfer::FollowRedirect(const STransferFile& entry, ITransferHost& host,
                                        const std::string& verb, bool upload,
                                        std::string_view body) {
-    std::string location, newUrl;
-    if (!FindLocation(m_pRequest->RawHeaders(), location)) {
-        m_strMessage = "Error: Site redirects with no new location for: '" + entry.serverDir;
-        host.LogEntry(m_strMessage);
-        m_nLastHttp = 0;
-        return false;
-    }
-    if (!ResolveReference(m_pRequest->Url(), location, newUrl)) {
-        m_strMessage = "Invalid HTTP URL for: " + entry.serverFile;
+    const std::string newUrl = m_pRequest->RedirectUrl();
+    if (newUrl.empty() || !ParsesAsUrl(newUrl)) {
+        m_strMessage = newUrl.empty()
+                           ? "Error: Site redirects with no new location for: '" + entry.serverDir
+                           : "Invalid HTTP URL for: " + entry.serverFile;
         host.LogEntry(m_strMessage);
         m_nLastHttp = 0;
         return false;

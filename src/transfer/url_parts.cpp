@@ -86,6 +86,13 @@ bool SplitAsWritten(const std::string& text, STransferUrl& parts) {
 
 }  // namespace
 
+bool ParsesAsUrl(std::string_view url) {
+    std::unique_ptr<CURLU, SUrlDeleter> u(curl_url());
+    const std::string text(url);
+    return u && !text.empty() && text.find('\0') == std::string::npos &&
+           curl_url_set(u.get(), CURLUPART_URL, text.c_str(), 0) == CURLUE_OK;
+}
+
 EUrlService ServiceOfScheme(std::string_view scheme) {
     for (const auto& s : kSchemeServices)
         if (s.scheme == scheme) return s.service;

@@ -16,6 +16,10 @@ namespace kolvane {
 // guessed at (with a scheme put in front, "http://u:pw@h:1:bad" would read as host "http").
 bool SplitUrlParts(std::string_view url, std::string_view defaultScheme, STransferUrl& parts);
 
+// True when libcurl reads `url` as an absolute URL of a scheme it supports (with or without a
+// server: a "file:" URL is one).
+bool ParsesAsUrl(std::string_view url);
+
 // The service a transfer offers for `scheme` (lower case): Other for every scheme it refuses.
 EUrlService ServiceOfScheme(std::string_view scheme);
 

@@ -26,6 +26,7 @@
 #include "run/run_timing.h"
 #include "app/window_settings.h"
 #include "settings/settings.h"
+#include "run/transfer_loader.h"
 #include "app/single_instance.h"
 #include "app/version_info.h"
 
@@ -131,6 +132,7 @@ CKolvaneApp::CKolvaneApp() = default;
 CKolvaneApp::~CKolvaneApp() = default;
 
 bool CKolvaneApp::OnInit() {
+    InstallModuleUrlSplitter();  // the rules' URLs are split by the transfer module
     SetAppName("Kolvane");
     SetVendorName("Pellucor Enterprises");
     SetAppDisplayName("Kolvane");

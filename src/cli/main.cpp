@@ -6,9 +6,11 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "engine/version.h"
+#include "run/transfer_loader.h"
 
 int main(int argc, char** argv) {
     using namespace kolvane;
+    InstallModuleUrlSplitter();
     std::vector<std::string> args(argv + 1, argv + argc);
     SOptions options;
     std::string error;

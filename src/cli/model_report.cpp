@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "engine/text_ops.h"
-#include "engine/url_split.h"
+#include "engine/url_splitter.h"
 
 namespace kolvane {
 namespace {
@@ -18,7 +18,9 @@ class CSecrets {
     std::string Password(const std::string& p) const {
         return m_bShow || p.empty() ? p : std::string(kMask);
     }
-    std::string Url(const std::string& url) const { return m_bShow ? url : MaskUrlPassword(url); }
+    std::string Url(const std::string& url) const {
+        return m_bShow ? url : UrlSplitter().MaskUrl(url);
+    }
 
   private:
     bool m_bShow;

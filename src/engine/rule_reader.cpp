@@ -12,7 +12,7 @@
 #include "engine/engine.h"
 #include "engine/shown_text.h"
 #include "engine/text_ops.h"
-#include "engine/url_split.h"
+#include "engine/url_splitter.h"
 
 namespace kolvane {
 namespace {
@@ -180,8 +180,9 @@ int CKolvaneEngine::ParseCommandSection(std::size_t start, std::size_t end) {
     if (found > 0) {
         cmd.m_strUploadUrl = value;
         m_bUpload = true;
-        if (SUrlParts parts; !SplitRuleUrl(value, "ftp", parts) && !m_bEditing) {
-            Message("Invalid upload URL for: " + MaskUrlPassword(value) +
+        if (SUrlParts parts;
+            !m_bEditing && UrlSplitter().SplitRuleUrl(value, "ftp", parts) == EUrlRead::Refused) {
+            Message("Invalid upload URL for: " + UrlSplitter().MaskUrl(value) +
                     "!\n***  Can't continue  ***");
             return 0;
         }
@@ -287,8 +288,9 @@ int CKolvaneEngine::ParseRuleFile() {
             if (found < 0) return 0;
             entry->m_strUrl = value;
             entry->m_bFtp = 1;
-            if (SUrlParts parts; !SplitRuleUrl(value, "ftp", parts) && !m_bEditing) {
-                Message("Invalid ftp URL for: " + MaskUrlPassword(value) +
+            if (SUrlParts parts; !m_bEditing && UrlSplitter().SplitRuleUrl(value, "ftp", parts) ==
+                                                    EUrlRead::Refused) {
+                Message("Invalid ftp URL for: " + UrlSplitter().MaskUrl(value) +
                         "!\n***  Can't continue  ***");
                 return 0;
             }
@@ -297,7 +299,7 @@ int CKolvaneEngine::ParseRuleFile() {
             entry->m_strUrl = value;
             entry->m_bHttp = 1;
             if (!CheckHttpUrl(*entry) && !m_bEditing) {
-                Message("Invalid http URL for: " + MaskUrlPassword(value) +
+                Message("Invalid http URL for: " + UrlSplitter().MaskUrl(value) +
                         "!\n***  Can't continue  ***");
                 return 0;
             }
@@ -551,9 +553,14 @@ int CKolvaneEngine::ParseScanVarRule(std::string_view def, CScanVar& var, std::s
 
 int CKolvaneEngine::CheckHttpUrl(CScanFile& entry) {
     SUrlParts parts;
-    if (!SplitRuleUrl(entry.m_strUrl, "http", parts)) {
-        LogEntry("Invalid HTTP URL for: " + entry.m_strServerFile);
-        return 0;
+    switch (UrlSplitter().SplitRuleUrl(entry.m_strUrl, "http", parts)) {
+        case EUrlRead::Split:
+            break;
+        case EUrlRead::Refused:
+            LogEntry("Invalid HTTP URL for: " + entry.m_strServerFile);
+            return 0;
+        case EUrlRead::CannotTell:
+            return 1;  // taken as written; the run says why it cannot fetch it
     }
     const std::string& path = parts.path;
     entry.m_strUrl = SchemeAndHost(parts);
@@ -570,7 +577,7 @@ int CKolvaneEngine::CheckHttpUrl(CScanFile& entry) {
         entry.m_strServerDir = path;
     }
     // Every run would refuse any other scheme: so does the reader, with the run's own entry.
-    if (parts.scheme != "http" && parts.scheme != "https") {
+    if (!parts.http) {
         LogEntry("Invalid HTTP URL for file: " + entry.m_strServerFile);
         return 0;
     }

@@ -7,14 +7,16 @@
 
 #include "engine/engine.h"
 #include "engine/text_ops.h"
-#include "engine/url_split.h"
+#include "engine/url_splitter.h"
 
 namespace kolvane {
 namespace {
 
 // A password field, or one in a URL's user part ("user:password@host").
 bool HoldsPassword(const CKolvaneDocData& doc) {
-    const auto hasPassword = [](const std::string& url) { return MaskUrlPassword(url) != url; };
+    const auto hasPassword = [](const std::string& url) {
+        return UrlSplitter().MaskUrl(url) != url;
+    };
     const CCommandSection& cmd = doc.m_cmd;
     if (!cmd.m_strUploadPassword.empty() || hasPassword(cmd.m_strUploadUrl)) return true;
     for (const auto& f : doc.m_scanFiles)

@@ -14,7 +14,7 @@
 #include "engine/file_io.h"
 #include "engine/shown_text.h"
 #include "engine/text_ops.h"
-#include "engine/url_split.h"
+#include "engine/url_splitter.h"
 
 namespace kolvane {
 namespace {
@@ -100,15 +100,6 @@ class CEngineTransferHost final : public ITransferHost {
     std::string ServerText(std::string_view text) const override {
         return kolvane::ServerText(text);
     }
-    bool SplitUrl(std::string_view url, std::string_view defaultScheme,
-                  STransferUrl& parts) const override {
-        SUrlParts split;
-        const bool ok = defaultScheme.empty() ? kolvane::SplitUrl(url, split)
-                                              : SplitRuleUrl(url, defaultScheme, split);
-        if (ok) parts = {split.scheme, split.host, split.port, split.path};
-        return ok;
-    }
-    std::string MaskUrl(std::string_view url) const override { return MaskUrlPassword(url); }
 
   private:
     CKolvaneEngine* m_engine = nullptr;
@@ -197,6 +188,70 @@ std::string RemoteTransferModulePath() {
     return (program.parent_path() / KOLVANE_TRANSFER_MODULE_FROM_BIN).lexically_normal();
 }
 
+// The module, loaded on the first call and kept for the life of the process (the lists'
+// transfer states are its objects); null with the loader's reason in `why` when it cannot be
+// loaded, tried again on the next call.
+ITransferModule* TransferModule(std::string& path, std::string& why) {
+    static ITransferModule* s_module = nullptr;
+    if (s_module) return s_module;
+    path = RemoteTransferModulePath();
+    if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+        auto entry = reinterpret_cast<KolvaneRemoteTransferEntry>(
+            dlsym(module, KOLVANE_REMOTE_TRANSFER_ENTRY));
+        if ((s_module = entry ? entry() : nullptr)) return s_module;
+        why = entry ? "it has no transfer" : LoaderError(path);
+        dlclose(module);
+    } else {
+        why = LoaderError(path);
+    }
+    return nullptr;
+}
+
+SUrlParts UrlPartsOf(const STransferUrl& url) {
+    return {url.scheme,    url.host, url.port,
+            url.portGiven, url.path, url.service == EUrlService::Http};
+}
+
+// The splitter over a module at hand.
+class CUrlSplitterOver final : public IUrlSplitter {
+  public:
+    explicit CUrlSplitterOver(const ITransferModule& module) : m_module(module) {}
+    EUrlRead SplitRuleUrl(std::string_view url, std::string_view defaultScheme,
+                          SUrlParts& parts) const override {
+        STransferUrl split;
+        if (!m_module.SplitUrl(url, defaultScheme, split)) return EUrlRead::Refused;
+        parts = UrlPartsOf(split);
+        return EUrlRead::Split;
+    }
+    std::string MaskUrl(std::string_view url) const override { return m_module.MaskUrl(url); }
+
+  private:
+    const ITransferModule& m_module;
+};
+
+// The splitter that loads the module on first use.
+class CModuleUrlSplitter final : public IUrlSplitter {
+  public:
+    EUrlRead SplitRuleUrl(std::string_view url, std::string_view defaultScheme,
+                          SUrlParts& parts) const override {
+        return Splitter().SplitRuleUrl(url, defaultScheme, parts);
+    }
+    std::string MaskUrl(std::string_view url) const override { return Splitter().MaskUrl(url); }
+
+  private:
+    const IUrlSplitter& Splitter() const {
+        if (m_over) return *m_over;
+        std::string path, why;
+        if (ITransferModule* module = TransferModule(path, why)) {
+            m_over = std::make_unique<CUrlSplitterOver>(*module);
+            return *m_over;
+        }
+        return NoUrlSplitter();
+    }
+
+    mutable std::unique_ptr<CUrlSplitterOver> m_over;
+};
+
 }  // namespace
 
 std::unique_ptr<IRemoteTransfer> RemoteTransferOver(ITransferModule& module) {
@@ -204,25 +259,21 @@ std::unique_ptr<IRemoteTransfer> RemoteTransferOver(ITransferModule& module) {
 }
 
 IRemoteTransfer* RemoteTransfer(CKolvaneEngine& engine) {
-    // Kept for the life of the process: the lists' transfer states are the module's objects.
+    // Kept for the life of the process, as the module is.
     static std::unique_ptr<IRemoteTransfer> s_transfer;
     if (s_transfer) return s_transfer.get();
-    const std::string path = RemoteTransferModulePath();
-    std::string why;
-    if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-        auto entry = reinterpret_cast<KolvaneRemoteTransferEntry>(
-            dlsym(module, KOLVANE_REMOTE_TRANSFER_ENTRY));
-        if (ITransferModule* transfer = entry ? entry() : nullptr) {
-            s_transfer = RemoteTransferOver(*transfer);
-            return s_transfer.get();
-        }
-        why = entry ? "it has no transfer" : LoaderError(path);
-        dlclose(module);
-    } else {
-        why = LoaderError(path);
+    std::string path, why;
+    if (ITransferModule* module = TransferModule(path, why)) {
+        s_transfer = RemoteTransferOver(*module);
+        return s_transfer.get();
     }
     engine.LogEntry("Cannot load the network transfer module " + path + ": " + why);
     return nullptr;
+}
+
+void InstallModuleUrlSplitter() {
+    static const CModuleUrlSplitter s_splitter;
+    SetUrlSplitter(&s_splitter);
 }
 
 }  // namespace kolvane

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "engine/engine.h"
-#include "transfer/remote_transfer.h"
 #include "engine/rule_model.h"
+#include "transfer/remote_transfer.h"
 
 namespace kolvane {
 
@@ -35,5 +35,11 @@ IRemoteTransfer* RemoteTransfer(CKolvaneEngine& engine);
 
 // The same over a module already at hand (the transfer library linked in, as its tests do).
 std::unique_ptr<IRemoteTransfer> RemoteTransferOver(ITransferModule& module);
+
+// Installs, for the engine's rule reader, writer and reports, the URL splitter of the transfer
+// module, which is loaded when a URL is first split or masked (a rule without a URL loads no
+// network library). While the module cannot be loaded, the reader takes URLs as written and
+// the run reports the missing module. Every program that reads rules calls this first.
+void InstallModuleUrlSplitter();
 
 }  // namespace kolvane

@@ -173,6 +173,12 @@ bool CHttpRequest::Send() {
     return m_code == CURLE_OK;
 }
 
+std::string CHttpRequest::RedirectUrl() const {
+    char* url = nullptr;
+    curl_easy_getinfo(m_connection.Handle(), CURLINFO_REDIRECT_URL, &url);
+    return url ? url : "";
+}
+
 std::string CHttpRequest::ErrorText() const {
     if (m_bTooBig) {
         char text[96];

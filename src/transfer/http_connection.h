@@ -77,6 +77,10 @@ class CHttpRequest {
     // The URL requested: the connection's origin and the path, percent-encoded where a URL
     // needs it.
     std::string Url() const;
+    // Where the last answer (a redirect) points: its first non-empty "Location" field
+    // resolved against Url() by libcurl, or as the server sent it when it does not resolve;
+    // empty when there is none ("Content-Location" and the like are other fields).
+    std::string RedirectUrl() const;
 
   private:
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);

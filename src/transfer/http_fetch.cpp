@@ -1,11 +1,13 @@
-// HttpGetScanFile: one scan file fetched by an HTTP GET, with the steps the HTTP upload shares:
-// sending a request, the credentials prompt on a 401 and following one redirect.
+// HttpGetScanFile: one scan file fetched by an HTTP GET, with the steps of the status chain
+// (http_status.cpp) that the HTTP upload shares: sending a request, the credentials prompt on a
+// 401 and following one redirect.
 #include "transfer/ascii_fold.h"
 #include "transfer/entry_text.h"
 #include "transfer/http_connection.h"
 #include "transfer/line_pieces.h"
 #include "transfer/redirect_target.h"
 #include "transfer/transfer.h"
+#include "transfer/url_parts.h"
 
 namespace kolvane {
 namespace {
@@ -67,7 +69,7 @@ bool CScanFileTransfer::SendRequest(const STransferFile& entry, ITransferHost& h
 }
 
 bool CScanFileTransfer::AskForCredentials(ITransferHost& host) {
-    const std::string url = host.MaskUrl(m_pRequest->Url());
+    const std::string url = MaskUrlPassword(m_pRequest->Url());
     int retries = 0;
     for (int shown = 0; shown < 3; ++shown) {
         std::string user, password;
@@ -90,29 +92,25 @@ bool CScanFileTransfer::AskForCredentials(ITransferHost& host) {
 bool CScanFileTransfer::FollowRedirect(const STransferFile& entry, ITransferHost& host,
                                        const std::string& verb, bool upload,
                                        std::string_view body) {
-    std::string location, newUrl;
-    if (!FindLocation(m_pRequest->RawHeaders(), location)) {
-        m_strMessage = "Error: Site redirects with no new location for: '" + entry.serverDir;
-        host.LogEntry(m_strMessage);
-        m_nLastHttp = 0;
-        return false;
-    }
-    if (!ResolveReference(m_pRequest->Url(), location, newUrl)) {
-        m_strMessage = "Invalid HTTP URL for: " + entry.serverFile;
+    const std::string newUrl = m_pRequest->RedirectUrl();
+    if (newUrl.empty() || !ParsesAsUrl(newUrl)) {
+        m_strMessage = newUrl.empty()
+                           ? "Error: Site redirects with no new location for: '" + entry.serverDir
+                           : "Invalid HTTP URL for: " + entry.serverFile;
         host.LogEntry(m_strMessage);
         m_nLastHttp = 0;
         return false;
     }
     // Only one redirect is followed, so the connection closed here is the rule URL's own.
     const std::string ruleOrigin = m_pHttp->Origin();
-    if (const std::string why = RedirectRefusal(ruleOrigin, newUrl, host); !why.empty()) {
+    if (const std::string why = RedirectRefusal(ruleOrigin, newUrl); !why.empty()) {
         m_strMessage = "Redirect refused for: " + entry.serverFile + ": " + why;
         host.LogEntry(m_strMessage);
         m_nLastHttp = 0;
         return false;
     }
     CloseHttp();
-    ShowTransferStatus(host, "Caution: redirected to ", host.MaskUrl(newUrl));
+    ShowTransferStatus(host, "Caution: redirected to ", MaskUrlPassword(newUrl));
     std::string server, path;
     if (!OpenHttpConnection(entry, host, server, path, &newUrl)) {
         m_nLastHttp = 0;
@@ -152,35 +150,16 @@ int CScanFileTransfer::HttpGetScanFile(const STransferFile& entry, ITransferHost
     m_pRequest = std::make_unique<CHttpRequest>(*m_pHttp, "GET",
                                                 HttpRequestPath(entry.serverDir, entry.serverFile));
     for (const char* h : kFetchHeaders) m_pRequest->AddHeader(h);
-    m_pRequest->SetBodySink(sink);
+    // The sink is set again on the request a redirect makes.
     auto send = [&] {
+        m_pRequest->SetBodySink(sink);
         if (SendRequest(entry, host)) return true;
         if (m_pRequest && m_pRequest->SinkFailed())
             host.LogEntry(WithName("Couldn't Open local file: %s!\r\n", copy.LocalName()));
         return false;
     };
-    if (!send()) return failureEnd();
-    long status = m_pRequest->Status();
-
-    if (status == 401) {
-        if (!AskForCredentials(host)) {
-            m_strMessage = "Access denied: '" + entry.serverDir + "' Invalid password!\r\n";
-            host.LogEntry(m_strMessage);
-            return failureEnd();
-        }
-        if (!send()) return failureEnd();
-        status = m_pRequest->Status();
-    }
-    if (status >= 402 && status <= 505) {
-        ReportHttpStatus(status, m_pRequest->RawHeaders(), host);
-        return failureEnd();
-    }
-    if (IsRedirectStatus(status)) {
-        if (!FollowRedirect(entry, host, "GET", false, {})) return failureEnd();
-        m_pRequest->SetBodySink(sink);
-        if (!send()) return failureEnd();
-        status = m_pRequest->Status();
-    }
+    const long status = HttpStatusChain(entry, host, {"GET", false, {}, send});
+    if (status < 0) return failureEnd();
     // Also the answer to a redirected request, and the statuses no case above handles.
     if (status != 200) {
         host.LogEntry(GotStatusText(status, "getting", entry.serverDir));

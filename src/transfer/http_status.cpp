@@ -1,4 +1,7 @@
-// ReportHttpStatus: the error-log text for an HTTP error status, then the server's headers.
+// The HTTP status chain both HTTP transfers take (HttpStatusChain), and ReportHttpStatus: the
+// error-log text for an HTTP error status, then the server's headers.
+#include "transfer/http_connection.h"
+#include "transfer/redirect_target.h"
 #include "transfer/transfer.h"
 
 namespace kolvane {
@@ -52,6 +55,32 @@ const char* StatusText(long status) {
 }
 
 }  // namespace
+
+long CScanFileTransfer::HttpStatusChain(const STransferFile& entry, ITransferHost& host,
+                                        const SHttpExchange& exchange) {
+    if (!exchange.send()) return -1;
+    long status = m_pRequest->Status();
+    if (status == 401) {
+        if (!AskForCredentials(host)) {
+            m_strMessage = "Access denied: '" + entry.serverDir + "' Invalid password!\r\n";
+            host.LogEntry(m_strMessage);
+            return -1;
+        }
+        if (!exchange.send()) return -1;
+        status = m_pRequest->Status();
+    }
+    if (status >= 402 && status <= 505) {
+        ReportHttpStatus(status, m_pRequest->RawHeaders(), host);
+        return -1;
+    }
+    if (IsRedirectStatus(status)) {
+        if (!FollowRedirect(entry, host, exchange.verb, exchange.upload, exchange.body) ||
+            !exchange.send())
+            return -1;
+        status = m_pRequest->Status();
+    }
+    return status;
+}
 
 void CScanFileTransfer::ReportHttpStatus(long status, std::string_view headers,
                                          ITransferHost& host) {

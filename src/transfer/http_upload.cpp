@@ -3,7 +3,6 @@
 // success; every other answer is a failure with its entry in the error log.
 #include "transfer/entry_text.h"
 #include "transfer/http_connection.h"
-#include "transfer/redirect_target.h"
 #include "transfer/transfer.h"
 
 namespace kolvane {
@@ -63,27 +62,9 @@ int CScanFileTransfer::HttpUploadFile(const STransferFile& entry, ITransferHost&
     m_pRequest->AddHeader("User-Agent: Kolvane");
     m_pRequest->AddHeader("Expect:");
     m_pRequest->SetBody(body);
-    if (!SendRequest(entry, host)) return end(0);
-    long status = m_pRequest->Status();
-
-    if (status == 401) {
-        if (!AskForCredentials(host)) {
-            m_strMessage = "Access denied: '" + entry.serverDir + "' Invalid password!\r\n";
-            host.LogEntry(m_strMessage);
-            return end(0);
-        }
-        if (!SendRequest(entry, host)) return end(0);
-        status = m_pRequest->Status();
-    }
-    if (status >= 402 && status <= 505) {
-        ReportHttpStatus(status, m_pRequest->RawHeaders(), host);
-        return end(0);
-    }
-    if (IsRedirectStatus(status)) {
-        if (!FollowRedirect(entry, host, "PUT", true, body)) return end(0);
-        if (!SendRequest(entry, host)) return end(0);
-        status = m_pRequest->Status();
-    }
+    const long status =
+        HttpStatusChain(entry, host, {"PUT", true, body, [&] { return SendRequest(entry, host); }});
+    if (status < 0) return end(0);
     // Also the answer to a redirected PUT, a second 401 and every status no case above takes.
     if (!Uploaded(status)) {
         host.LogEntry(GotStatusText(status, "putting", entry.serverDir));

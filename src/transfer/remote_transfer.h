@@ -30,12 +30,18 @@ struct STransferFile {
     bool http = false;  // a scan file fetched by HTTP
 };
 
-// The parts of a URL a transfer uses, split as the rule reader splits it.
+// What a transfer does with a URL's scheme.
+enum class EUrlService { Other, Ftp, Http };
+
+// The parts of a URL a transfer uses, split as the rule reader splits it (the module splits
+// for both).
 struct STransferUrl {
     std::string scheme;  // lower case
-    std::string host;
-    int port = 0;      // the URL's, or the scheme's default
-    std::string path;  // at least "/"
+    std::string host;    // "%XX" decoded; an IPv4 or IPv6 address in its normal form
+    int port = 0;        // the URL's, or the scheme's default (0 for a scheme libcurl lacks)
+    bool portGiven = false;
+    std::string path;  // the object: path ("." and ".." resolved) and "?" query, at least "/"
+    EUrlService service = EUrlService::Other;
 };
 
 // A local copy of a fetched file, replacing its target only when committed (not flushed to
@@ -57,7 +63,7 @@ enum class ECredentials { Given, ForceRetry, Cancelled, Other };
 // The run as the transfer sees it. Every text the user sees goes through here: error-log
 // entries, status panes (with the window's pending events drained), the wait cursor, the
 // credentials prompt; so do the run's stop, the places of local files and how outside text
-// and URLs are shown.
+// is shown.
 class ITransferHost {
   public:
     virtual void LogEntry(const std::string& text) = 0;
@@ -85,12 +91,6 @@ class ITransferHost {
 
     // A server's text on one line of an entry, its control bytes and stamp-like runs escaped.
     virtual std::string ServerText(std::string_view text) const = 0;
-    // Splits `url` as the rule reader does; with a `defaultScheme`, as a rule gives a URL
-    // (that scheme when it names none). False when it is no URL.
-    virtual bool SplitUrl(std::string_view url, std::string_view defaultScheme,
-                          STransferUrl& parts) const = 0;
-    // The URL with its password masked, as every text shows a URL.
-    virtual std::string MaskUrl(std::string_view url) const = 0;
 
   protected:
     ~ITransferHost() = default;
@@ -117,6 +117,13 @@ class ITransfer {
 class ITransferModule {
   public:
     virtual std::unique_ptr<ITransfer> NewTransfer() = 0;
+    // Splits `url` on libcurl's URL API; with a `defaultScheme`, as a rule gives a URL (that
+    // scheme when it names none). False when it is no URL with a scheme and a server. The rule
+    // reader asks this too, through the run.
+    virtual bool SplitUrl(std::string_view url, std::string_view defaultScheme,
+                          STransferUrl& parts) const = 0;
+    // The URL with its password masked, as every text shows a URL.
+    virtual std::string MaskUrl(std::string_view url) const = 0;
 
   protected:
     ~ITransferModule() = default;  // the module owns its one instance
@@ -126,7 +133,7 @@ class ITransferModule {
 
 // The module's one exported symbol; the number changes with the interface, so a program and a
 // module of two builds that disagree on it never meet.
-#define KOLVANE_REMOTE_TRANSFER_ENTRY "kolvane_remote_transfer_2"
+#define KOLVANE_REMOTE_TRANSFER_ENTRY "kolvane_remote_transfer_3"
 extern "C" {
 using KolvaneRemoteTransferEntry = kolvane::ITransferModule* (*)();
 }

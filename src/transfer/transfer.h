@@ -17,6 +17,7 @@
 // writes no entry, and the fetch pass fetches no further file.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,8 +30,6 @@ namespace kolvane {
 class CFtpConnection;
 class CHttpConnection;
 class CHttpRequest;
-
-enum class EServiceType { None, Ftp, Http, Other };
 
 class CScanFileTransfer final : public ITransfer {
   public:
@@ -51,6 +50,21 @@ class CScanFileTransfer final : public ITransfer {
                            std::string& path, const std::string* url = nullptr);
     void ShowTransferStatus(ITransferHost& host, std::string_view label, std::string_view text);
 
+    // How one HTTP transfer sends its request: the verb, the body of a PUT, and the sending of
+    // the open request (false after its failure was reported).
+    struct SHttpExchange {
+        const char* verb;
+        bool upload;
+        std::string_view body;
+        std::function<bool()> send;
+    };
+    // Sends the open request and takes the steps every HTTP transfer takes on its answer: a
+    // 401 asks for credentials and sends again, 402 to 505 is reported with the server's
+    // headers, a redirect is followed once with the same verb and body. The status of the
+    // last answer (which the caller judges), or -1 after a failure that is reported.
+    long HttpStatusChain(const STransferFile& entry, ITransferHost& host,
+                         const SHttpExchange& exchange);
+
     int FtpGetScanFile(const STransferFile& entry, ITransferHost& host);
     int HttpGetScanFile(const STransferFile& entry, ITransferHost& host);
     void ReportHttpStatus(long status, std::string_view headers, ITransferHost& host);
@@ -69,9 +83,9 @@ class CScanFileTransfer final : public ITransfer {
     std::unique_ptr<CHttpConnection> m_pHttp;
     std::unique_ptr<CFtpConnection> m_pFtp;
     std::unique_ptr<CHttpRequest> m_pRequest;
-    std::string m_strMessage;                         // scratch: error-log texts being assembled
-    EServiceType m_serviceType = EServiceType::None;  // of the last URL parsed
-    int m_nPort = 0;                                  // of the last URL parsed
+    std::string m_strMessage;                        // scratch: error-log texts being assembled
+    EUrlService m_serviceType = EUrlService::Other;  // of the last URL parsed
+    int m_nPort = 0;                                 // of the last URL parsed
 
   private:
     // Splits `url`, the URL of `entry` or one it was redirected to ("ftp://" or "http://" put

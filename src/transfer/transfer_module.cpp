@@ -3,6 +3,6 @@
 #include "transfer/transfer.h"
 
 extern "C" __attribute__((visibility("default"))) kolvane::ITransferModule*
-kolvane_remote_transfer_2() {
+kolvane_remote_transfer_3() {
     return &kolvane::TransferModule();
 }

@@ -7,6 +7,7 @@
 #include "transfer/ftp_connection.h"
 #include "transfer/http_connection.h"
 #include "transfer/transfer.h"
+#include "transfer/url_parts.h"
 
 namespace kolvane {
 
@@ -54,17 +55,14 @@ void CScanFileTransfer::LogPassiveRetry(ITransferHost& host, const STransferFile
 int CScanFileTransfer::ParseServerUrl(const STransferFile& entry, const std::string& url,
                                       ITransferHost& host, bool ftp, STransferUrl& out) {
     const char* protocol = ftp ? "FTP" : "HTTP";
-    if (!host.SplitUrl(url, ftp ? "ftp" : "http", out)) {
+    if (!SplitUrlParts(url, ftp ? "ftp" : "http", out)) {
         m_strMessage = std::string("Invalid ") + protocol + " URL for: " + entry.serverFile;
         host.LogEntry(m_strMessage);
         return 0;
     }
-    const std::string& s = out.scheme;
-    m_serviceType = s == "ftp"                      ? EServiceType::Ftp
-                    : (s == "http" || s == "https") ? EServiceType::Http
-                                                    : EServiceType::Other;
+    m_serviceType = out.service;
     m_nPort = out.port;
-    if (m_serviceType != (ftp ? EServiceType::Ftp : EServiceType::Http) || out.host.empty()) {
+    if (m_serviceType != (ftp ? EUrlService::Ftp : EUrlService::Http)) {
         m_strMessage = std::string("Invalid ") + protocol + " URL for file: " + entry.serverFile;
         host.LogEntry(m_strMessage);
         return 0;
@@ -85,7 +83,7 @@ int CScanFileTransfer::OpenFtpConnection(const STransferFile& entry, ITransferHo
     STransferUrl url;
     if (!ParseServerUrl(entry, entry.url, host, true, url)) return 0;
     server = url.host;
-    ShowTransferStatus(host, "Connecting to", host.MaskUrl(entry.url));
+    ShowTransferStatus(host, "Connecting to", MaskUrlPassword(entry.url));
     std::string user, password;
     if (!entry.userId.empty() && !EqualAsciiFolded(entry.userId, "anonymous")) {
         user = entry.userId;
@@ -113,7 +111,7 @@ int CScanFileTransfer::OpenHttpConnection(const STransferFile& entry, ITransferH
     if (!ParseServerUrl(entry, text, host, false, url)) return 0;
     server = url.host;
     path = url.path;
-    ShowTransferStatus(host, "Connecting to", host.MaskUrl(text));
+    ShowTransferStatus(host, "Connecting to", MaskUrlPassword(text));
     std::string origin = url.scheme + "://" + url.host + ":" + std::to_string(url.port);
     m_pHttp = std::make_unique<CHttpConnection>();
     if (m_pHttp->Open(*m_pSession, origin, entry.userId, entry.userPw)) return 1;
@@ -178,6 +176,11 @@ class CTransferModule final : public ITransferModule {
     std::unique_ptr<ITransfer> NewTransfer() override {
         return std::make_unique<CScanFileTransfer>();
     }
+    bool SplitUrl(std::string_view url, std::string_view defaultScheme,
+                  STransferUrl& parts) const override {
+        return SplitUrlParts(url, defaultScheme, parts);
+    }
+    std::string MaskUrl(std::string_view url) const override { return MaskUrlPassword(url); }
 };
 
 }  // namespace

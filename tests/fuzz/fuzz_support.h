@@ -1,7 +1,7 @@
 // Shared pieces of the engine's fuzz targets: a run host that does nothing (it only counts
 // message boxes), a fixed clock, an engine set up the way the console runner's check mode sets
-// it up (no error log file; entries go to a sink that drops them), a scratch directory created
-// once per process, and a check that stops the run loudly.
+// it up (no error log file; entries go to a sink that drops them; URLs split by libcurl), a
+// scratch directory created once per process, and a check that stops the run loudly.
 #pragma once
 
 #include <unistd.h>
@@ -15,6 +15,7 @@
 #include "engine/clock.h"
 #include "engine/engine.h"
 #include "engine/run_host.h"
+#include "url_splitter.h"
 
 namespace kolvane::fuzz {
 
@@ -33,6 +34,7 @@ struct SEngine {
     CKolvaneEngine engine{doc, host, FixedClock()};
 
     explicit SEngine(bool editing = false) {
+        test::InstallLinkedUrlSplitter();  // URLs split with libcurl, as the programs split them
         engine.m_bEditing = editing;
         engine.m_bOpenErrorLog = false;
         engine.SetEntrySink(DropEntry);
@@ -69,8 +71,8 @@ inline const std::string& ScratchDir() {
     std::abort();
 }
 
-#define FUZZ_CHECK(cond, detail) \
-    do {                         \
+#define FUZZ_CHECK(cond, detail)                             \
+    do {                                                     \
         if (!(cond)) ::kolvane::fuzz::Fail(#cond, (detail)); \
     } while (0)
 

@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 
+#include "transfer/file_schemes.h"
 #include "transfer/remote_transfer.h"
 #include "transfer/session.h"
 
@@ -69,9 +70,10 @@ class CScanFileTransfer final : public ITransfer {
     std::unique_ptr<CHttpConnection> m_pHttp;
     std::unique_ptr<CFtpConnection> m_pFtp;
     std::unique_ptr<CHttpRequest> m_pRequest;
-    std::string m_strMessage;                         // scratch: error-log texts being assembled
-    EServiceType m_serviceType = EServiceType::None;  // of the last URL parsed
-    int m_nPort = 0;                                  // of the last URL parsed
+    std::string m_strMessage;                           // scratch: error-log texts being assembled
+    EServiceType m_serviceType = EServiceType::None;    // of the last URL parsed
+    EFileProtocol m_fileProtocol = EFileProtocol::Ftp;  // of the last FTP or SFTP URL parsed
+    int m_nPort = 0;                                    // of the last URL parsed
 
   private:
     // Splits `url`, the URL of `entry` or one it was redirected to ("ftp://" or "http://" put

@@ -60,9 +60,14 @@ int CScanFileTransfer::ParseServerUrl(const STransferFile& entry, const std::str
         return 0;
     }
     const std::string& s = out.scheme;
-    m_serviceType = s == "ftp"                      ? EServiceType::Ftp
+    const SFileScheme* file = FindFileScheme(s);
+    m_serviceType = file != nullptr                 ? EServiceType::Ftp
                     : (s == "http" || s == "https") ? EServiceType::Http
                                                     : EServiceType::Other;
+    if (file != nullptr) {
+        m_fileProtocol = file->protocol;
+        if (out.port == 0) out.port = file->defaultPort;  // a scheme the splitter does not know
+    }
     m_nPort = out.port;
     if (m_serviceType != (ftp ? EServiceType::Ftp : EServiceType::Http) || out.host.empty()) {
         m_strMessage = std::string("Invalid ") + protocol + " URL for file: " + entry.serverFile;
@@ -90,9 +95,11 @@ int CScanFileTransfer::OpenFtpConnection(const STransferFile& entry, ITransferHo
     if (!entry.userId.empty() && !EqualAsciiFolded(entry.userId, "anonymous")) {
         user = entry.userId;
         password = entry.userPw;
+    } else if (m_fileProtocol == EFileProtocol::Sftp) {
+        password = entry.userPw;  // SFTP has no anonymous login: the local user's, then
     }
     m_pFtp = std::make_unique<CFtpConnection>();
-    if (m_pFtp->Open(*m_pSession, url.host, url.port, user, password)) return 1;
+    if (m_pFtp->Open(*m_pSession, m_fileProtocol, url.host, url.port, user, password)) return 1;
     if (m_pFtp->LastCode() == CURLE_OUT_OF_MEMORY) {
         m_strMessage =
             "An exception occurred when attempting to create an FTP connection for:\r\n" +

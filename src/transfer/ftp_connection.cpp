@@ -283,6 +283,15 @@ int CFtpConnection::OnHostKey(CURL*, const curl_khkey*, const curl_khkey* found,
     return kept ? CURLKHSTAT_FINE : CURLKHSTAT_REJECT;
 }
 
+bool CFtpConnection::ReuseFor(EFileProtocol protocol, const std::string& host, int port,
+                              const std::string& user, const std::string& password) {
+    if (!Sftp() || protocol != m_protocol || m_bBroken || host != m_strHost || port != m_nPort ||
+        user != m_strUser || password != m_strPassword)
+        return false;
+    m_strWorkDir = m_strSftpHome;
+    return true;
+}
+
 std::string CFtpConnection::SftpPath(const std::string& name) const {
     if (!name.empty() && name.front() == '/') return name;
     if (name == "~" || name.rfind("~/", 0) == 0)  // the login folder
@@ -323,6 +332,8 @@ bool CFtpConnection::Open(CMyInternetSess& session, EFileProtocol protocol, cons
     m_protocol = protocol;
     m_strHost = host;
     m_nPort = port;
+    m_strUser = user;
+    m_strPassword = password;
     // A TLS or SSH socket is not cut: the library writing on it could raise SIGPIPE.
     m_handle = session.NewHandle(false, /*cutOnStop=*/protocol == EFileProtocol::Ftp);
     if (!m_handle) {

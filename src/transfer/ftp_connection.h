@@ -63,6 +63,10 @@ class CFtpConnection {
     CURLcode LastCode() const { return m_code; }
     std::string ErrorText() const;
     bool Broken() const { return m_bBroken; }
+    // SFTP: true when the connection is still good and logged in to host:port as `user` with
+    // `password`; it then starts the next file from the login folder again.
+    bool ReuseFor(EFileProtocol protocol, const std::string& host, int port,
+                  const std::string& user, const std::string& password);
     // True once a transfer was retried in passive mode.
     bool WentPassive() const { return m_bPassive; }
     // True when the last GetFile refused its local file: a link of another user.
@@ -97,8 +101,9 @@ class CFtpConnection {
     EFileProtocol m_protocol = EFileProtocol::Ftp;
     std::string m_strHost;  // as in the URL; with the port for the host key's messages
     int m_nPort = 0;
-    std::string m_strKnownHosts;   // SFTP: the user's known hosts file
-    std::string m_strHostKeyNote;  // SFTP: why the host key was refused and what to do
+    std::string m_strUser, m_strPassword;  // of the login, for ReuseFor
+    std::string m_strKnownHosts;           // SFTP: the user's known hosts file
+    std::string m_strHostKeyNote;          // SFTP: why the host key was refused and what to do
     CurlEasy m_handle;
     std::string m_strBase;     // "ftp://host:port/" (or ftps:// or sftp://)
     std::string m_strReplies;  // the server's reply lines of the last command

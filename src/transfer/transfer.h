@@ -43,7 +43,7 @@ class CScanFileTransfer final : public ITransfer {
                              int* failures) override;
     int UploadOutputFile(const STransferFile& output, ITransferHost& host) override;
     void FetchScanFile(const STransferFile& file, ITransferHost& host) override;
-    void EndSession() override { m_pSession.reset(); }
+    void EndSession() override;
 
     bool EnsureSession(ITransferHost& host);
     int OpenFtpConnection(const STransferFile& entry, ITransferHost& host, std::string& server);

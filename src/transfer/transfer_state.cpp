@@ -13,6 +13,11 @@ namespace kolvane {
 CScanFileTransfer::CScanFileTransfer() = default;
 CScanFileTransfer::~CScanFileTransfer() = default;
 
+void CScanFileTransfer::EndSession() {
+    m_pFtp.reset();  // a kept SFTP connection borrows the session
+    m_pSession.reset();
+}
+
 bool CScanFileTransfer::EnsureSession(ITransferHost& host) {
     if (m_pSession) return true;
     try {
@@ -98,6 +103,8 @@ int CScanFileTransfer::OpenFtpConnection(const STransferFile& entry, ITransferHo
     } else if (m_fileProtocol == EFileProtocol::Sftp) {
         password = entry.userPw;  // SFTP has no anonymous login: the local user's, then
     }
+    // An SFTP login costs more than a file: the fetch pass keeps one for the next file.
+    if (m_pFtp && m_pFtp->ReuseFor(m_fileProtocol, url.host, url.port, user, password)) return 1;
     m_pFtp = std::make_unique<CFtpConnection>();
     if (m_pFtp->Open(*m_pSession, m_fileProtocol, url.host, url.port, user, password)) return 1;
     if (m_pFtp->LastCode() == CURLE_OUT_OF_MEMORY) {
@@ -155,6 +162,7 @@ int CScanFileTransfer::FetchRemoteScanFiles(const std::vector<STransferFile>& fi
             failed += !HttpGetScanFile(entry, host);
         if (failures) *failures = failed;
     }
+    m_pFtp.reset();
     m_pSession.reset();
     return m_nLastFtp | m_nLastHttp;
 }

@@ -1,6 +1,10 @@
 // CSshServer (sshd) and CFtpsServer (pyftpdlib's TLS handler run by the system's python).
 #include "secure_servers.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,12 +56,6 @@ CSshServer::CSshServer(long cutAfter) : m_dir("sshd") {
     WriteFileBytes(m_dir / "authorized_keys", ReadAll(m_home + "/.ssh/id_ed25519.pub"));
     // As root sshd separates privileges into this folder, which its service makes at boot.
     if (::geteuid() == 0) ::mkdir("/run/sshd", 0755);
-    // The cut kills the connection's own sshd process (the subsystem's parent), so the
-    // connection ends as when the server dies; the listening sshd stays.
-    const std::string sftp = cutAfter > 0 ? "/usr/lib/openssh/sftp-server | { dd iflag=count_bytes "
-                                            "bs=65536 status=none count=" +
-                                                std::to_string(cutAfter) + " ; kill -9 $PPID ; }"
-                                          : "internal-sftp";
     m_process = StartOnFreePort(
         [&](int port) {
             const std::string conf = m_dir / "sshd_config";
@@ -68,15 +66,56 @@ CSshServer::CSshServer(long cutAfter) : m_dir("sshd") {
                                      (m_dir / "authorized_keys") +
                                      "\nPasswordAuthentication yes\n"
                                      "KbdInteractiveAuthentication no\nPermitRootLogin yes\n"
-                                     "Subsystem sftp " +
-                                     sftp + "\nLogLevel VERBOSE\n");
+                                     "Subsystem sftp internal-sftp\nLogLevel VERBOSE\n");
             return std::vector<std::string>{"/usr/sbin/sshd", "-D", "-e", "-f", conf};
         },
         m_dir / "sshd.log", m_port, "sshd");
+    if (cutAfter <= 0) return;
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
+        ::listen(listener, 8) != 0 ||
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        throw std::runtime_error("the relay cannot listen");
+    m_relayPort = ntohs(addr.sin_port);
+    m_relay = std::thread([this, listener, cutAfter] { Relay(listener, cutAfter); });
 }
 
 CSshServer::~CSshServer() {
+    m_stop = true;
+    if (m_relay.joinable()) m_relay.join();
     m_process.reset();
+}
+
+void CSshServer::Relay(int listener, long cutAfter) {
+    for (pollfd wait{listener, POLLIN, 0}; !m_stop;) {
+        if (::poll(&wait, 1, 100) <= 0) continue;
+        const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        to.sin_port = htons(static_cast<uint16_t>(m_port));
+        long fromServer = 0;
+        if (client >= 0 && server >= 0 &&
+            ::connect(server, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
+            pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+            char buffer[16384];
+            while (!m_stop && fromServer < cutAfter) {
+                if (::poll(ends, 2, 100) <= 0) continue;
+                const int from = (ends[0].revents != 0) ? 0 : 1;
+                const ssize_t n = ::read(ends[from].fd, buffer, sizeof buffer);
+                if (n <= 0 || ::write(ends[1 - from].fd, buffer, n) != n) break;
+                if (from == 1) fromServer += n;
+            }
+        }
+        ::close(client);  // the server "dies" for the client: both ends go at once
+        ::close(server);
+    }
+    ::close(listener);
 }
 
 void CSshServer::Trust() const {
@@ -84,7 +123,7 @@ void CSshServer::Trust() const {
     std::string type, blob;
     key >> type >> blob;
     WriteFileBytes(m_home + "/.ssh/known_hosts",
-                   "[127.0.0.1]:" + std::to_string(m_port) + " " + type + " " + blob + "\n");
+                   "[127.0.0.1]:" + std::to_string(Port()) + " " + type + " " + blob + "\n");
 }
 
 CFtpsServer::CFtpsServer(bool implicit, const std::string& certificateFor,

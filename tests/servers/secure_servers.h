@@ -3,14 +3,17 @@
 //
 //   CSshServer   OpenSSH's sshd with its own configuration and host key, logging in the user
 //                who runs the tests (root too) by the key in Home()/.ssh, or refusing a password;
-//                SFTP by its internal server, or by one that ends after `cutAfter` bytes.
+//                with `cutAfter`, reached through a relay that cuts the connection once that
+//                many bytes came from the server, as when the server dies.
 //   CFtpsServer  pyftpdlib's TLS handler, explicit (AUTH TLS) or implicit (TLS from the first
 //                byte), a user with a password on Root(); its certificate for 127.0.0.1 (or
 //                for another address: a mismatch) comes from a throwaway CA that CaFile() holds.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "test_servers.h"
 
@@ -23,20 +26,24 @@ class CSshServer {
     CSshServer(const CSshServer&) = delete;
     CSshServer& operator=(const CSshServer&) = delete;
 
-    int Port() const { return m_port; }
+    int Port() const { return m_relayPort ? m_relayPort : m_port; }
     // A folder for the served files (SFTP paths are the file system's).
     const std::string& Root() const { return m_root; }
     // A home folder for the client: .ssh/id_ed25519 is authorised; Trust() adds the server's
     // host key to its .ssh/known_hosts.
     const std::string& Home() const { return m_home; }
     void Trust() const;
-    std::string BaseUrl() const { return "sftp://127.0.0.1:" + std::to_string(m_port); }
+    std::string BaseUrl() const { return "sftp://127.0.0.1:" + std::to_string(Port()); }
 
   private:
+    void Relay(int listener, long cutAfter);
+
     CServerDir m_dir;
     std::string m_root, m_home;
-    int m_port = 0;
+    int m_port = 0, m_relayPort = 0;
     std::unique_ptr<CChildProcess> m_process;
+    std::atomic<bool> m_stop{false};
+    std::thread m_relay;
 };
 
 class CFtpsServer {

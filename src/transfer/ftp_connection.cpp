@@ -426,7 +426,9 @@ int CFtpConnection::Commands(std::initializer_list<std::string> commands) {
     for (const auto& cmd : commands)
         if (!list.Append(cmd)) return 0;
     CURL* c = m_handle.get();
-    curl_easy_setopt(c, CURLOPT_URL, m_strBase.c_str());
+    // SFTP's "pwd" names the URL's folder: "~/" makes it the login folder.
+    const std::string url = Sftp() ? m_strBase + "~/" : m_strBase;
+    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
     curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(c, CURLOPT_QUOTE, list.get());
     bool ok = Perform();
@@ -443,6 +445,7 @@ std::string CFtpConnection::CurrentDirectory() {
     std::string line;
     LastReplyCode(m_strReplies, &line);
     std::string dir = ParsePwdReply(line);
+    if (Sftp() && dir.size() > 1 && dir.back() == '/') dir.pop_back();
     if (!dir.empty()) m_strWorkDir = dir;
     if (Sftp()) m_strSftpHome = dir;  // SFTP's pwd names the login folder
     return dir;

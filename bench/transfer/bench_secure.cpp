@@ -6,8 +6,8 @@
 //   bench_secure [rounds]
 #include <pwd.h>
 #include <spawn.h>
-#include <unistd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>

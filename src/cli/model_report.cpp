@@ -5,11 +5,30 @@
 
 #include "engine/text_ops.h"
 #include "engine/url_splitter.h"
+#include "transfer/file_schemes.h"
 
 namespace kolvane {
 namespace {
 
 constexpr std::string_view kMask = "********";
+
+// The protocol an FtpURL asks for, by its scheme's name: "ftp" for a URL without a scheme, or
+// with one no transfer speaks (the run refuses it).
+std::string FileProtocol(const std::string& url) {
+    SUrlParts parts;
+    const bool known = UrlSplitter().SplitRuleUrl(url, "ftp", parts) == EUrlRead::Split &&
+                       FindFileScheme(parts.scheme) != nullptr;
+    return known ? parts.scheme : "ftp";
+}
+
+// An encrypted upload's protocol ("sftp", "ftps", "ftpes"); empty for plain FTP and HTTP,
+// whose reports stay as they were.
+std::string SecureUpload(const std::string& url) {
+    SUrlParts parts;
+    if (UrlSplitter().SplitRuleUrl(url, "ftp", parts) != EUrlRead::Split || parts.scheme == "ftp")
+        return {};
+    return FindFileScheme(parts.scheme) != nullptr ? parts.scheme : "";
+}
 
 // What the reports show of a secret: an empty one as it is, any other as the mask.
 class CSecrets {
@@ -129,6 +148,8 @@ std::string ModelJson(const CKolvaneDocData& doc, bool upload, bool remote, bool
             cmd.Str("upload_serverdir", c.m_strUploadServerDir);
             cmd.Str("upload_serverfile", c.m_strUploadServerFile);
             cmd.Num("interval", c.m_nInterval);
+            if (upload && !SecureUpload(c.m_strUploadUrl).empty())
+                cmd.Str("upload_protocol", SecureUpload(c.m_strUploadUrl));
         }
         root.Bool("upload", upload);
         root.Bool("remote", remote);
@@ -144,6 +165,7 @@ std::string ModelJson(const CKolvaneDocData& doc, bool upload, bool remote, bool
             o.Str("path", f->m_strPath);
             o.Bool("ftp", f->m_bFtp != 0);
             o.Bool("http", f->m_bHttp != 0);
+            if (f->m_bFtp) o.Str("protocol", FileProtocol(f->m_strUrl));
             o.Str("url", secret.Url(f->m_strUrl));
             o.Str("userid", f->m_strUserId);
             o.Str("userpw", secret.Password(f->m_strUserPw));
@@ -196,14 +218,17 @@ std::string ModelSummary(const CKolvaneDocData& doc, bool upload, bool remote, b
                  c.m_strUploadServerFile + " as " + c.m_strUploadUserId +
                  (c.m_strUploadPassword.empty()
                       ? ""
-                      : " password " + secret.Password(c.m_strUploadPassword)));
+                      : " password " + secret.Password(c.m_strUploadPassword)) +
+                 (SecureUpload(c.m_strUploadUrl).empty()
+                      ? ""
+                      : " over " + SecureUpload(c.m_strUploadUrl)));
     line("Remote files:    ", remote ? "yes" : "no");
     for (const auto& f : doc.m_scanFiles) {
         out += "Scan file " + std::to_string(f->m_nNumber) + ": " +
                JoinPath(f->m_strPath, f->m_strName);
         if (f->m_bFtp || f->m_bHttp)
-            out += "  (" + std::string(f->m_bFtp ? "ftp " : "http ") + secret.Url(f->m_strUrl) +
-                   " " + f->m_strServerDir + "/" + f->m_strServerFile +
+            out += "  (" + (f->m_bFtp ? FileProtocol(f->m_strUrl) + " " : "http ") +
+                   secret.Url(f->m_strUrl) + " " + f->m_strServerDir + "/" + f->m_strServerFile +
                    (f->m_strUserId.empty() ? "" : " as " + f->m_strUserId) +
                    (f->m_strUserPw.empty() ? "" : " password " + secret.Password(f->m_strUserPw)) +
                    ")";

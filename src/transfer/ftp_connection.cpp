@@ -7,10 +7,15 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "transfer/remote_transfer.h"
 #include "transfer/session.h"
@@ -103,6 +108,78 @@ std::string TempNameFor(const std::string& remote) {
     return remote.substr(0, at) + "." + remote.substr(at) + ".kolvane-part";
 }
 
+// The user's home folder: $HOME, else the password database's.
+std::string HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home == '/') return home;
+    const passwd* pw = ::getpwuid(::geteuid());
+    return pw != nullptr && pw->pw_dir != nullptr ? pw->pw_dir : "";
+}
+
+std::string LoginName() {
+    const passwd* pw = ::getpwuid(::geteuid());
+    return pw != nullptr && pw->pw_name != nullptr ? pw->pw_name : "";
+}
+
+// A path as an SFTP command of libcurl reads it: in double quotes, with '"', '\'' and '\\'
+// escaped.
+std::string QuotedPath(const std::string& path) {
+    std::string out = "\"";
+    for (char c : path) {
+        if (c == '"' || c == '\\' || c == '\'') out += '\\';
+        out += c;
+    }
+    return out + '"';
+}
+
+std::string Base64(const unsigned char* data, std::size_t size) {
+    static constexpr char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < size; i += 3) {
+        const unsigned n = (data[i] << 16) | (i + 1 < size ? data[i + 1] << 8 : 0) |
+                           (i + 2 < size ? data[i + 2] : 0);
+        out += kDigits[(n >> 18) & 63];
+        out += kDigits[(n >> 12) & 63];
+        out += i + 1 < size ? kDigits[(n >> 6) & 63] : '=';
+        out += i + 2 < size ? kDigits[n & 63] : '=';
+    }
+    return out;
+}
+
+const char* KeyTypeName(curl_khtype type) {
+    switch (type) {
+        case CURLKHTYPE_RSA:
+            return "ssh-rsa";
+        case CURLKHTYPE_DSS:
+            return "ssh-dss";
+        case CURLKHTYPE_ECDSA:
+            return "ecdsa-sha2-nistp256";
+        case CURLKHTYPE_ED25519:
+            return "ssh-ed25519";
+        default:
+            return "";
+    }
+}
+
+// True when a known hosts file (the system's) holds `key` for `name` ("host", or "[host]:port"
+// off port 22) under a plain name; hashed names and wildcards are left to the user's file.
+bool KnownHostsFileHolds(const std::string& file, const std::string& name, const curl_khkey& key) {
+    if (key.len == 0) return false;  // a found key always comes raw
+    const std::string wanted = Base64(reinterpret_cast<const unsigned char*>(key.key), key.len);
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string names, type, blob;
+        if (!(fields >> names >> type >> blob) || names[0] == '#' || names[0] == '@') continue;
+        if (blob != wanted || type.rfind(KeyTypeName(key.keytype), 0) != 0) continue;
+        std::istringstream each(names);
+        for (std::string one; std::getline(each, one, ',');)
+            if (one == name) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string ParsePwdReply(std::string_view reply) {
@@ -139,7 +216,8 @@ CFtpConnection::~CFtpConnection() {
 int CFtpConnection::OnCloseSocket(void* self, curl_socket_t fd) {
     auto* connection = static_cast<CFtpConnection*>(self);
     int port = 0;
-    if (connection->m_pSession->Guarded([&] {
+    // Only a plain control connection's unread bytes are words of the server.
+    if (connection->m_protocol == EFileProtocol::Ftp && connection->m_pSession->Guarded([&] {
             return PeerOf(fd, &port) == connection->m_strPeer && port == connection->m_nPeerPort;
         })) {
         char unread[512];
@@ -178,10 +256,86 @@ int CFtpConnection::OnSocketOption(void* self, curl_socket_t fd, curlsocktype pu
     return same ? CURL_SOCKOPT_OK : CURL_SOCKOPT_ERROR;
 }
 
-bool CFtpConnection::Open(CMyInternetSess& session, const std::string& host, int port,
-                          const std::string& user, const std::string& password) {
+int CFtpConnection::OnHostKey(CURL*, const curl_khkey*, const curl_khkey* found, curl_khmatch match,
+                              void* self) {
+    auto* connection = static_cast<CFtpConnection*>(self);
+    if (match == CURLKHMATCH_OK) return CURLKHSTAT_FINE;
+    const bool kept = connection->m_pSession->Guarded([&] {
+        std::string host = connection->m_strHost;
+        if (host.size() > 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
+        const int port = connection->m_nPort;
+        const std::string name = port == 22 ? host : "[" + host + "]:" + std::to_string(port);
+        if (match == CURLKHMATCH_MISSING &&
+            KnownHostsFileHolds("/etc/ssh/ssh_known_hosts", name, *found))
+            return true;
+        const std::string scan = "ssh-keyscan -p " + std::to_string(port) + " " + host + " >> " +
+                                 connection->m_strKnownHosts;
+        connection->m_strHostKeyNote =
+            match == CURLKHMATCH_MISMATCH
+                ? "the host key of " + name + " is not the one " + connection->m_strKnownHosts +
+                      " holds; should the server's key have changed on purpose, remove the old "
+                      "one (ssh-keygen -R '" +
+                      name + "') and add the new one: " + scan
+                : "the host key of " + name +
+                      " is unknown; check the server's key and add it: " + scan;
+        return false;
+    });
+    return kept ? CURLKHSTAT_FINE : CURLKHSTAT_REJECT;
+}
+
+bool CFtpConnection::ReuseFor(EFileProtocol protocol, const std::string& host, int port,
+                              const std::string& user, const std::string& password) {
+    if (!Sftp() || protocol != m_protocol || m_bBroken || host != m_strHost || port != m_nPort ||
+        user != m_strUser || password != m_strPassword)
+        return false;
+    m_strWorkDir = m_strSftpHome;
+    return true;
+}
+
+std::string CFtpConnection::SftpPath(const std::string& name) const {
+    if (!name.empty() && name.front() == '/') return name;
+    if (name == "~" || name.rfind("~/", 0) == 0)  // the login folder
+        return (m_strSftpHome.empty() ? std::string("~") : m_strSftpHome) + name.substr(1);
+    return (m_strWorkDir.empty() ? std::string("~") : m_strWorkDir) + "/" + name;
+}
+
+void CFtpConnection::SetUpSsh(const std::string& password) {
+    CURL* c = m_handle.get();
+    const std::string home = HomeFolder();
+    // Without a known hosts file every key is unknown, so refused; never accepted unchecked.
+    m_strKnownHosts = home.empty() ? "/dev/null" : home + "/.ssh/known_hosts";
+    curl_easy_setopt(c, CURLOPT_SSH_KNOWNHOSTS, m_strKnownHosts.c_str());
+    curl_easy_setopt(c, CURLOPT_SSH_KEYFUNCTION, OnHostKey);
+    curl_easy_setopt(c, CURLOPT_SSH_KEYDATA, this);
+    if (!password.empty()) {
+        curl_easy_setopt(c, CURLOPT_SSH_AUTH_TYPES,
+                         static_cast<long>(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
+        return;
+    }
+    // libcurl looks for id_rsa alone, and libssh2 signs RSA keys with SHA-1 only, which
+    // current servers refuse: the newer kinds come first.
+    curl_easy_setopt(c, CURLOPT_SSH_AUTH_TYPES, static_cast<long>(CURLSSH_AUTH_PUBLICKEY));
+    for (const char* kind : {"id_ed25519", "id_ecdsa", "id_rsa"}) {
+        const std::string key = home + "/.ssh/" + kind;
+        if (home.empty() || ::access(key.c_str(), R_OK) != 0) continue;
+        curl_easy_setopt(c, CURLOPT_SSH_PRIVATE_KEYFILE, key.c_str());
+        const std::string pub = key + ".pub";
+        if (::access(pub.c_str(), R_OK) == 0)
+            curl_easy_setopt(c, CURLOPT_SSH_PUBLIC_KEYFILE, pub.c_str());
+        break;
+    }
+}
+
+bool CFtpConnection::Open(CMyInternetSess& session, EFileProtocol protocol, const std::string& host,
+                          int port, const std::string& user, const std::string& password) {
     m_pSession = &session;
-    m_handle = session.NewHandle(false, /*cutOnStop=*/true);
+    m_protocol = protocol;
+    m_strHost = host;
+    m_nPort = port;
+    m_strUser = user;
+    m_strPassword = password;
+    // A TLS or SSH socket is not cut: the library writing on it could raise SIGPIPE.
+    m_handle = session.NewHandle(false, /*cutOnStop=*/protocol == EFileProtocol::Ftp);
     if (!m_handle) {
         m_code = CURLE_OUT_OF_MEMORY;
         m_bBroken = true;
@@ -189,11 +343,16 @@ bool CFtpConnection::Open(CMyInternetSess& session, const std::string& host, int
     }
     CURL* c = m_handle.get();
     m_maxBody = session.Limits().maxBodyBytes;
-    m_strBase = "ftp://" + host + ":" + std::to_string(port) + "/";
+    const char* scheme = protocol == EFileProtocol::Sftp           ? "sftp://"
+                         : protocol == EFileProtocol::FtpsImplicit ? "ftps://"
+                                                                   : "ftp://";
+    m_strBase = scheme + host + ":" + std::to_string(port) + "/";
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, m_errorBuffer);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, OnReplyLine);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, &m_strReplies);
-    curl_easy_setopt(c, CURLOPT_FTPPORT, "-");
+    if (protocol == EFileProtocol::Ftp) curl_easy_setopt(c, CURLOPT_FTPPORT, "-");
+    if (protocol == EFileProtocol::FtpsExplicit)
+        curl_easy_setopt(c, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
     curl_easy_setopt(c, CURLOPT_PREREQFUNCTION, OnPrerequest);
     curl_easy_setopt(c, CURLOPT_PREREQDATA, this);
     curl_easy_setopt(c, CURLOPT_SOCKOPTFUNCTION, OnSocketOption);
@@ -202,10 +361,12 @@ bool CFtpConnection::Open(CMyInternetSess& session, const std::string& host, int
     curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, this);
     curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
     curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, 0L);
-    if (!user.empty()) {
-        curl_easy_setopt(c, CURLOPT_USERNAME, user.c_str());
+    const std::string login = user.empty() && Sftp() ? LoginName() : user;
+    if (!login.empty()) {
+        curl_easy_setopt(c, CURLOPT_USERNAME, login.c_str());
         if (!password.empty()) curl_easy_setopt(c, CURLOPT_PASSWORD, password.c_str());
     }
+    if (Sftp()) SetUpSsh(password);
     curl_easy_setopt(c, CURLOPT_URL, m_strBase.c_str());
     curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
     bool ok = Perform();
@@ -232,6 +393,8 @@ std::string CFtpConnection::ErrorText() const {
     std::string text = std::strncmp(m_errorBuffer, "sa_addr inet_ntop() failed", 26) == 0
                            ? curl_easy_strerror(m_code)
                            : CurlErrorText(m_code, m_errorBuffer);
+    if (m_code == CURLE_PEER_FAILED_VERIFICATION && !m_strHostKeyNote.empty())
+        return text + ": " + m_strHostKeyNote;
     // The server's own reason for refusing, when it gave one ("452 Disk full" in mid-store).
     std::string reply;
     if (LastReplyCode(m_strReplies, &reply) >= 400 ||
@@ -263,31 +426,49 @@ int CFtpConnection::Commands(std::initializer_list<std::string> commands) {
     for (const auto& cmd : commands)
         if (!list.Append(cmd)) return 0;
     CURL* c = m_handle.get();
-    curl_easy_setopt(c, CURLOPT_URL, m_strBase.c_str());
+    // SFTP's "pwd" names the URL's folder: "~/" makes it the login folder.
+    const std::string url = Sftp() ? m_strBase + "~/" : m_strBase;
+    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
     curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(c, CURLOPT_QUOTE, list.get());
     bool ok = Perform();
     curl_easy_setopt(c, CURLOPT_QUOTE, nullptr);
     m_pSession->RethrowKept();  // after the handle lets go of the list
-    return ok ? LastReplyCode(m_strReplies, nullptr) : 0;
+    if (!ok) return 0;
+    const int code = LastReplyCode(m_strReplies, nullptr);
+    return code == 0 && Sftp() ? 200 : code;  // SFTP answers only "pwd" in words
 }
 
 std::string CFtpConnection::CurrentDirectory() {
-    if (Commands({"PWD"}) != 257) return {};
+    if (Sftp() && !m_strWorkDir.empty()) return m_strWorkDir;
+    if (Commands({Sftp() ? "pwd" : "PWD"}) != 257) return {};
     std::string line;
     LastReplyCode(m_strReplies, &line);
     std::string dir = ParsePwdReply(line);
+    if (Sftp() && dir.size() > 1 && dir.back() == '/') dir.pop_back();
     if (!dir.empty()) m_strWorkDir = dir;
+    if (Sftp()) m_strSftpHome = dir;  // SFTP's pwd names the login folder
     return dir;
 }
 
 bool CFtpConnection::SetCurrentDirectory(const std::string& dir) {
+    if (Sftp()) {
+        // SFTP has no directory of its own: a folder that the server can tell about is kept.
+        const std::string path = SftpPath(dir);
+        if (Commands({"statvfs " + QuotedPath(path)}) != 200) return false;
+        m_strWorkDir = path;
+        return true;
+    }
     int code = Commands({"*CWD " + dir});
     return code >= 200 && code < 300;
 }
 
-std::string CFtpConnection::FileUrl(std::string_view remote) const {
-    // With the "no CWD" method the whole decoded path is the name sent to the server.
+std::string CFtpConnection::FileUrl(std::string_view name) const {
+    // With the "no CWD" method the whole decoded path is the name sent to the server; SFTP
+    // takes the decoded path after the host, "/~/" standing for the home folder.
+    std::string path = Sftp() ? SftpPath(std::string(name)) : std::string(name);
+    if (Sftp() && path.front() == '/') path.erase(0, 1);
+    const std::string_view remote = path;
     char* escaped =
         curl_easy_escape(m_handle.get(), remote.data(), static_cast<int>(remote.size()));
     if (escaped == nullptr) return {};
@@ -304,7 +485,8 @@ bool CFtpConnection::RetryPassive() {
         m_code == CURLE_FTP_PORT_FAILED || m_code == CURLE_FTP_ACCEPT_FAILED ||
         m_code == CURLE_FTP_ACCEPT_TIMEOUT || LastReplyCode(m_strReplies, nullptr) == 425 ||
         !m_strForeignPeer.empty();
-    if (m_bPassive || !activeFailed || m_pSession->Stopping()) return false;
+    if (m_protocol != EFileProtocol::Ftp || m_bPassive || !activeFailed || m_pSession->Stopping())
+        return false;
     m_bPassive = true;
     m_bBroken = false;
     curl_easy_setopt(m_handle.get(), CURLOPT_FTPPORT, nullptr);
@@ -376,7 +558,7 @@ bool CFtpConnection::PutFile(const std::string& local, const std::string& remote
     }
     const std::string temp = TempNameFor(remote);
     CCurlList rename;
-    if (!rename.Append("RNFR " + temp) || !rename.Append("*RNTO " + remote)) {
+    if (!Sftp() && (!rename.Append("RNFR " + temp) || !rename.Append("*RNTO " + remote))) {
         m_code = CURLE_OUT_OF_MEMORY;
         return false;
     }
@@ -389,7 +571,7 @@ bool CFtpConnection::PutFile(const std::string& local, const std::string& remote
         curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
         curl_easy_setopt(c, CURLOPT_READFUNCTION, OnReadFile);
         curl_easy_setopt(c, CURLOPT_READDATA, in.get());
-        curl_easy_setopt(c, CURLOPT_POSTQUOTE, rename.get());
+        if (!Sftp()) curl_easy_setopt(c, CURLOPT_POSTQUOTE, rename.get());
         bool done = Perform();
         curl_easy_setopt(c, CURLOPT_UPLOAD, 0L);
         curl_easy_setopt(c, CURLOPT_READFUNCTION, nullptr);
@@ -398,10 +580,15 @@ bool CFtpConnection::PutFile(const std::string& local, const std::string& remote
         return done;
     };
     bool ok = attempt() || (RetryPassive() && attempt());
-    if (ok && LastReplyCode(m_strReplies, nullptr) / 100 == 2) return true;
+    const std::string renameTo =
+        "rename " + QuotedPath(SftpPath(temp)) + " " + QuotedPath(SftpPath(remote));
+    if (ok &&
+        (Sftp() ? Commands({renameTo}) == 200 : LastReplyCode(m_strReplies, nullptr) / 100 == 2))
+        return true;
     if (ok) {
         // Stored, but the server would not rename over the old file: delete it, rename again.
-        int code = Commands({"*DELE " + remote, "RNFR " + temp, "*RNTO " + remote});
+        int code = Sftp() ? Commands({"*rm " + QuotedPath(SftpPath(remote)), renameTo})
+                          : Commands({"*DELE " + remote, "RNFR " + temp, "*RNTO " + remote});
         if (code / 100 == 2) return true;
         m_code = CURLE_QUOTE_ERROR;
         std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "the server refused to rename %s",
@@ -419,9 +606,13 @@ bool CFtpConnection::PutFile(const std::string& local, const std::string& remote
 
 void CFtpConnection::RemoveTemporary(const std::string& temp) {
     CCurlList commands;
-    // A new connection logs in to the login directory: go back to the store's.
-    if (!m_strWorkDir.empty() && !commands.Append("*CWD " + m_strWorkDir)) return;
-    if (!commands.Append("*DELE " + temp)) return;
+    if (Sftp()) {
+        if (!commands.Append("*rm " + QuotedPath(SftpPath(temp)))) return;
+    } else {
+        // A new connection logs in to the login directory: go back to the store's.
+        if (!m_strWorkDir.empty() && !commands.Append("*CWD " + m_strWorkDir)) return;
+        if (!commands.Append("*DELE " + temp)) return;
+    }
     const bool stopping = m_pSession->Stopping();
     CURL* c = m_handle.get();
     curl_easy_setopt(c, CURLOPT_URL, m_strBase.c_str());

@@ -9,6 +9,13 @@
 // Commands run relative to the server's current directory, which a change of directory keeps
 // for the later commands.
 //
+// The same connection speaks FTP over TLS (from the first byte, or after AUTH TLS: always in
+// passive mode, as libcurl never starts TLS on an active data connection) and SFTP, where the
+// directory is the connection's own (SFTP has none) and every name is sent as a whole path.
+// SFTP checks the server's host key against ~/.ssh/known_hosts and the system's file and
+// refuses an unknown or changed one; it logs in with the password, or, without one, with the
+// user's first key of ~/.ssh/id_ed25519, id_ecdsa and id_rsa.
+//
 // Each operation returns true on success; on a failure of the network or the protocol the
 // library's text is in ErrorText() and the code in LastCode(). The connection borrows the
 // session that made its handle; the session must outlive it.
@@ -19,6 +26,7 @@
 #include <string_view>
 
 #include "transfer/curl_handles.h"
+#include "transfer/file_schemes.h"
 
 namespace kolvane {
 
@@ -32,10 +40,11 @@ class CFtpConnection {
     CFtpConnection(const CFtpConnection&) = delete;
     CFtpConnection& operator=(const CFtpConnection&) = delete;
 
-    // Connects to host:port and logs in (anonymously when `user` is empty; no password is
-    // sent when `password` is empty).
-    bool Open(CMyInternetSess& session, const std::string& host, int port, const std::string& user,
-              const std::string& password);
+    // Connects to host:port and logs in (FTP: anonymously when `user` is empty, and no
+    // password is sent when `password` is empty; SFTP: as the local user when `user` is empty,
+    // with the user's key when `password` is empty).
+    bool Open(CMyInternetSess& session, EFileProtocol protocol, const std::string& host, int port,
+              const std::string& user, const std::string& password);
 
     // The server's current directory; empty when the server did not say.
     std::string CurrentDirectory();
@@ -54,6 +63,10 @@ class CFtpConnection {
     CURLcode LastCode() const { return m_code; }
     std::string ErrorText() const;
     bool Broken() const { return m_bBroken; }
+    // SFTP: true when the connection is still good and logged in to host:port as `user` with
+    // `password`; it then starts the next file from the login folder again.
+    bool ReuseFor(EFileProtocol protocol, const std::string& host, int port,
+                  const std::string& user, const std::string& password);
     // True once a transfer was retried in passive mode.
     bool WentPassive() const { return m_bPassive; }
     // True when the last GetFile refused its local file: a link of another user.
@@ -76,13 +89,28 @@ class CFtpConnection {
     static int OnPrerequest(void* self, char* peer, char*, int, int);
     static int OnSocketOption(void* self, curl_socket_t socket, curlsocktype purpose);
     static int OnCloseSocket(void* self, curl_socket_t socket);
+    static int OnHostKey(CURL*, const curl_khkey* known, const curl_khkey* found,
+                         curl_khmatch match, void* self);
+    bool Sftp() const { return m_protocol == EFileProtocol::Sftp; }
+    // SFTP: the whole path of `name` (relative names are taken from the connection's directory).
+    std::string SftpPath(const std::string& name) const;
+    // SFTP: the SSH login (host key file, key or password).
+    void SetUpSsh(const std::string& password);
 
     CMyInternetSess* m_pSession = nullptr;
+    EFileProtocol m_protocol = EFileProtocol::Ftp;
+    std::string m_strHost;  // as in the URL; with the port for the host key's messages
+    int m_nPort = 0;
+    std::string m_strUser, m_strPassword;  // of the login, for ReuseFor
+    std::string m_strKnownHosts;           // SFTP: the user's known hosts file
+    std::string m_strHostKeyNote;          // SFTP: why the host key was refused and what to do
     CurlEasy m_handle;
-    std::string m_strBase;     // "ftp://host:port/"
+    std::string m_strBase;     // "ftp://host:port/" (or ftps:// or sftp://)
     std::string m_strReplies;  // the server's reply lines of the last command
-    std::string m_strWorkDir;  // the directory the server last reported (PWD)
-    std::string m_strPeer;     // the control connection's peer in the current transfer
+    // The directory the server last reported (PWD); SFTP: the connection's own directory.
+    std::string m_strWorkDir;
+    std::string m_strSftpHome;  // SFTP: the login folder
+    std::string m_strPeer;      // the control connection's peer in the current transfer
     std::string m_strForeignPeer;
     // What the server sent on a control connection that libcurl closed without reading it (a
     // refusal sent while the data still went, its data connection cut).

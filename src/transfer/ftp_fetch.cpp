@@ -48,7 +48,8 @@ int CScanFileTransfer::FtpGetScanFile(const STransferFile& entry, ITransferHost&
             }
         }
     }
-    m_pFtp.reset();
+    // An SFTP connection stays for the pass's next file (see OpenFtpConnection).
+    if (m_fileProtocol != EFileProtocol::Sftp || m_nLastFtp == 0) m_pFtp.reset();
     host.EndWaitCursor();
     return m_nLastFtp;
 }

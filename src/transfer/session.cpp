@@ -123,7 +123,7 @@ CurlEasy CMyInternetSess::NewHandle(bool shareConnections, bool cutOnStop) {
     CURL* c = h.get();
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_USERAGENT, m_strAgent.c_str());
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp,http,https");
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp,ftps,sftp,http,https");
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, m_limits.connectTimeoutSec);
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, m_limits.minBytesPerSec);

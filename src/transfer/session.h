@@ -2,9 +2,9 @@
 //
 // CMyInternetSess makes the curl easy handles of the connections, all configured alike: the
 // agent name, the bounds, certificate verification (against SSL_CERT_FILE / SSL_CERT_DIR when
-// set, else the system's trust store), only FTP, HTTP and HTTPS, and never following a redirect
-// (the transfer follows one itself). HTTP handles share one connection cache, so a pass over
-// many files on one server keeps its connection; the cache lives as long as the session, which
+// set, else the system's trust store), only FTP, FTPS, SFTP, HTTP and HTTPS, and never following a
+// redirect (the transfer follows one itself). HTTP handles share one connection cache, so a pass
+// over many files on one server keeps its connection; the cache lives as long as the session, which
 // must therefore outlive every connection made from it.
 #pragma once
 

@@ -22,6 +22,7 @@
 #include <string>
 #include <string_view>
 
+#include "transfer/file_schemes.h"
 #include "transfer/remote_transfer.h"
 #include "transfer/session.h"
 
@@ -41,7 +42,7 @@ class CScanFileTransfer final : public ITransfer {
                              int* failures) override;
     int UploadOutputFile(const STransferFile& output, ITransferHost& host) override;
     void FetchScanFile(const STransferFile& file, ITransferHost& host) override;
-    void EndSession() override { m_pSession.reset(); }
+    void EndSession() override;
 
     bool EnsureSession(ITransferHost& host);
     int OpenFtpConnection(const STransferFile& entry, ITransferHost& host, std::string& server);
@@ -85,6 +86,7 @@ class CScanFileTransfer final : public ITransfer {
     std::unique_ptr<CHttpRequest> m_pRequest;
     std::string m_strMessage;                        // scratch: error-log texts being assembled
     EUrlService m_serviceType = EUrlService::Other;  // of the last URL parsed
+    EFileProtocol m_fileProtocol = EFileProtocol::Ftp;  // of the last FTP or SFTP URL parsed
     int m_nPort = 0;                                 // of the last URL parsed
 
   private:

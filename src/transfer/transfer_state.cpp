@@ -14,6 +14,11 @@ namespace kolvane {
 CScanFileTransfer::CScanFileTransfer() = default;
 CScanFileTransfer::~CScanFileTransfer() = default;
 
+void CScanFileTransfer::EndSession() {
+    m_pFtp.reset();  // a kept SFTP connection borrows the session
+    m_pSession.reset();
+}
+
 bool CScanFileTransfer::EnsureSession(ITransferHost& host) {
     if (m_pSession) return true;
     try {
@@ -61,6 +66,10 @@ int CScanFileTransfer::ParseServerUrl(const STransferFile& entry, const std::str
         return 0;
     }
     m_serviceType = out.service;
+    if (const SFileScheme* file = FindFileScheme(out.scheme)) {
+        m_fileProtocol = file->protocol;
+        if (out.port == 0) out.port = file->defaultPort;  // a scheme libcurl does not know
+    }
     m_nPort = out.port;
     if (m_serviceType != (ftp ? EUrlService::Ftp : EUrlService::Http)) {
         m_strMessage = std::string("Invalid ") + protocol + " URL for file: " + entry.serverFile;
@@ -88,9 +97,13 @@ int CScanFileTransfer::OpenFtpConnection(const STransferFile& entry, ITransferHo
     if (!entry.userId.empty() && !EqualAsciiFolded(entry.userId, "anonymous")) {
         user = entry.userId;
         password = entry.userPw;
+    } else if (m_fileProtocol == EFileProtocol::Sftp) {
+        password = entry.userPw;  // SFTP has no anonymous login: the local user's, then
     }
+    // An SFTP login costs more than a file: the fetch pass keeps one for the next file.
+    if (m_pFtp && m_pFtp->ReuseFor(m_fileProtocol, url.host, url.port, user, password)) return 1;
     m_pFtp = std::make_unique<CFtpConnection>();
-    if (m_pFtp->Open(*m_pSession, url.host, url.port, user, password)) return 1;
+    if (m_pFtp->Open(*m_pSession, m_fileProtocol, url.host, url.port, user, password)) return 1;
     if (m_pFtp->LastCode() == CURLE_OUT_OF_MEMORY) {
         m_strMessage =
             "An exception occurred when attempting to create an FTP connection for:\r\n" +
@@ -146,6 +159,7 @@ int CScanFileTransfer::FetchRemoteScanFiles(const std::vector<STransferFile>& fi
             failed += !HttpGetScanFile(entry, host);
         if (failures) *failures = failed;
     }
+    m_pFtp.reset();
     m_pSession.reset();
     return m_nLastFtp | m_nLastHttp;
 }

@@ -7,20 +7,10 @@
 #include <algorithm>
 #include <memory>
 
+#include "transfer/file_schemes.h"
+
 namespace kolvane {
 namespace {
-
-// The schemes a transfer takes and what it does with them; every other scheme splits but is
-// refused by the run (and, for an HTTP scan file, by the rule reader).
-struct SSchemeService {
-    std::string_view scheme;
-    EUrlService service;
-};
-constexpr SSchemeService kSchemeServices[] = {
-    {"ftp", EUrlService::Ftp},
-    {"http", EUrlService::Http},
-    {"https", EUrlService::Http},
-};
 
 struct SUrlDeleter {
     void operator()(CURLU* u) const { curl_url_cleanup(u); }
@@ -94,9 +84,8 @@ bool ParsesAsUrl(std::string_view url) {
 }
 
 EUrlService ServiceOfScheme(std::string_view scheme) {
-    for (const auto& s : kSchemeServices)
-        if (s.scheme == scheme) return s.service;
-    return EUrlService::Other;
+    if (FindFileScheme(scheme) != nullptr) return EUrlService::Ftp;
+    return scheme == "http" || scheme == "https" ? EUrlService::Http : EUrlService::Other;
 }
 
 bool SplitUrlParts(std::string_view url, std::string_view defaultScheme, STransferUrl& parts) {

@@ -51,7 +51,7 @@ double OurFetch(const SServer& s, const std::string& outDir) {
     CKolvaneDocData doc;
     CNullHost host;
     CFixedClock clock({2005, 1, 5, 0, 15, 9});
-    CKolvaneEngine view(doc, host, clock);
+    CKolvaneEngine engine(doc, host, clock);
     for (int i = 0; i < kFiles; ++i) {
         CScanFile& f = *doc.m_scanFiles.AddNewScanFile();
         f.m_bFtp = 1;
@@ -65,7 +65,7 @@ double OurFetch(const SServer& s, const std::string& outDir) {
     }
     const auto start = std::chrono::steady_clock::now();
     int failed = 0;
-    RemoteTransferOver(TransferModule())->FetchRemoteScanFiles(doc.m_scanFiles, view, &failed);
+    RemoteTransferOver(TransferModule())->FetchRemoteScanFiles(doc.m_scanFiles, engine, &failed);
     const double seconds = Seconds(std::chrono::steady_clock::now() - start);
     if (failed != 0) {
         std::fprintf(stderr, "%s: our fetch failed\n", s.label);

@@ -52,7 +52,7 @@ double OurFetch(const std::string& baseUrl, bool ftp, const std::string& outDir)
     CKolvaneDocData doc;
     CNullHost host;
     CFixedClock clock({2005, 1, 5, 0, 15, 9});
-    CKolvaneEngine view(doc, host, clock);
+    CKolvaneEngine engine(doc, host, clock);
     for (int i = 0; i < kFiles; ++i) {
         CScanFile& f = *doc.m_scanFiles.AddNewScanFile();
         f.m_bFtp = ftp;
@@ -63,8 +63,8 @@ double OurFetch(const std::string& baseUrl, bool ftp, const std::string& outDir)
         f.m_strName = Name(i);
     }
     auto start = std::chrono::steady_clock::now();
-    int ok =
-        RemoteTransferOver(TransferModule())->FetchRemoteScanFiles(doc.m_scanFiles, view, nullptr);
+    int ok = RemoteTransferOver(TransferModule())
+                 ->FetchRemoteScanFiles(doc.m_scanFiles, engine, nullptr);
     double s = Seconds(std::chrono::steady_clock::now() - start);
     for (int i = 0; i < kFiles; ++i)
         if (!ok || std::filesystem::file_size(outDir + "/" + Name(i)) == 0) {

@@ -150,7 +150,7 @@ int RunRule(const SOptions& options) {
     SConsoleRule rule(options);
     CKolvaneDocData& doc = rule.doc;
     CConsoleHost& host = rule.host;
-    CKolvaneEngine& view = rule.engine;
+    CKolvaneEngine& engine = rule.engine;
     doc.m_bRunOnce = options.once;
 
     std::unique_ptr<CChangeWatch> watch;
@@ -167,8 +167,8 @@ int RunRule(const SOptions& options) {
     std::set<std::string> unwatched;  // folders already reported
     auto rewatch = [&] {
         // A rule that could not be read names nothing to watch: the watch ends with it.
-        if (!watch || !view.m_bRuleLoaded || doc.m_bAbort) return watch.reset();
-        for (const std::string& failure : watch->Watch(WatchedFiles(view)))
+        if (!watch || !engine.m_bRuleLoaded || doc.m_bAbort) return watch.reset();
+        for (const std::string& failure : watch->Watch(WatchedFiles(engine)))
             if (unwatched.insert(failure).second)
                 std::fprintf(stderr, "kolvane-run: cannot watch %s\n", failure.c_str());
     };
@@ -178,7 +178,7 @@ int RunRule(const SOptions& options) {
     int handled = 0;  // interrupts seen by the run
     host.m_onPump = [&] {
         // Watched from before the first run scans, so no change after its reading is missed.
-        if (watch && !watched && view.m_bRuleLoaded) {
+        if (watch && !watched && engine.m_bRuleLoaded) {
             watched = true;
             rewatch();
         }
@@ -204,13 +204,13 @@ int RunRule(const SOptions& options) {
         if (!metrics) return;
         const auto now = std::chrono::steady_clock::now();
         metrics->Write(status, std::chrono::duration<double>(now - started).count(),
-                       view.m_lastRun);
+                       engine.m_lastRun);
     };
 
     ERunResult result = ERunResult::Failed;
     bool terminated = false;
     try {
-        result = RunMerge(view);
+        result = RunMerge(engine);
         measure(ExitStatusFor(result));
         host.m_timing.Report();
         CChangePacer pacer;
@@ -223,7 +223,7 @@ int RunRule(const SOptions& options) {
             if (!WaitForWork(watch ? watch->Fd() : -1, until, handled)) {
                 // A signal while waiting stops the schedule and the watch; SIGTERM there is an
                 // orderly stop of a service, not a failure.
-                StopSchedulerTimer(view);
+                StopSchedulerTimer(engine);
                 if (g_terminate) result = ERunResult::Ok;
                 break;
             }
@@ -232,7 +232,7 @@ int RunRule(const SOptions& options) {
             if (pacer.Due(now)) {
                 started = now;
                 pacer.Ran(now);
-                result = RunMerge(view, ERunKind::OnChange);
+                result = RunMerge(engine, ERunKind::OnChange);
                 measure(ExitStatusFor(result));
                 host.m_timing.Report();
                 rewatch();
@@ -241,7 +241,7 @@ int RunRule(const SOptions& options) {
             if (doc.m_nTimerId == 0 || now < nextTick) continue;
             nextTick = std::max(nextTick + std::chrono::seconds(1), now);
             started = now;
-            if (auto ran = OnScheduleTimer(view, doc.m_nTimerId)) {
+            if (auto ran = OnScheduleTimer(engine, doc.m_nTimerId)) {
                 pacer.Ran(started);
                 result = *ran;
                 measure(ExitStatusFor(result));

@@ -110,7 +110,7 @@ std::vector<std::string> UnfilledMarkers(std::string_view text, const CScanVarLi
 // first remote file; when it cannot be, that entry is the reason of every remote file.
 std::set<int> FetchRemoteScanFilesForValues(CLookRule& rule) {
     std::set<int> missing;
-    CKolvaneEngine& view = rule.engine;
+    CKolvaneEngine& engine = rule.engine;
     IRemoteTransfer* transfer = nullptr;
     std::string loadFailure;
     for (auto& file : rule.doc.m_scanFiles) {
@@ -118,11 +118,11 @@ std::set<int> FetchRemoteScanFilesForValues(CLookRule& rule) {
         if (!rule.Remote(f)) continue;
         const std::size_t before = rule.Entries().size();
         if (!transfer && loadFailure.empty()) {
-            transfer = RemoteTransfer(view);
+            transfer = RemoteTransfer(engine);
             if (!transfer && rule.Entries().size() > before)
                 loadFailure = EntryText(rule.Entries().back());
         }
-        if (transfer) transfer->FetchScanFile(rule.doc.m_scanFiles, f, view);
+        if (transfer) transfer->FetchScanFile(rule.doc.m_scanFiles, f, engine);
         std::error_code ec;
         if (std::filesystem::exists(JoinPath(f.m_strPath, f.m_strName), ec)) continue;
         SValueOutcome why;
@@ -131,7 +131,7 @@ std::set<int> FetchRemoteScanFilesForValues(CLookRule& rule) {
             why.detail += (why.detail.empty() ? "" : " ") + EntryText(rule.Entries()[i]);
         if (why.detail.empty()) why.detail = loadFailure;
         if (why.detail.empty()) why.detail = "nothing came for " + f.m_strServerFile;
-        view.SetScanFileOutcome(f, why);
+        engine.SetScanFileOutcome(f, why);
         missing.insert(f.m_nNumber);
     }
     if (transfer) transfer->EndSession(rule.doc.m_scanFiles);
@@ -139,22 +139,22 @@ std::set<int> FetchRemoteScanFilesForValues(CLookRule& rule) {
 }
 
 void ScanEveryFile(CLookRule& rule, const std::set<int>& notFetched) {
-    CKolvaneEngine& view = rule.engine;
-    view.m_nScanCount = static_cast<int>(rule.doc.m_scanFiles.size());
-    view.m_nScanIndex = 0;
+    CKolvaneEngine& engine = rule.engine;
+    engine.m_nScanCount = static_cast<int>(rule.doc.m_scanFiles.size());
+    engine.m_nScanIndex = 0;
     for (auto& file : rule.doc.m_scanFiles) {
         CScanFile& f = *file;
         if (notFetched.count(f.m_nNumber)) {
             // Its variables already say why.
-        } else if (view.ReadScanFile(f.m_strPath, f.m_strName)) {
-            view.ScanFileVars(f, f.m_strName);
-            view.ReleaseScanText();
+        } else if (engine.ReadScanFile(f.m_strPath, f.m_strName)) {
+            engine.ScanFileVars(f, f.m_strName);
+            engine.ReleaseScanText();
         } else {
-            SValueOutcome why = view.LastScanRead();
+            SValueOutcome why = engine.LastScanRead();
             why.detail = rule.ShownPath(f);
-            view.SetScanFileOutcome(f, why);
+            engine.SetScanFileOutcome(f, why);
         }
-        ++view.m_nScanIndex;
+        ++engine.m_nScanIndex;
     }
 }
 

@@ -96,10 +96,10 @@ bool CChangeWatch::Drain() {
     }
 }
 
-std::vector<std::string> WatchedFiles(CKolvaneEngine& view) {
+std::vector<std::string> WatchedFiles(CKolvaneEngine& engine) {
     std::vector<std::string> files;
-    if (!view.m_bRuleLoaded) return files;
-    const CKolvaneDocData& doc = view.Doc();
+    if (!engine.m_bRuleLoaded) return files;
+    const CKolvaneDocData& doc = engine.Doc();
     const CCommandSection& cmd = doc.m_cmd;
     // Paths compared as written (normalised) and as on disk (links followed).
     auto real = [](const std::string& path) {
@@ -110,8 +110,8 @@ std::vector<std::string> WatchedFiles(CKolvaneEngine& view) {
     };
     std::set<std::string> written;
     for (const std::string& path :
-         {view.ResolvePath(cmd.m_strOutputPath, cmd.m_strOutputName),
-          view.ResolvePath(cmd.m_strErrorLogPath, cmd.m_strErrorLogName)}) {
+         {engine.ResolvePath(cmd.m_strOutputPath, cmd.m_strOutputName),
+          engine.ResolvePath(cmd.m_strErrorLogPath, cmd.m_strErrorLogName)}) {
         written.insert(std::filesystem::path(path).lexically_normal().string());
         written.insert(real(path));
     }
@@ -124,10 +124,10 @@ std::vector<std::string> WatchedFiles(CKolvaneEngine& view) {
         // A link's own folder sees the link replaced; the target's folder sees the file change.
         if (!target.empty() && target != path) files.push_back(target);
     };
-    add(view.ResolvePath(cmd.m_strTemplatePath, cmd.m_strTemplateName));
+    add(engine.ResolvePath(cmd.m_strTemplatePath, cmd.m_strTemplateName));
     for (const auto& file : doc.m_scanFiles)
         if (!file->m_bFtp && !file->m_bHttp)
-            add(view.ResolvePath(file->m_strPath, file->m_strName));
+            add(engine.ResolvePath(file->m_strPath, file->m_strName));
     return files;
 }
 

@@ -1,6 +1,6 @@
 // Runs on change: watching the files a rule reads for changes (inotify on their folders, so a
 // file replaced by a rename is seen like one written in place) and pacing the runs that follow
-// (200 ms of quiet, at most one a second); the run itself is RunMerge(view, ERunKind::OnChange).
+// (200 ms of quiet, at most one a second); the run itself is RunMerge(engine, ERunKind::OnChange).
 // Shared by the desktop program (its log windows' "Run on Change") and the headless runner
 // (--watch).
 #pragma once
@@ -89,6 +89,6 @@ class CChangeWatch {
 // (not the local copies of fetched ones), as on disk, and for a symbolic link also the file it
 // leads to. The output file and the error log are left out, since each run writes them. Empty
 // while no rule is loaded.
-std::vector<std::string> WatchedFiles(CKolvaneEngine& view);
+std::vector<std::string> WatchedFiles(CKolvaneEngine& engine);
 
 }  // namespace kolvane

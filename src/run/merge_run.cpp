@@ -21,13 +21,14 @@ std::string Numbered(int n, const CScanFile& f, const char* outcome) {
 }
 
 // The run's two uses of the transfer; a transfer module that cannot be loaded fails them.
-int FetchRemote(CKolvaneEngine& view, int* failures) {
-    IRemoteTransfer* transfer = RemoteTransfer(view);
-    return transfer ? transfer->FetchRemoteScanFiles(view.Doc().m_scanFiles, view, failures) : 0;
+int FetchRemote(CKolvaneEngine& engine, int* failures) {
+    IRemoteTransfer* transfer = RemoteTransfer(engine);
+    return transfer ? transfer->FetchRemoteScanFiles(engine.Doc().m_scanFiles, engine, failures)
+                    : 0;
 }
-int UploadOutput(CKolvaneEngine& view) {
-    IRemoteTransfer* transfer = RemoteTransfer(view);
-    return transfer ? transfer->UploadOutputFile(view.Doc().m_scanFiles, view) : 0;
+int UploadOutput(CKolvaneEngine& engine) {
+    IRemoteTransfer* transfer = RemoteTransfer(engine);
+    return transfer ? transfer->UploadOutputFile(engine.Doc().m_scanFiles, engine) : 0;
 }
 
 // The variables that have no value.
@@ -37,69 +38,71 @@ int ValuesNotFound(const CKolvaneDocData& doc) {
     return n;
 }
 
-ERunResult RunMergeSteps(CKolvaneEngine& view, CKolvaneEngine::SRunCounts& counts, ERunKind kind);
+ERunResult RunMergeSteps(CKolvaneEngine& engine, CKolvaneEngine::SRunCounts& counts, ERunKind kind);
 
 }  // namespace
 
-void DisarmScheduleTimer(CKolvaneEngine& view) {
-    CKolvaneDocData& doc = view.Doc();
+void DisarmScheduleTimer(CKolvaneEngine& engine) {
+    CKolvaneDocData& doc = engine.Doc();
     if (doc.m_nTimerId != 0) {
-        view.Host().KillScheduleTimer(doc.m_nTimerId);
+        engine.Host().KillScheduleTimer(doc.m_nTimerId);
         doc.m_nTimerId = 0;
     }
 }
 
-ERunResult RunMerge(CKolvaneEngine& view, ERunKind kind) {
-    const int entriesBefore = view.Entries();
-    CKolvaneEngine::SRunCounts& counts = view.m_lastRun;
+ERunResult RunMerge(CKolvaneEngine& engine, ERunKind kind) {
+    const int entriesBefore = engine.Entries();
+    CKolvaneEngine::SRunCounts& counts = engine.m_lastRun;
     counts = {};
     counts.valuesNotFound = -1;  // a run that ends before its merge leaves every value out
-    const ERunResult result = RunMergeSteps(view, counts, kind);
-    counts.entries = view.Entries() - entriesBefore;
-    if (counts.valuesNotFound < 0) counts.valuesNotFound = ValuesNotFound(view.Doc());
+    const ERunResult result = RunMergeSteps(engine, counts, kind);
+    counts.entries = engine.Entries() - entriesBefore;
+    if (counts.valuesNotFound < 0) counts.valuesNotFound = ValuesNotFound(engine.Doc());
     return result;
 }
 
 namespace {
 
-ERunResult RunMergeSteps(CKolvaneEngine& view, CKolvaneEngine::SRunCounts& counts, ERunKind kind) {
-    CKolvaneDocData& doc = view.Doc();
-    CRunHost& host = view.Host();
+ERunResult RunMergeSteps(CKolvaneEngine& engine, CKolvaneEngine::SRunCounts& counts,
+                         ERunKind kind) {
+    CKolvaneDocData& doc = engine.Doc();
+    CRunHost& host = engine.Host();
     const CCommandSection& cmd = doc.m_cmd;
 
     if (doc.m_log.AtLimit()) doc.m_log.Clear();
-    const int seriousBefore = view.SeriousEntries();
+    const int seriousBefore = engine.SeriousEntries();
     // Asked once the rule is read (the first run reads it below).
     auto scheduled = [&] { return cmd.m_nInterval > 0 && !doc.m_bRunOnce; };
-    view.FormatSysDate();
-    view.FormatSysTime();
-    view.AppendLogLine(Blanks(40) + "****  Kolvane File Data  ****");
-    view.AppendLogLine(" ");
+    engine.FormatSysDate();
+    engine.FormatSysTime();
+    engine.AppendLogLine(Blanks(40) + "****  Kolvane File Data  ****");
+    engine.AppendLogLine(" ");
 
-    if (!view.m_bRuleLoaded) {
-        if (!view.ReadRuleFile()) return ERunResult::Refused;
-        if (!view.ParseRuleFile()) {
-            view.ReleaseRuleText();
-            view.AppendLogLine("**** Error in Rule File -> " + doc.m_strRulePath +
-                               " ****     Application Terminated!");
+    if (!engine.m_bRuleLoaded) {
+        if (!engine.ReadRuleFile()) return ERunResult::Refused;
+        if (!engine.ParseRuleFile()) {
+            engine.ReleaseRuleText();
+            engine.AppendLogLine("**** Error in Rule File -> " + doc.m_strRulePath +
+                                 " ****     Application Terminated!");
             return ERunResult::Refused;
         }
-        view.m_bRuleLoaded = true;
-        view.ReleaseRuleText();
-        if (!view.ReadTemplateFile()) {
-            view.AppendLogLine("**** Error in Template File -> " + doc.m_strRulePath +
-                               " ****     Application Terminated!");
+        engine.m_bRuleLoaded = true;
+        engine.ReleaseRuleText();
+        if (!engine.ReadTemplateFile()) {
+            engine.AppendLogLine("**** Error in Template File -> " + doc.m_strRulePath +
+                                 " ****     Application Terminated!");
             return ERunResult::Refused;
         }
         doc.m_log.SetLongestLine(90);
-    } else if (kind == ERunKind::OnChange || !view.HasTemplate()) {
+    } else if (kind == ERunKind::OnChange || !engine.HasTemplate()) {
         // The template may be the file that changed, or a failed reading of it left none; a run
         // without a schedule closed the error log.
-        if (!view.ErrorLogOpen()) view.OpenErrorLog(cmd.m_strErrorLogPath, cmd.m_strErrorLogName);
-        view.ReleaseTemplate();
-        if (!view.ReadTemplateFile()) {
-            view.AppendLogLine("**** Error in Template File -> " + doc.m_strRulePath +
-                               " ****     This run ended here.");
+        if (!engine.ErrorLogOpen())
+            engine.OpenErrorLog(cmd.m_strErrorLogPath, cmd.m_strErrorLogName);
+        engine.ReleaseTemplate();
+        if (!engine.ReadTemplateFile()) {
+            engine.AppendLogLine("**** Error in Template File -> " + doc.m_strRulePath +
+                                 " ****     This run ended here.");
             return ERunResult::Refused;
         }
     }
@@ -107,101 +110,102 @@ ERunResult RunMergeSteps(CKolvaneEngine& view, CKolvaneEngine::SRunCounts& count
     host.BeginWaitCursor();
     int fetchFailures = 0;
     const bool fetched =
-        !view.m_bRemote || kind == ERunKind::OnChange || FetchRemote(view, &fetchFailures);
+        !engine.m_bRemote || kind == ERunKind::OnChange || FetchRemote(engine, &fetchFailures);
     // A transfer module that cannot be loaded fails the pass without counting a fetch.
     counts.fetchFailures = fetched || fetchFailures > 0 ? fetchFailures : 1;
     // A fetch pass ended by an abort goes on to the abort's own end below.
     if (!fetched && !doc.m_bAbort) {
-        view.AppendLogLine(
+        engine.AppendLogLine(
             "**** Error getting server resident file - check error log for file name ****");
         // Only a run without a schedule is over for good; a scheduled one says what follows.
-        view.AppendLogLine(scheduled() ? "This run ended here; the next one follows the countdown."
-                                       : "Application Terminated!");
+        engine.AppendLogLine(scheduled()
+                                 ? "This run ended here; the next one follows the countdown."
+                                 : "Application Terminated!");
         host.EndWaitCursor();
         if (scheduled()) {
             // A server down or one bad answer ends this run, never the schedule: the next
             // countdown starts, with the template and the error log kept for the next run.
             doc.m_nTimerId = host.ArmScheduleTimer(CKolvaneDocData::kTimerEventId);
         } else {
-            DisarmScheduleTimer(view);
-            view.ReleaseTemplate();
+            DisarmScheduleTimer(engine);
+            engine.ReleaseTemplate();
         }
         return ERunResult::Failed;
     }
 
-    view.AppendLogLine(Blanks(20) + "Rule File -> " + doc.m_strRulePath);
-    view.AppendLogLine(Blanks(20) + "Template File -> " +
-                       JoinPath(cmd.m_strTemplatePath, cmd.m_strTemplateName));
+    engine.AppendLogLine(Blanks(20) + "Rule File -> " + doc.m_strRulePath);
+    engine.AppendLogLine(Blanks(20) + "Template File -> " +
+                         JoinPath(cmd.m_strTemplatePath, cmd.m_strTemplateName));
     if (!cmd.m_strErrorLogName.empty())
-        view.AppendLogLine(Blanks(20) + "Error Log File -> " +
-                           JoinPath(cmd.m_strErrorLogPath, cmd.m_strErrorLogName));
-    view.AppendLogLine("Files Scanned: " + view.TimeText() + " on " + view.DateText());
-    view.PumpMessages();
+        engine.AppendLogLine(Blanks(20) + "Error Log File -> " +
+                             JoinPath(cmd.m_strErrorLogPath, cmd.m_strErrorLogName));
+    engine.AppendLogLine("Files Scanned: " + engine.TimeText() + " on " + engine.DateText());
+    engine.PumpMessages();
 
     doc.m_bBusy = true;
     doc.m_bModified = true;
     const int count = static_cast<int>(doc.m_scanFiles.size());
     if (count == 0 || doc.m_bAbort) {
-        DisarmScheduleTimer(view);
-        view.ReleaseTemplate();
+        DisarmScheduleTimer(engine);
+        engine.ReleaseTemplate();
         doc.m_bBusy = false;
         doc.m_bModified = false;
-        view.AppendLogLine(doc.m_bAbort ? "**** Kolvane Aborted! ****" : "No Files on List!!");
+        engine.AppendLogLine(doc.m_bAbort ? "**** Kolvane Aborted! ****" : "No Files on List!!");
         host.EndWaitCursor();
         return ERunResult::Failed;
     }
 
     bool failed = false;
-    view.m_nScanCount = count;
+    engine.m_nScanCount = count;
     int n = 0;
     for (auto& file : doc.m_scanFiles) {
         ++n;
         if (doc.m_bAbort || doc.m_log.m_bLineLimit) break;
-        view.m_nScanIndex = n - 1;
+        engine.m_nScanIndex = n - 1;
         CScanFile& f = *file;
-        if (!view.ReadScanFile(f.m_strPath, f.m_strName)) {
-            view.AppendLogLine(Numbered(n, f, " see error log"));
+        if (!engine.ReadScanFile(f.m_strPath, f.m_strName)) {
+            engine.AppendLogLine(Numbered(n, f, " see error log"));
             failed = true;
             continue;
         }
         // A variable without a value is no failure of the run: the page shows its marker and
         // the values report says why.
-        view.ScanFileVars(f, f.m_strName);
-        view.ReleaseScanText();
-        view.AppendLogLine(Numbered(n, f, " scanned"));
+        engine.ScanFileVars(f, f.m_strName);
+        engine.ReleaseScanText();
+        engine.AppendLogLine(Numbered(n, f, " scanned"));
         if (doc.m_bAbort || doc.m_log.m_bLineLimit) break;
     }
 
     if (doc.m_bAbort) {
-        DisarmScheduleTimer(view);
+        DisarmScheduleTimer(engine);
         doc.m_log.ReleaseLines();
         doc.m_scanFiles.RemoveAllScanFiles();
         doc.m_scanVars.RemoveAllVars();
-        view.AppendLogLine("**** Kolvane Aborted by customer! ****");
+        engine.AppendLogLine("**** Kolvane Aborted by customer! ****");
         failed = true;
     } else if (doc.m_log.m_bLineLimit) {
-        DisarmScheduleTimer(view);
-        view.AppendLogLine("Process Terminated by Customer during Merge!");
-        view.AppendLogLine(" ");
+        DisarmScheduleTimer(engine);
+        engine.AppendLogLine("Process Terminated by Customer during Merge!");
+        engine.AppendLogLine(" ");
         failed = true;
-    } else if (!view.MergeTemplate()) {
-        view.AppendLogLine("Failed to write output file!");
-        view.AppendLogLine(" ");
+    } else if (!engine.MergeTemplate()) {
+        engine.AppendLogLine("Failed to write output file!");
+        engine.AppendLogLine(" ");
         failed = true;
     } else {
-        view.AppendLogLine("Local Output File: " +
-                           JoinPath(cmd.m_strOutputPath, cmd.m_strOutputName) + " created!");
-        if (view.m_bUpload) {
-            if (!UploadOutput(view)) {
+        engine.AppendLogLine("Local Output File: " +
+                             JoinPath(cmd.m_strOutputPath, cmd.m_strOutputName) + " created!");
+        if (engine.m_bUpload) {
+            if (!UploadOutput(engine)) {
                 counts.uploadFailures = 1;
-                view.AppendLogLine(doc.m_bAbort
-                                       ? "**** Kolvane Aborted by customer! ****"
-                                       : "**** Error Uploading Output File - check error log ****");
+                engine.AppendLogLine(
+                    doc.m_bAbort ? "**** Kolvane Aborted by customer! ****"
+                                 : "**** Error Uploading Output File - check error log ****");
                 failed = true;
             } else {
-                view.ShowScanProgress(cmd.m_strUploadServerFile, -10, false);
-                view.AppendLogLine("Server Output File: " + cmd.m_strUploadServerDir + "/" +
-                                   cmd.m_strUploadServerFile + " created!");
+                engine.ShowScanProgress(cmd.m_strUploadServerFile, -10, false);
+                engine.AppendLogLine("Server Output File: " + cmd.m_strUploadServerDir + "/" +
+                                     cmd.m_strUploadServerFile + " created!");
             }
         }
     }
@@ -209,23 +213,23 @@ ERunResult RunMergeSteps(CKolvaneEngine& view, CKolvaneEngine::SRunCounts& count
     doc.m_bModified = false;
     doc.m_bBusy = false;
     host.EndWaitCursor();
-    view.ShowScanProgress("Ready", 0, false);
+    engine.ShowScanProgress("Ready", 0, false);
 
     counts.valuesNotFound = ValuesNotFound(doc);
     if (scheduled()) {
         doc.m_nTimerId = host.ArmScheduleTimer(CKolvaneDocData::kTimerEventId);
-        view.AppendLogLine(" ");
-        view.AppendLogLine(" ");
+        engine.AppendLogLine(" ");
+        engine.AppendLogLine(" ");
         doc.m_scanVars.FreeValues();
     } else {
-        view.ReleaseTemplate();
-        view.CloseErrorLog();
+        engine.ReleaseTemplate();
+        engine.CloseErrorLog();
     }
     // The page is written but not from fresh values when a fetch of the pass failed (its old
     // local copy was scanned), a variable line was refused, a scan file was excluded or the
     // error log was refused.
     failed = failed || fetchFailures > 0 || doc.m_scanFiles.AnyVarLinesRefused() ||
-             view.SeriousEntries() != seriousBefore || view.ErrorLogRefused();
+             engine.SeriousEntries() != seriousBefore || engine.ErrorLogRefused();
     return failed ? ERunResult::Failed : ERunResult::Ok;
 }
 

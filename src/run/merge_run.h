@@ -34,10 +34,10 @@ constexpr int ExitStatusFor(ERunResult result) {
 // log opened again, nothing fetched, a schedule's countdown left as it was).
 enum class ERunKind { Whole, OnChange };
 
-ERunResult RunMerge(CKolvaneEngine& view, ERunKind kind = ERunKind::Whole);
+ERunResult RunMerge(CKolvaneEngine& engine, ERunKind kind = ERunKind::Whole);
 
 // Kills the schedule timer when one is armed; the schedule itself stays (StopSchedulerTimer ends
 // it).
-void DisarmScheduleTimer(CKolvaneEngine& view);
+void DisarmScheduleTimer(CKolvaneEngine& engine);
 
 }  // namespace kolvane

@@ -20,24 +20,24 @@ std::string CountdownText(int remaining) {
     return secs;
 }
 
-std::optional<ERunResult> OnScheduleTimer(CKolvaneEngine& view, int timerId) {
-    CKolvaneDocData& doc = view.Doc();
+std::optional<ERunResult> OnScheduleTimer(CKolvaneEngine& engine, int timerId) {
+    CKolvaneDocData& doc = engine.Doc();
     if (timerId != doc.m_nTimerId || doc.m_cmd.m_nInterval == 0) return std::nullopt;
     ++doc.m_nElapsed;
     if (doc.m_nElapsed < doc.m_cmd.m_nInterval) {
-        view.SetPane(0, CountdownText(doc.m_cmd.m_nInterval - doc.m_nElapsed));
+        engine.SetPane(0, CountdownText(doc.m_cmd.m_nInterval - doc.m_nElapsed));
         return std::nullopt;
     }
-    DisarmScheduleTimer(view);
+    DisarmScheduleTimer(engine);
     doc.m_nElapsed = 0;
-    return RunMerge(view);
+    return RunMerge(engine);
 }
 
-void StopSchedulerTimer(CKolvaneEngine& view) {
-    DisarmScheduleTimer(view);
-    view.Doc().m_cmd.m_nInterval = 0;
-    view.ReleaseTemplate();
-    view.CloseErrorLog();
+void StopSchedulerTimer(CKolvaneEngine& engine) {
+    DisarmScheduleTimer(engine);
+    engine.Doc().m_cmd.m_nInterval = 0;
+    engine.ReleaseTemplate();
+    engine.CloseErrorLog();
 }
 
 }  // namespace kolvane

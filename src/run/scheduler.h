@@ -16,9 +16,9 @@ std::string CountdownText(int remaining);
 // One tick of the schedule timer `timerId`. Shows the countdown, or, when the interval has
 // elapsed, stops the timer and runs again (the run arms the timer anew); returns that run's
 // result.
-std::optional<ERunResult> OnScheduleTimer(CKolvaneEngine& view, int timerId);
+std::optional<ERunResult> OnScheduleTimer(CKolvaneEngine& engine, int timerId);
 
 // "Stop Scheduler's Timer": no further run; the template is released and the error log closed.
-void StopSchedulerTimer(CKolvaneEngine& view);
+void StopSchedulerTimer(CKolvaneEngine& engine);
 
 }  // namespace kolvane

@@ -8,13 +8,13 @@ namespace {
 
 TEST_F(EngineTest, EntriesOfEachKindAreAppendedWithTheStamp) {
     dir.Write("err.log", "earlier entry\r\n");
-    ASSERT_EQ(view.OpenErrorLog(dir.Path(), "err.log"), 1);
-    view.LogEntry("plain");
-    view.LogEntry("two\r\nlines", ELogKind::CantContinue);
-    view.LogEntry("gone", ELogKind::Excluding);
-    view.LogNote("note");
-    view.CloseErrorLog();
-    view.LogEntry("dropped while closed");
+    ASSERT_EQ(engine.OpenErrorLog(dir.Path(), "err.log"), 1);
+    engine.LogEntry("plain");
+    engine.LogEntry("two\r\nlines", ELogKind::CantContinue);
+    engine.LogEntry("gone", ELogKind::Excluding);
+    engine.LogNote("note");
+    engine.CloseErrorLog();
+    engine.LogEntry("dropped while closed");
     EXPECT_EQ(ErrorLog(),
               "earlier entry\r\n"
               "plain  *** 01/05/05 00:15:09 AM ***\r\n"
@@ -24,8 +24,8 @@ TEST_F(EngineTest, EntriesOfEachKindAreAppendedWithTheStamp) {
 }
 
 TEST_F(EngineTest, LongEntriesAreCutToKeepTheStampWhole) {
-    ASSERT_EQ(view.OpenErrorLog(dir.Path(), "err.log"), 1);
-    view.LogEntry(std::string(5000, 'x'), ELogKind::Excluding);
+    ASSERT_EQ(engine.OpenErrorLog(dir.Path(), "err.log"), 1);
+    engine.LogEntry(std::string(5000, 'x'), ELogKind::Excluding);
     std::string log = ErrorLog();
     EXPECT_EQ(log.size(), 1023u);
     EXPECT_EQ(log.find_first_not_of('x'), 1023u - 53u);
@@ -33,11 +33,11 @@ TEST_F(EngineTest, LongEntriesAreCutToKeepTheStampWhole) {
 }
 
 TEST_F(EngineTest, OpenFailureShowsTheStopMessage) {
-    EXPECT_EQ(view.OpenErrorLog(dir / "missing", "err.log"), 0);
-    EXPECT_FALSE(view.ErrorLogOpen());
+    EXPECT_EQ(engine.OpenErrorLog(dir / "missing", "err.log"), 0);
+    EXPECT_FALSE(engine.ErrorLogOpen());
     EXPECT_EQ(host.messages.back(), "Couldn't Open Error Log File: " + (dir / "missing/err.log") +
                                         "!\n*** No Errors will be logged! ***");
-    EXPECT_EQ(view.OpenErrorLog(dir.Path(), ""), 0);  // an empty name
+    EXPECT_EQ(engine.OpenErrorLog(dir.Path(), ""), 0);  // an empty name
 }
 
 struct TimeCase {
@@ -53,10 +53,10 @@ TEST_P(DateTimeTest, FormatsBothStyles) {
     const auto& c = GetParam();
     clock.Set(c.t);
     doc.m_nDateDisplay = c.us;
-    view.FormatSysDate();
-    view.FormatSysTime();
-    EXPECT_EQ(view.DateText(), c.date);
-    EXPECT_EQ(view.TimeText(), c.time);
+    engine.FormatSysDate();
+    engine.FormatSysTime();
+    EXPECT_EQ(engine.DateText(), c.date);
+    EXPECT_EQ(engine.TimeText(), c.time);
 }
 
 INSTANTIATE_TEST_SUITE_P(

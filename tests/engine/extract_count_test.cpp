@@ -14,7 +14,7 @@ TEST_F(EngineTest, ExtractionCountsTheVariablesWithoutAValue) {
         {{"Price: ????EUR", nullptr, "?All?"}, 1},  // a gap in the numbers counts for nothing
         {{}, 0},
     };
-    view.SetScanText("Item 12\nPrice: 10 USD\n");
+    engine.SetScanText("Item 12\nPrice: 10 USD\n");
     for (const auto& c : cases) {
         doc.m_scanVars.RemoveAllVars();
         CScanFile entry;
@@ -25,9 +25,9 @@ TEST_F(EngineTest, ExtractionCountsTheVariablesWithoutAValue) {
             CScanVar* var = doc.m_scanVars.AddNewVar();
             var->m_nScanFile = 1;
             var->m_nVarNo = int(i) + 1;
-            ASSERT_TRUE(view.ParseScanVarRule(c.definitions[i], *var, "V")) << c.definitions[i];
+            ASSERT_TRUE(engine.ParseScanVarRule(c.definitions[i], *var, "V")) << c.definitions[i];
         }
-        EXPECT_EQ(view.ExtractScanVars(entry), c.notFound) << c.definitions.size();
+        EXPECT_EQ(engine.ExtractScanVars(entry), c.notFound) << c.definitions.size();
     }
 }
 

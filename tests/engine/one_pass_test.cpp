@@ -55,7 +55,7 @@ class OnePassTest : public EngineTest {
         std::vector<std::unique_ptr<CScanVar>> vars;
         for (const std::string& d : definitions) {
             auto var = std::make_unique<CScanVar>();
-            if (view.ParseScanVarRule(d, *var, "V")) vars.push_back(std::move(var));
+            if (engine.ParseScanVarRule(d, *var, "V")) vars.push_back(std::move(var));
         }
         return vars;
     }
@@ -149,7 +149,7 @@ TEST_F(OnePassTest, GeneratedRulesGiveTheReferenceValues) {
                                          : std::string("????") + random.Pick(kEnds);
             const std::string definition = start + rule + random.Pick(kInstances);
             CScanVar probe;
-            if (view.ParseScanVarRule(definition, probe, "V")) pool.push_back(definition);
+            if (engine.ParseScanVarRule(definition, probe, "V")) pool.push_back(definition);
         }
         pool.push_back("r2c1????r3c2");
         std::vector<std::string> definitions;

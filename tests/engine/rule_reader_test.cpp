@@ -40,29 +40,29 @@ TEST_F(ReadRuleFileTest, SizeLimitIsInclusive) {
 
 TEST_F(ReadRuleFileTest, FirstLineMustEndWithinTheLimit) {
     doc.m_strRulePath = dir.Write("rule.rul", std::string(1024, 'a') + "\r\nrest");
-    EXPECT_EQ(view.ReadRuleFile(), 1);
+    EXPECT_EQ(engine.ReadRuleFile(), 1);
     const std::string tooLong =
         "Rule File contains lines longer than 1024 characters\nwhich is this application's "
         "max!\r\nMust abort the Kolvane";
     doc.m_strRulePath = dir.Write("rule.rul", std::string(1025, 'a') + "\r\nrest");
-    EXPECT_EQ(view.ReadRuleFile(), 0);
+    EXPECT_EQ(engine.ReadRuleFile(), 0);
     EXPECT_EQ(host.messages.back(), tooLong);
     doc.m_strRulePath = dir.Write("rule.rul", "&command no line feed at all");
-    EXPECT_EQ(view.ReadRuleFile(), 0);
+    EXPECT_EQ(engine.ReadRuleFile(), 0);
     EXPECT_EQ(host.messages.back(), tooLong);
 }
 
 TEST_F(ReadRuleFileTest, UnreadableFilesAreRefusedByName) {
     doc.m_strRulePath = dir / "missing.rul";
-    EXPECT_EQ(view.ReadRuleFile(), 0);
+    EXPECT_EQ(engine.ReadRuleFile(), 0);
     EXPECT_EQ(host.messages.back(),
               "Couldn't Open rule file: missing.rul!\nKolvane aborted by application!");
     doc.m_strRulePath = dir.Write("empty.rul", "");
-    EXPECT_EQ(view.ReadRuleFile(), 0);
+    EXPECT_EQ(engine.ReadRuleFile(), 0);
     EXPECT_EQ(host.messages.back(),
               "Rule file empty.rul is Empty!\nKolvane aborted by application!");
     doc.m_strRulePath = dir.Path();  // a directory
-    EXPECT_EQ(view.ReadRuleFile(), 0);
+    EXPECT_EQ(engine.ReadRuleFile(), 0);
     EXPECT_EQ(host.messages.size(), 3u);
     EXPECT_EQ(host.panes[0], "Reading " + std::string(FileNameOf(dir.Path())));
 }
@@ -180,8 +180,8 @@ TEST_F(EngineTest, UploadKeysTakeTheirDefaults) {
     ASSERT_EQ(Parse(Command("OutputFile FtpURL= ftp://example.test\r\n") +
                     LocalSection(1, "V=abc????de\r\n")),
               1);
-    EXPECT_TRUE(view.m_bUpload);
-    EXPECT_FALSE(view.m_bRemote);
+    EXPECT_TRUE(engine.m_bUpload);
+    EXPECT_FALSE(engine.m_bRemote);
     EXPECT_EQ(doc.m_cmd.m_strUploadUserId, "anonymous");
     EXPECT_EQ(doc.m_cmd.m_strUploadServerFile, "out.htm");
     EXPECT_EQ(doc.m_cmd.m_strUploadPassword, "");
@@ -212,7 +212,7 @@ TEST_F(EngineTest, ScanFileSectionKeys) {
     EXPECT_EQ(http->m_strServerDir, "/data");
     EXPECT_EQ(http->m_strServerFile, "prices.txt");
     EXPECT_EQ(http->m_strUserId, "u");
-    EXPECT_TRUE(view.m_bRemote);
+    EXPECT_TRUE(engine.m_bRemote);
 }
 
 TEST_F(EngineTest, ScanFileRefusalsNameTheirSection) {
@@ -241,7 +241,7 @@ TEST_P(CheckHttpUrlTest, SplitsIntoServerDirectoryAndFile) {
     const auto& c = GetParam();
     CScanFile entry;
     entry.m_strUrl = c.url;
-    EXPECT_EQ(view.CheckHttpUrl(entry), c.valid ? 1 : 0);
+    EXPECT_EQ(engine.CheckHttpUrl(entry), c.valid ? 1 : 0);
     if (!c.valid) return;
     EXPECT_EQ(entry.m_strUrl, c.base);
     EXPECT_EQ(entry.m_strServerDir, c.dir);
@@ -428,18 +428,18 @@ TEST_F(EngineTest, OutputThatIsAnInputIsRefused) {
     asTemplate.replace(asTemplate.find("TemplateFile Path = ") + 20, dir.Path().size(),
                        dir.Path() + "/.");
     EXPECT_EQ(Parse(asTemplate), 0);
-    view.m_bEditing = true;  // the editor may hold such a rule; a run refuses it
+    engine.m_bEditing = true;  // the editor may hold such a rule; a run refuses it
     EXPECT_EQ(Parse(asScan), 1);
 }
 
 TEST_F(EngineTest, EditingModeIsTolerant) {
-    view.m_bEditing = true;
+    engine.m_bEditing = true;
     std::string rule = "&command:\r\nOutputFile Name = o.htm\r\nReSchedule Interval= 3\r\n\r\n" +
                        LocalSection(1, "A=abc????de\r\nB=ab????de\r\nC=abc????de\r\n") +
                        Section(2, "HttpURL = http://\r\nScanFile Name = s2\r\n");
     ASSERT_EQ(Parse(rule), 1);
     EXPECT_TRUE(host.messages.empty());
-    EXPECT_FALSE(view.ErrorLogOpen());
+    EXPECT_FALSE(engine.ErrorLogOpen());
     EXPECT_EQ(doc.m_cmd.m_strTemplateName, "");
     EXPECT_EQ(doc.m_cmd.m_strOutputName, "o.htm");
     EXPECT_EQ(doc.m_cmd.m_nInterval, 10);

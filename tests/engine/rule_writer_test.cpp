@@ -25,7 +25,7 @@ class WriterTest : public EngineTest {
     }
     std::string Write() {
         doc.m_strRulePath = dir / "out.rul";
-        EXPECT_EQ(view.WriteRuleFile(), 1);
+        EXPECT_EQ(engine.WriteRuleFile(), 1);
         return ReadFile(dir / "out.rul");
     }
 };
@@ -103,9 +103,9 @@ TEST_F(WriterTest, RoundTripKeepsTheModelButForTheListedLosses) {
 }
 
 TEST_F(WriterTest, FailureToCreateIsReportedAndClaimsNothing) {
-    view.OpenErrorLog(dir.Path(), "err.log");
+    engine.OpenErrorLog(dir.Path(), "err.log");
     doc.m_strRulePath = dir / "missing/out.rul";
-    EXPECT_EQ(view.WriteRuleFile(), 0);
+    EXPECT_EQ(engine.WriteRuleFile(), 0);
     EXPECT_EQ(ErrorLog(), "Couldn't Open Rule File: " + (dir / "missing/out.rul") +
                               "!\r\n*** Rule File not written! ***  *** " + std::string(kStamp));
 }

@@ -24,12 +24,12 @@ class ExtractTest : public EngineTest {
         var->m_nScanFile = 1;
         var->m_nVarNo = 1;
         var->m_szName = "V";
-        if (!view.ParseScanVarRule(definition, *var, "V")) return std::string("<refused>");
+        if (!engine.ParseScanVarRule(definition, *var, "V")) return std::string("<refused>");
         CScanFile entry;
         entry.m_nNumber = 1;
         entry.m_nNextVarNo = 2;
-        view.SetScanText(text);
-        view.ExtractScanVars(entry);
+        engine.SetScanText(text);
+        engine.ExtractScanVars(entry);
         return var->m_pszValue;
     }
 };
@@ -210,8 +210,8 @@ TEST_F(ExtractTest, WholeFileEndsTheFilesVariables) {
     CScanVar* after = doc.m_scanVars.AddNewVar();
     after->m_nScanFile = 1, after->m_nVarNo = 2, after->m_nRule = kRuleCopy;
     after->m_szStartPattern = "abc", after->m_nCopyCount = 1;
-    view.SetScanText("abc\r\ndef\n");
-    view.ExtractScanVars(entry);
+    engine.SetScanText("abc\r\ndef\n");
+    engine.ExtractScanVars(entry);
     EXPECT_EQ(whole->m_pszValue, "abc\r\ndef\n");
     EXPECT_FALSE(after->m_pszValue);
 }
@@ -228,16 +228,16 @@ TEST_F(EngineTest, VariablesRenumberedInPlaceAreExtractedByTheirNewNumbers) {
     a->m_nStartLine = a->m_nEndLine = 1, a->m_nStartCol = a->m_nEndCol = 1;
     CScanVar* b = doc.m_scanVars.AddNewVar();
     b->m_nScanFile = 1, b->m_nVarNo = 2, b->m_nRule = kRuleWholeFile;
-    view.SetScanText("xy\n");
-    view.ExtractScanVars(entry);
+    engine.SetScanText("xy\n");
+    engine.ExtractScanVars(entry);
     EXPECT_EQ(a->m_pszValue, "x");
     std::swap(a->m_nVarNo, b->m_nVarNo);  // the whole file now comes first and ends the file
     doc.m_scanVars.FreeValues();
-    view.ExtractScanVars(entry);
+    engine.ExtractScanVars(entry);
     EXPECT_EQ(b->m_pszValue, "xy\n");
     EXPECT_FALSE(a->m_pszValue);
     b->m_nScanFile = 2;  // number 1 has no variable now
-    view.ExtractScanVars(entry);
+    engine.ExtractScanVars(entry);
     EXPECT_EQ(a->m_pszValue, "x");
 }
 
@@ -250,13 +250,13 @@ struct ReadCase {
 class ReadScanFileTest : public EngineTest, public ::testing::WithParamInterface<ReadCase> {};
 
 TEST_P(ReadScanFileTest, RefusesWithAnExcludingEntry) {
-    ASSERT_EQ(view.OpenErrorLog(dir.Path(), "err.log"), 1);
+    ASSERT_EQ(engine.OpenErrorLog(dir.Path(), "err.log"), 1);
     std::string path = dir / "scan.txt";
     if (GetParam().bytes == "<dir>")
         std::filesystem::create_directory(path);
     else if (GetParam().bytes != "<missing>")
         dir.Write("scan.txt", GetParam().bytes);
-    EXPECT_EQ(view.ReadScanFile(dir.Path(), "scan.txt"), 0);
+    EXPECT_EQ(engine.ReadScanFile(dir.Path(), "scan.txt"), 0);
     std::string expected = GetParam().entry;
     expected.replace(expected.find("%s"), 2, path);
     EXPECT_EQ(ErrorLog(), expected + "  *** Excluding this file! " + std::string(kStamp));
@@ -277,13 +277,13 @@ TEST_F(EngineTest, ScanFileOfExactlyTheLimitIsReadAndProgressShown) {
     text[10] = '\n';
     dir.Write("scan.txt", text);
     std::size_t length = 0;
-    EXPECT_EQ(view.ReadScanFile(dir.Path(), "scan.txt", &length), 1);
+    EXPECT_EQ(engine.ReadScanFile(dir.Path(), "scan.txt", &length), 1);
     EXPECT_EQ(length, 480000u);
     EXPECT_EQ(host.panes[0], "Scaning: " + (dir / "scan.txt"));
-    view.m_nScanIndex = 1;
-    view.m_nScanCount = 5;
+    engine.m_nScanIndex = 1;
+    engine.m_nScanCount = 5;
     CScanFile entry;
-    view.ScanFileVars(entry, "scan.txt");
+    engine.ScanFileVars(entry, "scan.txt");
     EXPECT_EQ(host.panes[0], "Sanning -> scan.txt");
     EXPECT_EQ(host.panes[1], "File 100 %processed");
     EXPECT_EQ(host.panes[2], "2 out of 5 searched");
@@ -311,11 +311,12 @@ bool AsUnprivilegedUser(const std::function<bool()>& body) {
 }
 
 TEST_F(EngineTest, UnreadableScanFileIsExcluded) {
-    ASSERT_EQ(view.OpenErrorLog(dir.Path(), "err.log"), 1);  // the child writes through it
+    ASSERT_EQ(engine.OpenErrorLog(dir.Path(), "err.log"), 1);  // the child writes through it
     std::string path = dir.Write("scan.txt", "a\n");
     ::chmod(path.c_str(), 0);
     ::chmod(dir.Path().c_str(), 0711);  // the child may enter the directory
-    EXPECT_TRUE(AsUnprivilegedUser([&] { return view.ReadScanFile(dir.Path(), "scan.txt") == 0; }));
+    EXPECT_TRUE(
+        AsUnprivilegedUser([&] { return engine.ReadScanFile(dir.Path(), "scan.txt") == 0; }));
     EXPECT_EQ(ErrorLog(), "Couldn't Open Scan File: " + path + "!  *** Excluding this file! " +
                               std::string(kStamp));
 }

@@ -21,7 +21,7 @@ class MergeTest : public EngineTest {
         doc.m_cmd.m_strTemplateName = "t.htm";
         doc.m_cmd.m_strOutputPath = dir.Path();
         doc.m_cmd.m_strOutputName = "out.htm";
-        view.OpenErrorLog(dir.Path(), "err.log");
+        engine.OpenErrorLog(dir.Path(), "err.log");
     }
     void Var(const char* name, std::optional<std::string> value) {
         CScanVar* v = doc.m_scanVars.AddNewVar();
@@ -32,8 +32,8 @@ class MergeTest : public EngineTest {
     }
     // Merges `tmpl`; the output file's content, or "<none>" when there is none.
     std::string Merge(std::string_view tmpl, int expected = 1) {
-        view.SetTemplateText(tmpl);
-        EXPECT_EQ(view.MergeTemplate(), expected);
+        engine.SetTemplateText(tmpl);
+        EXPECT_EQ(engine.MergeTemplate(), expected);
         std::string out = dir / "out.htm";
         return FileExists(out) ? ReadFile(out) : "<none>";
     }
@@ -98,7 +98,7 @@ TEST_F(MergeTest, SecondMergeTakesTheNewRunsDateAndTime) {
     EXPECT_EQ(Merge("%%SYSTIME%%\n"), "00:15:09 AM\n");
     doc.m_scanVars.FreeValues();
     clock.Set({2005, 1, 5, 13, 0, 1});
-    view.FormatSysTime();
+    engine.FormatSysTime();
     EXPECT_EQ(Merge("%%SYSTIME%%\n"), "01:00:01 PM\n");
     EXPECT_EQ(doc.m_scanVars.size(), 2u);  // the system entries are added once
 }
@@ -137,7 +137,7 @@ class ReadTemplateTest : public MergeTest,
 TEST_P(ReadTemplateTest, AppliesTheTemplateLimits) {
     const auto& c = GetParam();
     if (c.bytes != "<missing>") dir.Write("t.htm", c.bytes);
-    EXPECT_EQ(view.ReadTemplateFile(), c.result);
+    EXPECT_EQ(engine.ReadTemplateFile(), c.result);
     EXPECT_EQ(ErrorLog(), *c.entry ? std::string(c.entry) + "  *** " + std::string(kStamp) : "");
 }
 

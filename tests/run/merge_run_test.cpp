@@ -40,7 +40,7 @@ TEST_F(MergeRunTest, AbortWhileScanningEmptiesTheDocumentAndEndsTheSchedule) {
             doc.m_bAbort = true;
         }
     };
-    EXPECT_EQ(RunMerge(view), ERunResult::Failed);
+    EXPECT_EQ(RunMerge(engine), ERunResult::Failed);
     EXPECT_EQ(host.lines[host.lines.size() - 4], "       2) ... " + (dir / "s2.txt") + " scanned");
     EXPECT_EQ(host.lines[host.lines.size() - 3], "**** Kolvane Aborted by customer! ****");
     EXPECT_TRUE(doc.m_scanFiles.empty());
@@ -48,10 +48,10 @@ TEST_F(MergeRunTest, AbortWhileScanningEmptiesTheDocumentAndEndsTheSchedule) {
     EXPECT_FALSE(FileExists(dir / "out.htm"));
 
     host.lines.clear();
-    for (int i = 0; i < 10; ++i) OnScheduleTimer(view, doc.m_nTimerId);
+    for (int i = 0; i < 10; ++i) OnScheduleTimer(engine, doc.m_nTimerId);
     EXPECT_EQ(host.lines.back(), "**** Kolvane Aborted! ****");
     EXPECT_EQ(doc.m_nTimerId, 0);  // the schedule ends here
-    EXPECT_FALSE(view.HasTemplate());
+    EXPECT_FALSE(engine.HasTemplate());
 }
 
 TEST_F(MergeRunTest, FullLogStopsTheRunAndTheNextRunStartsAnEmptyLog) {
@@ -77,18 +77,18 @@ TEST_F(MergeRunTest, NoScanFilesEndsWithoutOutputOrTimer) {
     doc.m_cmd.m_strTemplatePath = dir.Path();
     doc.m_cmd.m_strTemplateName = "t.htm";
     doc.m_cmd.m_nInterval = 10;
-    view.m_bRuleLoaded = true;
-    view.SetTemplateText("x\n");
-    EXPECT_EQ(RunMerge(view), ERunResult::Failed);
+    engine.m_bRuleLoaded = true;
+    engine.SetTemplateText("x\n");
+    EXPECT_EQ(RunMerge(engine), ERunResult::Failed);
     EXPECT_EQ(host.lines.back(), "No Files on List!!");
     EXPECT_EQ(doc.m_nTimerId, 0);
-    EXPECT_FALSE(view.HasTemplate());
+    EXPECT_FALSE(engine.HasTemplate());
     EXPECT_FALSE(doc.m_bBusy);
 }
 
 TEST_F(MergeRunTest, ScanProgressAndTheEndOfARun) {
     WriteTree(2);
-    EXPECT_EQ(RunMerge(view), ERunResult::Ok);
+    EXPECT_EQ(RunMerge(engine), ERunResult::Ok);
     EXPECT_EQ(ReadFile(dir / "out.htm"), " 1 |01/05/05\n");
     EXPECT_EQ(host.panes[0], "Ready");
     EXPECT_EQ(host.panes[1], "");
@@ -97,8 +97,8 @@ TEST_F(MergeRunTest, ScanProgressAndTheEndOfARun) {
         sawSecond = sawSecond || (pane == 2 && text == "2 out of 2 searched");
     EXPECT_TRUE(sawSecond);
     EXPECT_EQ(host.cursorDepth, 0);
-    EXPECT_FALSE(view.HasTemplate());  // no schedule: released
-    EXPECT_FALSE(view.ErrorLogOpen());
+    EXPECT_FALSE(engine.HasTemplate());  // no schedule: released
+    EXPECT_FALSE(engine.ErrorLogOpen());
     EXPECT_EQ(host.timersArmed, 0);
 }
 
@@ -123,13 +123,13 @@ TEST_F(MergeRunTest, FailedFetchPassKeepsTheSchedule) {
                         "&ScanFile1:\r\nHttpURL = " + raw.BaseUrl() +
                         "/s1.txt\r\nScanFile Name = s1.txt\r\nScanFile Path = " + dir.Path() +
                         "\r\nV1=Value:???? units\r\n");
-    EXPECT_EQ(RunMerge(view), ERunResult::Failed);
+    EXPECT_EQ(RunMerge(engine), ERunResult::Failed);
     EXPECT_EQ(host.lines.back(), "This run ended here; the next one follows the countdown.");
     EXPECT_NE(doc.m_nTimerId, 0);
-    EXPECT_TRUE(view.HasTemplate());
-    EXPECT_TRUE(view.ErrorLogOpen());
+    EXPECT_TRUE(engine.HasTemplate());
+    EXPECT_TRUE(engine.ErrorLogOpen());
     std::optional<ERunResult> next;
-    for (int i = 0; i < 10 && !next; ++i) next = OnScheduleTimer(view, doc.m_nTimerId);
+    for (int i = 0; i < 10 && !next; ++i) next = OnScheduleTimer(engine, doc.m_nTimerId);
     EXPECT_EQ(next, ERunResult::Ok);
     EXPECT_EQ(ReadFile(dir / "out.htm"), " 7 \n");
     EXPECT_NE(doc.m_nTimerId, 0);
@@ -140,9 +140,9 @@ TEST_F(MergeRunTest, FailedFetchPassKeepsTheSchedule) {
 TEST_F(MergeRunTest, FailedCommitLeavesNoTemporaryFileOverTenRuns) {
     WriteTree(1, "ReSchedule Interval= 10\r\n");
     std::filesystem::create_directory(dir / "out.htm");
-    EXPECT_EQ(RunMerge(view), ERunResult::Failed);
+    EXPECT_EQ(RunMerge(engine), ERunResult::Failed);
     int runs = 1;
-    while (runs < 10) runs += OnScheduleTimer(view, doc.m_nTimerId).has_value();
+    while (runs < 10) runs += OnScheduleTimer(engine, doc.m_nTimerId).has_value();
     int failed = 0;
     for (const auto& line : host.lines) failed += line == "Failed to write output file!";
     EXPECT_EQ(failed, 10);

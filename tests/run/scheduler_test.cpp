@@ -22,33 +22,33 @@ class SchedulerTest : public EngineTest {
     SchedulerTest() {
         doc.m_cmd.m_nInterval = 10;
         doc.m_nTimerId = 7;
-        view.SetTemplateText("x\n");
+        engine.SetTemplateText("x\n");
     }
 };
 
 TEST_F(SchedulerTest, CountsDownThenRuns) {
     doc.m_strRulePath = dir / "missing.rul";  // the run itself is not what this test looks at
-    view.m_bRuleLoaded = true;
-    EXPECT_FALSE(OnScheduleTimer(view, 99));  // another timer's tick
+    engine.m_bRuleLoaded = true;
+    EXPECT_FALSE(OnScheduleTimer(engine, 99));  // another timer's tick
     EXPECT_EQ(doc.m_nElapsed, 0);
-    EXPECT_FALSE(OnScheduleTimer(view, 7));
+    EXPECT_FALSE(OnScheduleTimer(engine, 7));
     EXPECT_EQ(host.panes[0], "9 secs till next update!");
-    for (int i = 2; i <= 9; ++i) EXPECT_FALSE(OnScheduleTimer(view, 7));
+    for (int i = 2; i <= 9; ++i) EXPECT_FALSE(OnScheduleTimer(engine, 7));
     EXPECT_EQ(host.panes[0], "1 secs till next update!");
-    EXPECT_TRUE(OnScheduleTimer(view, 7));  // the tenth tick runs
+    EXPECT_TRUE(OnScheduleTimer(engine, 7));  // the tenth tick runs
     EXPECT_EQ(doc.m_nElapsed, 0);
     EXPECT_EQ(host.killedTimers, std::vector<int>{7});
     EXPECT_EQ(host.lines.back(), "No Files on List!!");
 }
 
 TEST_F(SchedulerTest, StopReleasesTheTemplateAndClosesTheLog) {
-    view.OpenErrorLog(dir.Path(), "err.log");
-    StopSchedulerTimer(view);
+    engine.OpenErrorLog(dir.Path(), "err.log");
+    StopSchedulerTimer(engine);
     EXPECT_EQ(doc.m_nTimerId, 0);
     EXPECT_EQ(doc.m_cmd.m_nInterval, 0);
-    EXPECT_FALSE(view.HasTemplate());
-    EXPECT_FALSE(view.ErrorLogOpen());
-    EXPECT_FALSE(OnScheduleTimer(view, 7));
+    EXPECT_FALSE(engine.HasTemplate());
+    EXPECT_FALSE(engine.ErrorLogOpen());
+    EXPECT_FALSE(OnScheduleTimer(engine, 7));
 }
 
 }  // namespace

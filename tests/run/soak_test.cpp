@@ -95,7 +95,7 @@ TEST(Soak, TwoThousandScheduledRunsStayFlatAndNeverShowAPartialPage) {
     CKolvaneDocData doc;
     CQuietHost host;
     CFixedClock clock({2026, 12, 7, 8, 0, 0});
-    CKolvaneEngine view(doc, host, clock);
+    CKolvaneEngine engine(doc, host, clock);
     doc.m_strRulePath = dir.Write("rule.rul", rule);
 
     // A reader that polls the output file during all the runs.
@@ -127,11 +127,11 @@ TEST(Soak, TwoThousandScheduledRunsStayFlatAndNeverShowAPartialPage) {
         clock.Set({2026, 12, 7, 8 + run / 3600 % 12, run / 60 % 60, run % 60});
         ERunResult result;
         if (run == 1) {
-            result = RunMerge(view);
+            result = RunMerge(engine);
         } else {
             std::optional<ERunResult> ran;
             for (int tick = 0; tick < 10 && !ran; ++tick)
-                ran = OnScheduleTimer(view, doc.m_nTimerId);
+                ran = OnScheduleTimer(engine, doc.m_nTimerId);
             ASSERT_TRUE(ran) << "run " << run << " did not start";
             result = *ran;
         }

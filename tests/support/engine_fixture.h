@@ -17,9 +17,9 @@ namespace kolvane::test {
 
 class EngineTest : public ::testing::Test {
   protected:
-    EngineTest() : clock({2005, 1, 5, 0, 15, 9}), view(doc, host, clock) {
-        view.FormatSysDate();
-        view.FormatSysTime();
+    EngineTest() : clock({2005, 1, 5, 0, 15, 9}), engine(doc, host, clock) {
+        engine.FormatSysDate();
+        engine.FormatSysTime();
     }
 
     // Parses `rule` as a run would; the error log is err.log in the temporary directory.
@@ -27,9 +27,9 @@ class EngineTest : public ::testing::Test {
         doc.m_scanFiles.RemoveAllScanFiles();
         doc.m_scanVars.RemoveAllVars();
         doc.m_strRulePath = dir.Write("rule.rul", rule);
-        if (!view.ReadRuleFile()) return 0;
-        int r = view.ParseRuleFile();
-        view.ReleaseRuleText();
+        if (!engine.ReadRuleFile()) return 0;
+        int r = engine.ParseRuleFile();
+        engine.ReleaseRuleText();
         return r;
     }
     std::string ErrorLog() const { return ReadFile(dir / "err.log"); }
@@ -45,7 +45,7 @@ class EngineTest : public ::testing::Test {
     CKolvaneDocData doc;
     CRecordingHost host;
     CFixedClock clock;
-    CKolvaneEngine view;
+    CKolvaneEngine engine;
 };
 
 // The stamp that ends every entry written at the fixture's fixed time (U.S. style).

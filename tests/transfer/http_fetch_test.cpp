@@ -30,7 +30,7 @@ class HttpTest : public TransferTest {
     std::vector<std::string> Entries() const {
         std::vector<std::string> out;
         std::string log = ErrorLog();
-        std::string stamp = "  *** " + view.DateText() + " " + view.TimeText() + " ***\r\n";
+        std::string stamp = "  *** " + engine.DateText() + " " + engine.TimeText() + " ***\r\n";
         for (std::size_t at = 0, next; (next = log.find(stamp, at)) != std::string::npos;
              at = next + stamp.size())
             out.push_back(log.substr(at, next - at));
@@ -498,7 +498,7 @@ TEST_F(HttpTest, StopThrownFromThePumpEndsTheFetchCleanly) {
             if (host.panes[0].rfind(pane, 0) == 0 && ++seen == (reply.empty() ? 2 : 1))
                 throw SStop{};
         };
-        EXPECT_THROW(remote->FetchRemoteScanFiles(list, view, nullptr), SStop);
+        EXPECT_THROW(remote->FetchRemoteScanFiles(list, engine, nullptr), SStop);
         host.onPump = nullptr;
         EXPECT_EQ(Local("first.txt"), "old first");
         EXPECT_EQ(FilesInTempDir(), 2) << "a temporary file was left";  // first.txt, err.log

@@ -1,6 +1,6 @@
-// What every transfer test needs: the run's transfer over the transfer library linked in, a
-// view on a fixed clock whose error log is open in a
-// temporary directory, a recording host, and short bounds so that stalls fail fast.
+// What every transfer test needs: the run's transfer over the transfer library linked in, an
+// engine on a fixed clock whose error log is open in a temporary directory, a recording host, and
+// short bounds so that stalls fail fast.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -64,9 +64,9 @@ inline std::string FaultUrl(const SFaultCase& c, const CRawResponder& raw) {
 class TransferTest : public ::testing::Test {
   protected:
     TransferTest() {
-        view.FormatSysDate();
-        view.FormatSysTime();
-        view.OpenErrorLog(dir.Path(), "err.log");
+        engine.FormatSysDate();
+        engine.FormatSysTime();
+        engine.OpenErrorLog(dir.Path(), "err.log");
         STransferLimits limits;
         limits.connectTimeoutSec = 5;
         limits.stallTimeoutSec = 2;
@@ -74,7 +74,7 @@ class TransferTest : public ::testing::Test {
     }
 
     CScanFileTransfer& TransferOf(CScanFileList& list) {
-        return static_cast<CScanFileTransfer&>(remote->TransferOf(list, view));
+        return static_cast<CScanFileTransfer&>(remote->TransferOf(list, engine));
     }
     CScanFileTransfer& Transfer() { return TransferOf(doc.m_scanFiles); }
 
@@ -91,7 +91,7 @@ class TransferTest : public ::testing::Test {
         return f;
     }
 
-    int Fetch() { return remote->FetchRemoteScanFiles(doc.m_scanFiles, view, nullptr); }
+    int Fetch() { return remote->FetchRemoteScanFiles(doc.m_scanFiles, engine, nullptr); }
 
     void SetUpload(std::string url, std::string serverDir, std::string serverFile,
                    std::string_view contents) {
@@ -104,13 +104,14 @@ class TransferTest : public ::testing::Test {
         dir.Write("out.html", contents);
     }
 
-    int Upload() { return remote->UploadOutputFile(doc.m_scanFiles, view); }
+    int Upload() { return remote->UploadOutputFile(doc.m_scanFiles, engine); }
 
     std::string Local(std::string_view name) const { return ReadFile(dir / name); }
     std::string ErrorLog() const { return ReadFile(dir / "err.log"); }
     // One plain entry as the error log stamps it.
     std::string Entry(std::string_view text) const {
-        return std::string(text) + "  *** " + view.DateText() + " " + view.TimeText() + " ***\r\n";
+        return std::string(text) + "  *** " + engine.DateText() + " " + engine.TimeText() +
+               " ***\r\n";
     }
     // The number of entries in the error log.
     int EntryCount() const {
@@ -133,7 +134,7 @@ class TransferTest : public ::testing::Test {
     CKolvaneDocData doc;
     CRecordingHost host;
     CFixedClock clock{{2005, 1, 5, 0, 15, 9}};
-    CKolvaneEngine view{doc, host, clock};
+    CKolvaneEngine engine{doc, host, clock};
     std::unique_ptr<IRemoteTransfer> remote = RemoteTransferOver(TransferModule());
 };
 

@@ -3,9 +3,11 @@
 #include "run/transfer_loader.h"
 
 #include <dlfcn.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 #include <filesystem>
 #include <new>
 #include <string>
@@ -198,7 +200,15 @@ ITransferModule* TransferModule(std::string& path, std::string& why) {
     if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
         auto entry = reinterpret_cast<KolvaneRemoteTransferEntry>(
             dlsym(module, KOLVANE_REMOTE_TRANSFER_ENTRY));
-        if ((s_module = entry ? entry() : nullptr)) return s_module;
+        if ((s_module = entry ? entry() : nullptr)) {
+            // A write on a connection the peer has reset must fail with EPIPE and end that
+            // transfer with an entry, never end the process; left alone when a program has
+            // chosen its own handling.
+            struct sigaction pipe {};
+            if (sigaction(SIGPIPE, nullptr, &pipe) == 0 && pipe.sa_handler == SIG_DFL)
+                std::signal(SIGPIPE, SIG_IGN);
+            return s_module;
+        }
         why = entry ? "it has no transfer" : LoaderError(path);
         dlclose(module);
     } else {

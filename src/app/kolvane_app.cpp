@@ -172,7 +172,6 @@ bool CKolvaneApp::OnInit() {
     // 3: the document type.
     new CRuleTemplate(manager);
     editor::InstallEditorHooks(ShowHelpTopic);
-    CKolvaneView::RunOnChangeRemembered() = settings::LoadRunOnChange;
     // 4, 5: the main window.
     auto* frame = new CMainFrame(manager, "Kolvane");
     frame->SetIcons(ProgramIcons());

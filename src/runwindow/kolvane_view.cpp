@@ -23,6 +23,7 @@
 #include "runwindow/kolvane_doc.h"
 #include "runwindow/log_printout.h"
 #include "run/scheduler.h"
+#include "settings/settings.h"
 #include "runwindow/status_panes.h"
 #include "editor/wx_text.h"
 #include "engine/text_ops.h"
@@ -188,16 +189,10 @@ void CKolvaneView::StartRun() {
     } else {
         wxBusyCursor wait;
         RunGuarded([this] { return RunMerge(*m_engine); });
-        const auto& remembered = RunOnChangeRemembered();
-        if (!m_bUserAbort && remembered && remembered(doc.Data().m_strRulePath))
+        if (!m_bUserAbort && settings::LoadRunOnChange(doc.Data().m_strRulePath))
             SetRunOnChange(true);
     }
     LayoutLogList();
-}
-
-std::function<bool(const std::string&)>& CKolvaneView::RunOnChangeRemembered() {
-    static std::function<bool(const std::string&)> remembered;
-    return remembered;
 }
 
 void CKolvaneView::SetRunOnChange(bool on) {

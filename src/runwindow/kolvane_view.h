@@ -70,9 +70,6 @@ class CKolvaneView : public wxView, public CRunHost {
     // Not after an abort, which emptied the window's rule.
     bool CanRunOnChange() const { return !m_bUserAbort; }
     void SetRunOnChange(bool on);
-    // Whether a rule file's window runs on change when it opens; set by the program (the
-    // setting is kept in the settings file, which this layer does not reach).
-    static std::function<bool(const std::string& rulePath)>& RunOnChangeRemembered();
     // The idle-time panes: pane 0 the window's state (the countdown, "Ready", a failed run of
     // the command line), "%d Lines" with the lines shown, "Display Frame 1 of 1".
     void ShowLogStatus();

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "temp_dir.h"
 #include "app/window_settings.h"
+#include "temp_dir.h"
 
 namespace kolvane {
 namespace {

@@ -163,8 +163,7 @@ bool CKolvaneApp::OnInit() {
         return true;
     }
 
-    // 1, 2: the settings and the recent-file list.
-    settings::Config();
+    // 1, 2: the settings (read on first use) and the recent-file list.
     auto* manager = new CDocManager;
     const std::vector<std::string> recent = settings::LoadRecentFiles();
     for (auto it = recent.rbegin(); it != recent.rend(); ++it)

@@ -1,42 +1,63 @@
-// The settings file through wxFileConfig.
+// The settings file through its own reader and writer.
 #include "settings/settings.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
-#include <wx/fileconf.h>
-#include <wx/filename.h>
-#include <wx/log.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 #include "engine/text_ops.h"
+#include "settings/ini_file.h"
 
 namespace kolvane::settings {
 namespace {
 
-std::unique_ptr<wxFileConfig>& Holder() {
-    static std::unique_ptr<wxFileConfig> config;
-    return config;
+std::unique_ptr<CIniFile>& Holder() {
+    static std::unique_ptr<CIniFile> file;
+    return file;
 }
 
-wxString W(std::string_view s) {
-    return wxString::FromUTF8(s.data(), s.size());
+CIniFile& File() {
+    auto& file = Holder();
+    if (!file) {
+        // A file that cannot be read is never written over (Load says so); a line the file
+        // cannot hold is skipped without a word, as kolvane-run always did.
+        file = std::make_unique<CIniFile>();
+        file->Load(FilePath());
+    }
+    return *file;
 }
 
-std::string S(const wxString& s) {
-    return std::string(s.utf8_str());
+// "/Group/Entry" as group and entry.
+std::pair<std::string_view, std::string_view> Split(std::string_view key) {
+    if (!key.empty() && key.front() == '/') key.remove_prefix(1);
+    const std::size_t slash = key.rfind('/');
+    if (slash == std::string_view::npos) return {{}, key};
+    return {key.substr(0, slash), key.substr(slash + 1)};
 }
 
-std::string Read(const wxString& key, const std::string& fallback = {}) {
-    wxString value;
-    return Config().Read(key, &value) ? S(value) : fallback;
+std::string Read(std::string_view key, const std::string& fallback = {}) {
+    const auto [group, entry] = Split(key);
+    return File().Read(group, entry).value_or(fallback);
+}
+
+void Put(std::string_view key, std::string_view value) {
+    const auto [group, entry] = Split(key);
+    File().Write(group, entry, value);
+}
+
+void Drop(std::string_view key) {
+    const auto [group, entry] = Split(key);
+    File().Remove(group, entry);
 }
 
 // An integer setting: its stored text converted, or the default when absent or empty.
-int ReadInt(const wxString& key, int fallback) {
+int ReadInt(std::string_view key, int fallback) {
     std::string text = Read(key);
     return text.empty() ? fallback : std::atoi(text.c_str());
 }
@@ -53,37 +74,26 @@ std::string FilePath() {
 }
 
 std::string ReadText(const std::string& key, const std::string& fallback) {
-    return Read(W(key), fallback);
+    return Read(key, fallback);
 }
 
 void WriteText(const std::string& key, const std::string& value) {
-    Config().Write(W(key), W(value));
+    Put(key, value);
 }
 
-void Flush() {
-    wxFileName(W(FilePath())).Mkdir(0700, wxPATH_MKDIR_FULL);
-    Config().Flush();
-}
-
-wxConfigBase& Config() {
-    auto& config = Holder();
-    if (!config) {
-        // A line the file cannot hold is skipped without a word, as kolvane-run always did:
-        // wxWidgets' complaint would reach the runner's standard error twice, time-stamped.
-        const wxLogNull quiet;
-        // The path is complete: without wxCONFIG_USE_RELATIVE_PATH wxFileConfig would ask the
-        // application object for the user's folder, which kolvane-run does not create.
-        config = std::make_unique<wxFileConfig>(
-            "Kolvane", "Pellucor Enterprises", W(FilePath()), wxString(),
-            wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_RELATIVE_PATH);
-        // Editor commands may hold "$": keep every value as it was written.
-        config->SetExpandEnvVars(false);
-    }
-    return *config;
+bool Flush() {
+    CIniFile& file = File();
+    if (!file.Dirty()) return true;
+    // The folder and those above it that are missing, for this user alone.
+    const std::string path = FilePath();
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1))
+        ::mkdir(path.substr(0, slash).c_str(), 0700);
+    return file.Save(path);
 }
 
 void Close() {
-    if (Holder()) Holder()->Flush();
+    if (Holder()) Flush();
     Holder().reset();
 }
 
@@ -102,20 +112,20 @@ SPreferences LoadPreferences() {
 
 void SaveEditor(const std::string& editor) {
     if (editor == kDefaultEditor) return;
-    Config().Write("/Preferences/Editor", W(editor));
+    Put("/Preferences/Editor", editor);
     Flush();
 }
 
 void SavePreferences(const SPreferences& p) {
-    if (p.m_strEditor != kDefaultEditor) Config().Write("/Preferences/Editor", W(p.m_strEditor));
-    Config().Write("/Preferences/DateDisplay", wxString::Format("%d", p.m_nDateDisplay));
-    Config().Write("/Preferences/MatchCase", wxString::Format("%d", p.m_nMatchCase));
-    Config().Write("/Preferences/AskFileName", wxString::Format("%d", p.m_nAskFileName));
+    if (p.m_strEditor != kDefaultEditor) Put("/Preferences/Editor", p.m_strEditor);
+    Put("/Preferences/DateDisplay", std::to_string(p.m_nDateDisplay));
+    Put("/Preferences/MatchCase", std::to_string(p.m_nMatchCase));
+    Put("/Preferences/AskFileName", std::to_string(p.m_nAskFileName));
     Flush();
 }
 
 void SaveLastPath(const std::string& dir) {
-    Config().Write("/Preferences/LastPath", W(dir));
+    Put("/Preferences/LastPath", dir);
     Flush();
 }
 
@@ -126,7 +136,7 @@ std::vector<std::string> DefaultFilters() {
 std::vector<std::string> LoadFilters() {
     std::vector<std::string> filters;
     for (int n = 1; n <= kMaxFilters; ++n) {
-        std::string value = Read(wxString::Format("/File Filters/Filter%d", n));
+        std::string value = Read("/File Filters/Filter" + std::to_string(n));
         if (value.empty()) break;
         if (value.find('|') == std::string::npos) continue;  // no description|pattern: unusable
         filters.push_back(std::move(value));
@@ -138,17 +148,16 @@ void SaveFilters(const std::vector<std::string>& filters) {
     int n = 0;
     for (const auto& f : filters) {
         if (++n > kMaxFilters) break;
-        Config().Write(wxString::Format("/File Filters/Filter%d", n), W(f));
+        Put("/File Filters/Filter" + std::to_string(n), f);
     }
-    for (++n; n <= kMaxFilters; ++n)
-        Config().DeleteEntry(wxString::Format("/File Filters/Filter%d", n), false);
+    for (++n; n <= kMaxFilters; ++n) Drop("/File Filters/Filter" + std::to_string(n));
     Flush();
 }
 
 std::vector<std::string> LoadRecentFiles() {
     std::vector<std::string> files;
     for (int n = 1; n <= kRecentFiles; ++n) {
-        std::string path = Read(wxString::Format("/Recent File List/File%d", n));
+        std::string path = Read("/Recent File List/File" + std::to_string(n));
         if (!path.empty()) files.push_back(std::move(path));
     }
     return files;
@@ -156,11 +165,11 @@ std::vector<std::string> LoadRecentFiles() {
 
 void SaveRecentFiles(const std::vector<std::string>& files) {
     for (int n = 1; n <= kRecentFiles; ++n) {
-        wxString key = wxString::Format("/Recent File List/File%d", n);
+        std::string key = "/Recent File List/File" + std::to_string(n);
         if (n <= static_cast<int>(files.size()))
-            Config().Write(key, W(files[static_cast<std::size_t>(n - 1)]));
+            Put(key, files[static_cast<std::size_t>(n - 1)]);
         else
-            Config().DeleteEntry(key, false);
+            Drop(key);
     }
     Flush();
 }
@@ -176,7 +185,7 @@ std::string AbsoluteRule(const std::string& rulePath) {
 std::vector<std::string> RunOnChangeRules() {
     std::vector<std::string> rules;
     for (int n = 1; n <= kRunOnChangeRules; ++n) {
-        std::string path = Read(wxString::Format("/Run on Change/Rule%d", n));
+        std::string path = Read("/Run on Change/Rule" + std::to_string(n));
         if (path.empty()) break;
         rules.push_back(std::move(path));
     }
@@ -198,11 +207,11 @@ void SaveRunOnChange(const std::string& rulePath, bool on) {
     if (on) rules.push_back(rule);
     if (rules.size() > std::size_t(kRunOnChangeRules)) rules.erase(rules.begin());
     for (std::size_t n = 0; n < std::max(before, rules.size()); ++n) {
-        const wxString key = wxString::Format("/Run on Change/Rule%d", int(n + 1));
+        const std::string key = "/Run on Change/Rule" + std::to_string(int(n + 1));
         if (n < rules.size())
-            Config().Write(key, W(rules[n]));
+            Put(key, rules[n]);
         else
-            Config().DeleteEntry(key, false);
+            Drop(key);
     }
     Flush();
 }

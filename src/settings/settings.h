@@ -3,9 +3,9 @@
 // the same file through ReadText and WriteText.
 //
 // They live in one INI file, $XDG_CONFIG_HOME/Kolvane.conf (else ~/.config/Kolvane.conf),
-// read and written through wxBase's wxFileConfig (vendor "Pellucor Enterprises", application
-// "Kolvane") by kolvane and kolvane-run alike. Every save is flushed at once, so the runner and
-// a crash see what was saved. Sections and entries:
+// read and written through the one reader and writer in settings/ini_file.h by kolvane and
+// kolvane-run alike. Every save is flushed at once, so the runner and a crash see what was
+// saved. Sections and entries:
 //   [Preferences]       Editor, DateDisplay, MatchCase, AskFileName, LastPath, LastFilter,
 //                       LastFilterIndex
 //   [File Filters]      Filter1 ... FilterN ("description|pattern;pattern")
@@ -17,8 +17,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-class wxConfigBase;
 
 namespace kolvane {
 
@@ -42,8 +40,8 @@ namespace settings {
 
 // The settings file's path.
 std::string FilePath();
-// The one configuration object (created on first use). Close() flushes and releases it.
-wxConfigBase& Config();
+// The file is read on first use and kept; Close() flushes it and forgets it, so that the next
+// use reads the file again.
 void Close();
 
 SPreferences LoadPreferences();
@@ -63,10 +61,11 @@ void SaveFilters(const std::vector<std::string>& filters);
 std::vector<std::string> DefaultFilters();
 
 // One entry by its full key ("/Group/Entry"): its text, or `fallback` when absent. WriteText
-// does not flush; Flush writes the file (creating its folder).
+// does not flush; Flush writes the file when something changed (creating its folder): false
+// when that failed.
 std::string ReadText(const std::string& key, const std::string& fallback = {});
 void WriteText(const std::string& key, const std::string& value);
-void Flush();
+bool Flush();
 
 std::vector<std::string> LoadRecentFiles();
 void SaveRecentFiles(const std::vector<std::string>& files);

@@ -4,10 +4,9 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <wx/init.h>
 
-#include "temp_dir.h"
 #include "app/window_settings.h"
+#include "temp_dir.h"
 
 namespace kolvane {
 namespace {
@@ -19,7 +18,6 @@ class SettingsTest : public ::testing::Test {
         settings::Close();
     }
     ~SettingsTest() override { settings::Close(); }
-    wxInitializer wx;  // the configuration object asks the (console) application for paths
     test::CTempDir dir;
 };
 

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "engine_fixture.h"
 #include "engine/extract_value.h"
+#include "engine_fixture.h"
 
 namespace kolvane::test {
 namespace {
@@ -271,6 +271,31 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{"NoLineFeed", "one line",
                                "Scan File %s does NOT meet new line requirements!"}),
     [](const auto& p) { return std::string(p.param.name); });
+
+// One buffer serves every scan file: values outlive it, and a shorter (or refused) file after a
+// longer one shows nothing of it, its NUL past the first read included.
+TEST_F(EngineTest, ReusedScanBufferLeavesNothingOfTheFormerFile) {
+    CScanVar* var = doc.m_scanVars.AddNewVar();
+    var->m_nScanFile = var->m_nVarNo = 1;
+    ASSERT_TRUE(engine.ParseScanVarRule("val:???? ;", *var, "V"));
+    CScanFile entry;
+    entry.m_nNumber = 1, entry.m_nNextVarNo = 2;
+    std::string big = "x\n" + std::string(300000, 'y') + "val:big;\n";
+    big[200000] = '\0';
+    const std::pair<std::string, std::optional<std::string>> files[] = {
+        {"val:long;\n" + std::string(400000, 'z'), "long"},
+        {"a\n", std::nullopt},
+        {big, std::nullopt},
+        {"val:s;\n", "s"},
+        {std::string(480001, 'v'), "s"},
+        {"val:t;\n", "t"}};
+    for (const auto& [bytes, value] : files) {
+        dir.Write("scan.txt", bytes);
+        if (engine.ReadScanFile(dir.Path(), "scan.txt")) engine.ExtractScanVars(entry);
+        EXPECT_EQ(var->m_pszValue, value) << bytes.size();
+        engine.ReleaseScanText();
+    }
+}
 
 TEST_F(EngineTest, ScanFileOfExactlyTheLimitIsReadAndProgressShown) {
     std::string text(480000, 'a');

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -133,8 +134,10 @@ void CTextBuffer::Set(std::string_view bytes) {
 char* CTextBuffer::Prepare(std::size_t size) {
     Release();
     if (size + 2 > m_nCapacity) {
-        m_data = std::make_unique_for_overwrite<char[]>(size + 2);
-        m_nCapacity = size + 2;
+        // At least twice the old room: files that come larger and larger fault in at most
+        // twice the largest, not the sum of them all (room never written is never faulted in).
+        m_nCapacity = std::max(size + 2, 2 * m_nCapacity);
+        m_data = std::make_unique_for_overwrite<char[]>(m_nCapacity);
     }
     return m_data.get();
 }

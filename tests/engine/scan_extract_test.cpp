@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "engine_fixture.h"
 #include "engine/extract_value.h"
+#include "engine_fixture.h"
 
 namespace kolvane::test {
 namespace {
@@ -271,6 +271,38 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{"NoLineFeed", "one line",
                                "Scan File %s does NOT meet new line requirements!"}),
     [](const auto& p) { return std::string(p.param.name); });
+
+// One buffer serves every scan file, alternately files 1 and 2 here: the former file's value
+// outlives the next read, and a shorter (or refused) file after a longer one shows nothing of
+// it, a NUL far into the file included.
+TEST_F(EngineTest, ReusedScanBufferLeavesNothingOfTheFormerFile) {
+    CScanVar* vars[2];
+    CScanFile entries[2];
+    for (int f = 0; f < 2; ++f) {
+        vars[f] = doc.m_scanVars.AddNewVar();
+        vars[f]->m_nScanFile = entries[f].m_nNumber = f + 1;
+        vars[f]->m_nVarNo = 1, entries[f].m_nNextVarNo = 2;
+        ASSERT_TRUE(engine.ParseScanVarRule("val:???? ;", *vars[f], "V"));
+    }
+    std::string big = "x\n" + std::string(300000, 'y') + "val:big;\n";
+    big[200000] = '\0';
+    const std::pair<std::string, std::optional<std::string>> files[] = {
+        {"val:long;\n" + std::string(400000, 'z'), "long"},
+        {"val:x\n", std::nullopt},
+        {big, std::nullopt},
+        {"val:s;\n", "s"},
+        {std::string(480001, 'v'), std::nullopt},  // refused: the value stays
+        {"val:t;\n", "t"}};
+    std::optional<std::string> former;
+    for (int i = 0; i < 6; ++i) {
+        dir.Write("scan.txt", files[i].first);
+        if (engine.ReadScanFile(dir.Path(), "scan.txt")) engine.ExtractScanVars(entries[i % 2]);
+        EXPECT_EQ(vars[i % 2]->m_pszValue, files[i].second) << i;
+        EXPECT_EQ(vars[1 - i % 2]->m_pszValue, former) << i;
+        former = vars[i % 2]->m_pszValue;
+        engine.ReleaseScanText();
+    }
+}
 
 TEST_F(EngineTest, ScanFileOfExactlyTheLimitIsReadAndProgressShown) {
     std::string text(480000, 'a');

@@ -17,45 +17,6 @@ std::string ReadAll(const std::string& path) {
     return ss.str();
 }
 
-void MakeCertificates(const CServerDir& dir, const std::string& log) {
-    const std::string ca = dir / "ca", srv = dir / "server";
-    WriteFileBytes(dir / "server.ext",
-                   "subjectAltName=IP:127.0.0.1,DNS:localhost\n"
-                   "basicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\n"
-                   "extendedKeyUsage=serverAuth\n");
-    bool ok = RunTool({"/usr/bin/openssl",
-                       "req",
-                       "-x509",
-                       "-newkey",
-                       "ec",
-                       "-pkeyopt",
-                       "ec_paramgen_curve:prime256v1",
-                       "-nodes",
-                       "-keyout",
-                       ca + ".key",
-                       "-out",
-                       ca + ".crt",
-                       "-days",
-                       "2",
-                       "-subj",
-                       "/CN=Kolvane Test CA",
-                       "-addext",
-                       "basicConstraints=critical,CA:TRUE",
-                       "-addext",
-                       "keyUsage=critical,keyCertSign,cRLSign"},
-                      log) &&
-              RunTool({"/usr/bin/openssl", "req", "-newkey", "ec", "-pkeyopt",
-                       "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", srv + ".key", "-out",
-                       srv + ".csr", "-subj", "/CN=127.0.0.1"},
-                      log) &&
-              RunTool({"/usr/bin/openssl", "x509", "-req", "-in", srv + ".csr", "-CA", ca + ".crt",
-                       "-CAkey", ca + ".key", "-CAcreateserial", "-out", srv + ".crt", "-days", "2",
-                       "-extfile", dir / "server.ext"},
-                      log);
-    if (!ok)
-        throw std::runtime_error("openssl could not make the test certificates: " + ReadAll(log));
-}
-
 void WriteHtpasswd(const CServerDir& dir, const std::string& log) {
     const std::string hashFile = dir / "hash.txt";
     if (!RunTool({"/usr/bin/openssl", "passwd", "-apr1", CHttpServer::kPassword}, hashFile))
@@ -105,6 +66,46 @@ std::string Config(const CServerDir& dir, const std::string& root, const std::st
 
 }  // namespace
 
+void MakeCertificates(const CServerDir& dir, const std::string& altNames,
+                      const std::string& commonName, const std::string& log) {
+    const std::string ca = dir / "ca", srv = dir / "server";
+    WriteFileBytes(dir / "server.ext",
+                   "subjectAltName=" + altNames + "\n"
+                   "basicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\n"
+                   "extendedKeyUsage=serverAuth\n");
+    bool ok = RunTool({"/usr/bin/openssl",
+                       "req",
+                       "-x509",
+                       "-newkey",
+                       "ec",
+                       "-pkeyopt",
+                       "ec_paramgen_curve:prime256v1",
+                       "-nodes",
+                       "-keyout",
+                       ca + ".key",
+                       "-out",
+                       ca + ".crt",
+                       "-days",
+                       "2",
+                       "-subj",
+                       "/CN=Kolvane Test CA",
+                       "-addext",
+                       "basicConstraints=critical,CA:TRUE",
+                       "-addext",
+                       "keyUsage=critical,keyCertSign,cRLSign"},
+                      log) &&
+              RunTool({"/usr/bin/openssl", "req", "-newkey", "ec", "-pkeyopt",
+                       "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", srv + ".key", "-out",
+                       srv + ".csr", "-subj", "/CN=" + commonName},
+                      log) &&
+              RunTool({"/usr/bin/openssl", "x509", "-req", "-in", srv + ".csr", "-CA", ca + ".crt",
+                       "-CAkey", ca + ".key", "-CAcreateserial", "-out", srv + ".crt", "-days", "2",
+                       "-extfile", dir / "server.ext"},
+                      log);
+    if (!ok)
+        throw std::runtime_error("openssl could not make the test certificates: " + ReadAll(log));
+}
+
 CHttpServer::CHttpServer() : m_dir("nginx") {
     KeepProxiesAway();
     m_root = m_dir / "root";
@@ -115,7 +116,7 @@ CHttpServer::CHttpServer() : m_dir("nginx") {
     for (const char* t : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
         std::filesystem::create_directories(m_dir / (std::string("tmp_") + t));
     const std::string log = m_dir / "tools.log";
-    MakeCertificates(m_dir, log);
+    MakeCertificates(m_dir, "IP:127.0.0.1,DNS:localhost", "127.0.0.1", log);
     WriteHtpasswd(m_dir, log);
     m_caFile = m_dir / "ca.crt";
     ::setenv("SSL_CERT_FILE", m_caFile.c_str(), 1);

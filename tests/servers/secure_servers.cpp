@@ -133,39 +133,7 @@ CFtpsServer::CFtpsServer(bool implicit, const std::string& certificateFor,
     m_root = m_dir / "root";
     std::filesystem::create_directories(m_root);
     const std::string log = m_dir / "tools.log", ca = m_dir / "ca", srv = m_dir / "server";
-    WriteFileBytes(m_dir / "server.ext", "subjectAltName=IP:" + certificateFor +
-                                             "\nbasicConstraints=CA:FALSE\n"
-                                             "extendedKeyUsage=serverAuth\n");
-    const bool made = RunTool({"/usr/bin/openssl",
-                               "req",
-                               "-x509",
-                               "-newkey",
-                               "ec",
-                               "-pkeyopt",
-                               "ec_paramgen_curve:prime256v1",
-                               "-nodes",
-                               "-keyout",
-                               ca + ".key",
-                               "-out",
-                               ca + ".crt",
-                               "-days",
-                               "2",
-                               "-subj",
-                               "/CN=Kolvane Test CA",
-                               "-addext",
-                               "basicConstraints=critical,CA:TRUE",
-                               "-addext",
-                               "keyUsage=critical,keyCertSign,cRLSign"},
-                              log) &&
-                      RunTool({"/usr/bin/openssl", "req", "-newkey", "ec", "-pkeyopt",
-                               "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", srv + ".key",
-                               "-out", srv + ".csr", "-subj", "/CN=" + certificateFor},
-                              log) &&
-                      RunTool({"/usr/bin/openssl", "x509", "-req", "-in", srv + ".csr", "-CA",
-                               ca + ".crt", "-CAkey", ca + ".key", "-CAcreateserial", "-out",
-                               srv + ".crt", "-days", "2", "-extfile", m_dir / "server.ext"},
-                              log);
-    if (!made) throw std::runtime_error("openssl failed: " + ReadAll(log));
+    MakeCertificates(m_dir, "IP:" + certificateFor, certificateFor, log);
     m_caFile = ca + ".crt";
     m_process = StartOnFreePort(
         [&](int port) {

@@ -64,6 +64,11 @@ int FreePort();
 bool WaitForPort(int port, int timeoutMs);
 // Runs a tool to its end with its output appended to `logPath`; false unless it exited with 0.
 bool RunTool(const std::vector<std::string>& argv, const std::string& logPath);
+// Makes a throwaway certificate authority (dir/ca.crt) and a server certificate it signed
+// (dir/server.crt and dir/server.key) for `altNames` ("IP:127.0.0.1,DNS:localhost"); throws with
+// the tools' output when openssl fails.
+void MakeCertificates(const CServerDir& dir, const std::string& altNames,
+                      const std::string& commonName, const std::string& log);
 // Sets NO_PROXY and no_proxy so that no proxy is used for 127.0.0.1 by this process.
 void KeepProxiesAway();
 // Writes `bytes` into `path`, creating the parent directories.

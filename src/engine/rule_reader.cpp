@@ -31,6 +31,38 @@ int ReadDigits(std::string_view text, std::size_t pos, std::size_t* end = nullpt
     return static_cast<int>(value);
 }
 
+// Where "scanfile<n>" first occurs in the rule text (letters folded), for every section number
+// at once: one pass over the text, where a search from the start for each section made a rule
+// cost the square of its sections. As a search for it would, "scanfile12" also holds
+// "scanfile1". Only numbers up to the count of "scanfile" words are kept: the reader asks for 1,
+// 2, ... and stops at the first missing one.
+class CSectionStarts {
+  public:
+    explicit CSectionStarts(std::string_view text) {
+        constexpr std::string_view kWord = "scanfile";
+        std::vector<std::size_t> words;
+        for (std::size_t at = FindText(text, kWord); at != std::string_view::npos;
+             at = FindText(text, kWord, at + kWord.size()))
+            words.push_back(at);
+        m_first.assign(words.size() + 2, std::string_view::npos);
+        for (const std::size_t at : words) {
+            std::size_t n = 0;
+            for (std::size_t i = at + kWord.size(); i < text.size() && IsDigit(text[i]); ++i) {
+                n = n * 10 + std::size_t(text[i] - '0');
+                if (n == 0 || n >= m_first.size()) break;  // "scanfile0...", or never asked for
+                if (m_first[n] == std::string_view::npos) m_first[n] = at;
+            }
+        }
+    }
+    std::size_t Of(int n) const {
+        return n > 0 && std::size_t(n) < m_first.size() ? m_first[std::size_t(n)]
+                                                         : std::string_view::npos;
+    }
+
+  private:
+    std::vector<std::size_t> m_first;  // by section number
+};
+
 std::string Format(const char* fmt, long value) {
     char buf[256];
     std::snprintf(buf, sizeof buf, fmt, value);
@@ -243,16 +275,17 @@ int CKolvaneEngine::ParseRuleFile() {
     }
     if (!ParseCommandSection(command, firstScan)) return 0;
     std::vector<SSectionLines> sections;
+    const CSectionStarts sectionStarts(text);
 
     for (int n = 1;; ++n) {
         std::string section = "scanfile" + std::to_string(n);
-        std::size_t start = FindText(text, section);
+        std::size_t start = sectionStarts.Of(n);
         if (start == npos) {
             KeepComments(command, firstScan, sections);
             return m_bEditing ? 1 : CheckOutputIsNoInput();
         }
         m_strSection = section;
-        std::size_t end = FindText(text, "scanfile" + std::to_string(n + 1));
+        std::size_t end = sectionStarts.Of(n + 1);
         if (end == npos) end = text.size();
 
         std::string value;

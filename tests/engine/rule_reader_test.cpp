@@ -215,6 +215,15 @@ TEST_F(EngineTest, ScanFileSectionKeys) {
     EXPECT_TRUE(engine.m_bRemote);
 }
 
+TEST_F(EngineTest, TwelveSectionsEachFindTheirOwnNumberNotALongerOne) {
+    std::string rule = Command();
+    for (int n = 1; n <= 12; ++n)
+        rule += LocalSection(n, "V=a????b\r\n");
+    ASSERT_EQ(Parse(rule), 1);
+    for (int n = 1; n <= 12; ++n)
+        EXPECT_EQ(doc.m_scanFiles.FindScanFile(n)->m_strName, "s" + std::to_string(n) + ".txt");
+}
+
 TEST_F(EngineTest, ScanFileRefusalsNameTheirSection) {
     EXPECT_EQ(Parse(Command() + Section(1, "ScanFile Path = /data\r\n")), 0);
     EXPECT_EQ(host.messages.back(),

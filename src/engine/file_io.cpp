@@ -125,7 +125,7 @@ EReadResult ReadToEnd(int fd, bool pipe, std::size_t maxSize, std::string& bytes
 
 void CTextBuffer::Set(std::string_view bytes) {
     // An empty view may have a null data(): memcpy from a null pointer is undefined even for
-    // 0 bytes (found by fuzz_extract with an empty scan text).
+    // 0 bytes.
     char* to = Prepare(bytes.size());
     if (!bytes.empty()) std::memcpy(to, bytes.data(), bytes.size());
     Complete(bytes.size());

@@ -264,7 +264,7 @@ int CKolvaneEngine::ParseRuleFile() {
     std::size_t firstScan = FindText(text, "&scanfile");
     if (firstScan == npos) {
         // The editor keeps the command section of a rule without scan files: the writer writes
-        // one for such a model, and reading it back must not lose it (found by fuzz_round_trip).
+        // one for such a model, and reading it back must not lose it.
         if (m_bEditing) {
             ParseCommandSection(command, text.size());
             KeepComments(command, text.size(), {});

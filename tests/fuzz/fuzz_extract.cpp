@@ -59,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text = scan.substr(0, scan.find('\0'));  // the text ends at a NUL
     CheckSearchPaths(text, var->m_szStartPattern);
     CheckSearchPaths(text, var->m_szEndPattern);
-    FUZZ_CHECK(e.engine.ExtractScanVars(*file) == 1, "extraction never fails");
+    const int withoutValue = e.engine.ExtractScanVars(*file);
+    FUZZ_CHECK(withoutValue == (var->m_pszValue ? 0 : 1), "the count of variables without a value");
     FUZZ_CHECK((var->m_outcome.kind == EValueOutcome::Found) == var->m_pszValue.has_value(),
                "a value exactly when the outcome says found: " + ValueOutcomeText(var->m_outcome));
     if (!var->m_pszValue) return 0;

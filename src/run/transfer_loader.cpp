@@ -246,7 +246,12 @@ class CModuleUrlSplitter final : public IUrlSplitter {
                           SUrlParts& parts) const override {
         return Splitter().SplitRuleUrl(url, defaultScheme, parts);
     }
-    std::string MaskUrl(std::string_view url) const override { return Splitter().MaskUrl(url); }
+    std::string MaskUrl(std::string_view url) const override {
+        // Without "@" a URL has no user part, so nothing to mask: no module is loaded for the
+        // empty or plain URLs of a local rule's reports.
+        if (url.find('@') == std::string_view::npos) return std::string(url);
+        return Splitter().MaskUrl(url);
+    }
 
   private:
     const IUrlSplitter& Splitter() const {

@@ -10,13 +10,6 @@
 namespace kolvane::test {
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 void WriteHtpasswd(const CServerDir& dir, const std::string& log) {
     const std::string hashFile = dir / "hash.txt";
     if (!RunTool({"/usr/bin/openssl", "passwd", "-apr1", CHttpServer::kPassword}, hashFile))

@@ -20,13 +20,6 @@
 namespace kolvane::test {
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 // Starts `argv` (after `prepare(port)`) on a free port, trying again when the port was taken.
 std::unique_ptr<CChildProcess> StartOnFreePort(
     const std::function<std::vector<std::string>(int)>& argvFor, const std::string& log, int& port,

@@ -71,6 +71,8 @@ void MakeCertificates(const CServerDir& dir, const std::string& altNames,
                       const std::string& commonName, const std::string& log);
 // Sets NO_PROXY and no_proxy so that no proxy is used for 127.0.0.1 by this process.
 void KeepProxiesAway();
+// The bytes of `path`; empty when it cannot be read.
+std::string ReadAll(const std::string& path);
 // Writes `bytes` into `path`, creating the parent directories.
 void WriteFileBytes(const std::string& path, std::string_view bytes);
 

@@ -18,22 +18,6 @@
 #endif
 
 namespace kolvane::test {
-namespace {
-
-// Starts `argv` (after `prepare(port)`) on a free port, trying again when the port was taken.
-std::unique_ptr<CChildProcess> StartOnFreePort(
-    const std::function<std::vector<std::string>(int)>& argvFor, const std::string& log, int& port,
-    const char* what) {
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        port = FreePort();
-        auto process = std::make_unique<CChildProcess>(argvFor(port), log);
-        if (WaitForPort(port, 10000) && process->Running()) return process;
-    }
-    throw std::runtime_error(std::string(what) + " did not start: " + ReadAll(log));
-}
-
-}  // namespace
-
 CSshServer::CSshServer(long cutAfter) : m_dir("sshd") {
     KeepProxiesAway();
     m_root = m_dir / "root";

@@ -125,6 +125,17 @@ void WriteFileBytes(const std::string& path, std::string_view bytes) {
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+std::unique_ptr<CChildProcess> StartOnFreePort(
+    const std::function<std::vector<std::string>(int)>& argvFor, const std::string& log, int& port,
+    const char* what) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        port = FreePort();
+        auto process = std::make_unique<CChildProcess>(argvFor(port), log);
+        if (WaitForPort(port, 10000) && process->Running()) return process;
+    }
+    throw std::runtime_error(std::string(what) + " did not start: " + ReadAll(log));
+}
+
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

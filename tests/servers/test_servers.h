@@ -71,6 +71,12 @@ void MakeCertificates(const CServerDir& dir, const std::string& altNames,
                       const std::string& commonName, const std::string& log);
 // Sets NO_PROXY and no_proxy so that no proxy is used for 127.0.0.1 by this process.
 void KeepProxiesAway();
+// Starts the command `argvFor(port)` on a free port of 127.0.0.1 (its output appended to `log`),
+// trying another port when the first was taken; throws, naming `what` and quoting the log, when
+// it never listens.
+std::unique_ptr<CChildProcess> StartOnFreePort(
+    const std::function<std::vector<std::string>(int)>& argvFor, const std::string& log, int& port,
+    const char* what);
 // The bytes of `path`; empty when it cannot be read.
 std::string ReadAll(const std::string& path);
 // Writes `bytes` into `path`, creating the parent directories.

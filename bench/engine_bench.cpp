@@ -39,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/file_io.h"
 #include "engine/text_ops.h"
 #include "w1_workload.h"
 
@@ -261,7 +262,10 @@ void BM_Shared(benchmark::State& state, const SShared& shape, bool ordinary) {
 // open, fstat, read whole into a buffer, close: the least a run must do per scan file.
 void BM_Read(benchmark::State& state) {
     SW1& w1 = W1();
-    std::vector<char> buffer(kW1FileSize + 2);
+    // The engine's buffer type, for the same alignment: the kernel copies into memory that
+    // starts on a cache line about three times faster than into memory 16 bytes past one.
+    CTextBuffer text;
+    char* buffer = text.Prepare(kW1FileSize);
     for (auto _ : state) {
         for (const auto& path : w1.scanPaths) {
             int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -272,12 +276,12 @@ void BM_Read(benchmark::State& state) {
             }
             std::size_t size = std::size_t(st.st_size), got = 0;
             while (got < size) {
-                ssize_t r = ::read(fd, buffer.data() + got, size - got);
+                ssize_t r = ::read(fd, buffer + got, size - got);
                 if (r <= 0) break;
                 got += std::size_t(r);
             }
             ::close(fd);
-            benchmark::DoNotOptimize(buffer.data());
+            benchmark::DoNotOptimize(buffer);
         }
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * kW1Files *
@@ -394,6 +398,7 @@ class CRatioReporter : public benchmark::ConsoleReporter {
         for (const SShared& shape : kShared)
             Ratio(std::string("Shared/") + shape.name,
                   std::string("Shared/") + shape.name + "-ordinary", 3);
+        Ratio("ReadScanFile/W1", "Read/W1", 1.1);
         Ratio("Extract/W1", "ReadScanFile/W1", 0);
         Ratio("Merge/W1", "Copy/template", 0);
         Ratio("Merge/W1", "CopyDurable/template", 1.5);

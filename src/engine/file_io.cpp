@@ -137,7 +137,7 @@ char* CTextBuffer::Prepare(std::size_t size) {
         // At least twice the old room: files that come larger and larger fault in at most
         // twice the largest, not the sum of them all (room never written is never faulted in).
         m_nCapacity = std::max(size + 2, 2 * m_nCapacity);
-        m_data = std::make_unique_for_overwrite<char[]>(m_nCapacity);
+        m_data.reset(static_cast<char*>(::operator new[](m_nCapacity, kAlign)));
     }
     return m_data.get();
 }

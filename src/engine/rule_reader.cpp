@@ -1,5 +1,7 @@
 // The rule-file reader: loading and checking the rule text, and parsing its &command section,
 // its scan-file sections and their variable lines into the rule model.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -7,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/engine.h"
@@ -56,7 +59,7 @@ class CSectionStarts {
     }
     std::size_t Of(int n) const {
         return n > 0 && std::size_t(n) < m_first.size() ? m_first[std::size_t(n)]
-                                                         : std::string_view::npos;
+                                                        : std::string_view::npos;
     }
 
   private:
@@ -403,19 +406,30 @@ void CKolvaneEngine::KeepComments(std::size_t command, std::size_t firstScan,
 // input at the first merge: such a rule is refused.
 int CKolvaneEngine::CheckOutputIsNoInput() {
     namespace fs = std::filesystem;
-    auto same = [](const std::string& a, const std::string& b) {
+    // Each path resolved as weakly_canonical resolves it; a folder is resolved once, however
+    // many of the scan files it holds (one system call per component each time otherwise).
+    std::unordered_map<std::string, fs::path> folders;
+    auto resolved = [&folders](const fs::path& path) {
         std::error_code ec;
-        fs::path pa = fs::weakly_canonical(a, ec);
-        if (ec) pa = fs::path(a).lexically_normal();
-        fs::path pb = fs::weakly_canonical(b, ec);
-        if (ec) pb = fs::path(b).lexically_normal();
-        return pa == pb;
+        fs::path name = path.filename();
+        struct stat st {};
+        if (name.empty() || name == "." || name == ".." ||
+            (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))) {
+            fs::path whole = fs::weakly_canonical(path, ec);
+            return ec ? path.lexically_normal() : whole;
+        }
+        auto [folder, added] = folders.try_emplace(path.parent_path().string());
+        if (added) {
+            folder->second = fs::weakly_canonical(path.parent_path(), ec);
+            if (ec) folder->second = path.parent_path().lexically_normal();
+        }
+        return folder->second / name;
     };
     const CCommandSection& cmd = m_doc.m_cmd;
-    const std::string output = ResolvePath(cmd.m_strOutputPath, cmd.m_strOutputName);
-    bool clash = same(output, ResolvePath(cmd.m_strTemplatePath, cmd.m_strTemplateName));
+    const fs::path output = resolved(ResolvePath(cmd.m_strOutputPath, cmd.m_strOutputName));
+    bool clash = output == resolved(ResolvePath(cmd.m_strTemplatePath, cmd.m_strTemplateName));
     for (const auto& f : m_doc.m_scanFiles)
-        clash = clash || same(output, ResolvePath(f->m_strPath, f->m_strName));
+        clash = clash || output == resolved(ResolvePath(f->m_strPath, f->m_strName));
     if (!clash) return 1;
     Message("Output file " + JoinPath(cmd.m_strOutputPath, cmd.m_strOutputName) +
             " is also the template or a scan file of this rule!\nKolvane will not overwrite its "

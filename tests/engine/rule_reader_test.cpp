@@ -7,11 +7,12 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
-#include "engine_fixture.h"
 #include "engine/file_io.h"
+#include "engine_fixture.h"
 
 namespace kolvane::test {
 namespace {
@@ -217,8 +218,7 @@ TEST_F(EngineTest, ScanFileSectionKeys) {
 
 TEST_F(EngineTest, TwelveSectionsEachFindTheirOwnNumberNotALongerOne) {
     std::string rule = Command();
-    for (int n = 1; n <= 12; ++n)
-        rule += LocalSection(n, "V=a????b\r\n");
+    for (int n = 1; n <= 12; ++n) rule += LocalSection(n, "V=a????b\r\n");
     ASSERT_EQ(Parse(rule), 1);
     for (int n = 1; n <= 12; ++n)
         EXPECT_EQ(doc.m_scanFiles.FindScanFile(n)->m_strName, "s" + std::to_string(n) + ".txt");
@@ -437,6 +437,14 @@ TEST_F(EngineTest, OutputThatIsAnInputIsRefused) {
     asTemplate.replace(asTemplate.find("TemplateFile Path = ") + 20, dir.Path().size(),
                        dir.Path() + "/.");
     EXPECT_EQ(Parse(asTemplate), 0);
+    // Reached through a linked folder, and as a link of its own.
+    std::ofstream(dir / "out.htm") << "x";
+    std::filesystem::create_directory_symlink(dir.Path(), dir / "via");
+    std::filesystem::create_symlink(dir / "out.htm", dir / "link.txt");
+    const std::string at = "out.htm\r\nScanFile Path = " + dir.Path();
+    for (const std::string& other : {"out.htm\r\nScanFile Path = " + (dir / "via"),
+                                     "link.txt\r\nScanFile Path = " + dir.Path()})
+        EXPECT_EQ(Parse(std::string(asScan).replace(asScan.find(at), at.size(), other)), 0);
     engine.m_bEditing = true;  // the editor may hold such a rule; a run refuses it
     EXPECT_EQ(Parse(asScan), 1);
 }

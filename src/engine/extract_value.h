@@ -36,6 +36,8 @@ namespace kolvane {
 // the text holds a CR LF pair anywhere, else line feed only ("^^" stands for that line break).
 struct SScanText {
     explicit SScanText(std::string_view bytes);
+    // A text already cut at its first NUL whose line-end style is known (CTextBuffer's).
+    SScanText(std::string_view cut, bool crlfEnds) : text(cut), crlf(crlfEnds) {}
     std::string_view text;
     bool crlf = false;
 };

@@ -43,8 +43,10 @@ class CTextBuffer {
     // Every byte held, NULs inside included (without the two after them).
     std::string_view Bytes() const { return {m_data.get(), m_bHeld ? m_nSize : 0}; }
     bool Held() const { return m_bHeld; }
+    // Whether a CR LF occurs in Text(): its lines end so.
+    bool Crlf() const { return m_bCrlf; }
     void Set(std::string_view bytes);
-    void Release() { m_bHeld = false, m_nLength = 0; }
+    void Release() { m_bHeld = false, m_nLength = 0, m_bCrlf = false; }
     // The whole buffer, emptied and sized for `size` bytes plus the two NULs.
     char* Prepare(std::size_t size);
     // The bytes are in: puts the NULs after `size` bytes and finds the text's end.
@@ -61,6 +63,7 @@ class CTextBuffer {
     std::size_t m_nCapacity = 0;
     std::size_t m_nSize = 0;
     std::size_t m_nLength = 0;
+    bool m_bCrlf = false;
     bool m_bHeld = false;
 };
 

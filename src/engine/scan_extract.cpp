@@ -63,7 +63,7 @@ int CKolvaneEngine::ExtractScanVars(CScanFile& entry) {
     const int count = entry.m_nNextVarNo - 1;
     if (count <= 0) return 0;
     const std::vector<CScanVar*> byNumber = VarsByNumber(entry.m_nNumber, count);
-    const SScanText scan(ScanText());
+    const SScanText scan(ScanText(), m_scanText.Crlf());
     CScanExtractor extractor(scan,
                              std::vector<const CScanVar*>(byNumber.begin() + 1, byNumber.end()));
     // Many variables over a large file, or one long extraction, take a while: pending events (a

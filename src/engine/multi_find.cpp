@@ -425,7 +425,7 @@ struct SSsse3Block {
 };
 
 struct SAvx2Block {
-    static constexpr std::size_t kWidth = 32;
+    static constexpr std::size_t kWidth = 64;  // two vectors a block: one test a block, not two
     __m256i lo[kPrint], hi[kPrint], nibble;
     KOLVANE_AVX2 SAvx2Block(const std::uint8_t (*l)[16], const std::uint8_t (*h)[16]) {
         for (std::size_t p = 0; p < kPrint; ++p) {
@@ -442,10 +442,13 @@ struct SAvx2Block {
             _mm256_shuffle_epi8(lo[p], _mm256_and_si256(v, nibble)),
             _mm256_shuffle_epi8(hi[p], _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble)));
     }
-    KOLVANE_AVX2 std::uint64_t operator()(const char* at) const {
+    KOLVANE_AVX2 unsigned Half(const char* at) const {
         const __m256i r = _mm256_and_si256(_mm256_and_si256(At(at, 0), At(at, 1)),
                                            _mm256_and_si256(At(at, 2), At(at, 3)));
         return ~unsigned(_mm256_movemask_epi8(_mm256_cmpeq_epi8(r, _mm256_setzero_si256())));
+    }
+    KOLVANE_AVX2 std::uint64_t operator()(const char* at) const {
+        return Half(at) | std::uint64_t(Half(at + 32)) << 32;
     }
 };
 

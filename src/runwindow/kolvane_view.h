@@ -18,11 +18,11 @@
 
 #include "engine/clock.h"
 #include "engine/engine.h"
-#include "runwindow/log_model.h"
+#include "engine/run_host.h"
 #include "run/change_watch.h"
 #include "run/merge_run.h"
-#include "engine/run_host.h"
 #include "run/run_timing.h"
+#include "runwindow/log_model.h"
 
 namespace kolvane {
 
@@ -136,7 +136,7 @@ class CKolvaneView : public wxView, public CRunHost {
     bool m_bUserAbort = false;
     std::optional<ERunResult> m_lastResult;
     CRunTiming m_timing;
-    std::chrono::steady_clock::time_point m_lastPump;
+    std::chrono::steady_clock::time_point m_lastPump, m_lastShown;
     wxString m_strNotice;  // shown in pane 0 instead of "Ready" until the next double-click
     // Run on change: the watch, the event loop's source for its descriptor, the pacing and
     // the timer of the next run.

@@ -7,6 +7,7 @@
 #include "cli/console_host.h"
 #include "engine/engine.h"
 #include "cli/model_report.h"
+#include "engine/shown_text.h"
 #include "settings/settings.h"
 
 namespace kolvane {
@@ -27,8 +28,8 @@ void ListRefusedVariables(const CKolvaneDocData& doc) {
         bool named = false;
         for (const auto& v : doc.m_scanVars) {
             if (v->m_nScanFile != f->m_nNumber || v->m_nRule != kRuleNone) continue;
-            std::fprintf(stderr, "kolvane-run: refused variable %s in %s\n", v->m_szName.c_str(),
-                         section.c_str());
+            std::fprintf(stderr, "kolvane-run: refused variable %s in %s\n",
+                         EscapeControls(v->m_szName).c_str(), section.c_str());
             named = true;
         }
         if (!named)
@@ -65,9 +66,10 @@ int RunCheck(const SOptions& options) {
     if (!parsed) return kExitRefused;
     const CKolvaneDocData& doc = rule.doc;
     const bool show = options.showPasswords;
-    std::string report = options.json
-                             ? ModelJson(doc, engine.m_bUpload, engine.m_bRemote, show) + "\n"
-                             : ModelSummary(doc, engine.m_bUpload, engine.m_bRemote, show);
+    std::string report =
+        options.json ? ModelJson(doc, engine.m_bUpload, engine.m_bRemote, show) + "\n"
+                     : EscapeControls(ModelSummary(doc, engine.m_bUpload, engine.m_bRemote, show),
+                                      ELineBreaks::Keep);  // names, patterns: any byte
     std::fwrite(report.data(), 1, report.size(), stdout);
     std::fflush(stdout);
     if (!doc.m_scanFiles.AnyVarLinesRefused() && engine.SeriousEntries() == 0) return kExitOk;

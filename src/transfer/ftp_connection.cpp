@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "transfer/remote_transfer.h"
@@ -102,10 +103,28 @@ std::string PeerOf(curl_socket_t fd, int* port = nullptr) {
 constexpr long kCleanupMs = 2000;
 constexpr long kStoppedCleanupMs = 600;
 
+// The name a store is written under before its rename: "." name ".kolvane-part" beside the
+// target. When that would pass the longest name a folder holds (255 bytes on the usual file
+// systems), the name is cut (never inside a UTF-8 sequence) and a hash of the whole name
+// follows it, so that two long names with the same start keep apart.
 std::string TempNameFor(const std::string& remote) {
-    auto slash = remote.rfind('/');
-    std::size_t at = slash == std::string::npos ? 0 : slash + 1;
-    return remote.substr(0, at) + "." + remote.substr(at) + ".kolvane-part";
+    constexpr std::size_t kNameMax = 255;
+    constexpr std::string_view kTail = ".kolvane-part";
+    const std::size_t slash = remote.rfind('/');
+    const std::size_t at = slash == std::string::npos ? 0 : slash + 1;
+    const std::string_view base = std::string_view(remote).substr(at);
+    std::string name(base);
+    if (1 + base.size() + kTail.size() > kNameMax) {
+        std::string_view cut = base.substr(0, kNameMax - 1 - kTail.size() - 1 - 16);
+        while (!cut.empty() && (static_cast<unsigned char>(cut.back()) & 0xC0) == 0x80)
+            cut.remove_suffix(1);
+        if (!cut.empty() && static_cast<unsigned char>(cut.back()) >= 0xC0) cut.remove_suffix(1);
+        char hash[17];
+        std::snprintf(hash, sizeof hash, "%016llx",
+                      static_cast<unsigned long long>(std::hash<std::string_view>{}(base)));
+        name = std::string(cut) + "~" + hash;
+    }
+    return remote.substr(0, at) + "." + name + std::string(kTail);
 }
 
 // The user's home folder: $HOME, else the password database's.

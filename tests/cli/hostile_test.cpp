@@ -140,6 +140,8 @@ TEST_F(CliTest, ServerTextAndNamesAreShownTame) {
     EXPECT_NE(err.find(headers), std::string::npos) << err;
     EXPECT_EQ(Run({"--values", "rule.rul"}), 1);
     EXPECT_NE(out.find("not found: data/p\\x1B[2J\\x07\n"), std::string::npos) << out;
+    EXPECT_EQ(Run({"--check", "rule.rul"}), 0);
+    EXPECT_NE(out.find("Scan file 1: data/p\\x1B[2J\\x07\n"), std::string::npos) << out;
 }
 
 // Every sample of a metrics file by name, its labels and value; each needs HELP and TYPE lines.

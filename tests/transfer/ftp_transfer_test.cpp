@@ -347,5 +347,12 @@ TEST_F(FtpTest, UploadOfMissingLocalFileFails) {
     EXPECT_FALSE(std::filesystem::exists(Server().Root() + "/page.html"));
 }
 
+TEST_F(FtpTest, PageNamesAsLongAsAFolderHoldsAreStored) {
+    for (std::size_t length : {242u, 255u}) {
+        SetUpload(Server().BaseUrl(), "", std::string(length, 'p'), "long");
+        EXPECT_EQ(Upload(), 1) << length << ErrorLog();
+    }
+}
+
 }  // namespace
 }  // namespace kolvane::test

@@ -288,6 +288,19 @@ void BM_Read(benchmark::State& state) {
                             std::int64_t(kW1FileSize));
 }
 
+// The pass that finds a text's end and line-end style (CTextBuffer::Complete) over W1's first
+// scan file as it is (CR LF), with its CRs taken out (LF alone), and with a lone CR in every
+// line (the worst: every 64-byte block is looked at byte by byte).
+void BM_TextEnd(benchmark::State& state, int form) {
+    std::string text = W1().scanTexts[0];
+    if (form > 0) std::erase(text, '\r');
+    if (form == 2) std::replace(text.begin(), text.end(), '\n', '\r');
+    CTextBuffer buffer;
+    std::memcpy(buffer.Prepare(text.size()), text.data(), text.size());
+    for (auto _ : state) buffer.Complete(text.size());
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(text.size()));
+}
+
 // The engine's own read path (ReadScanFile and ReleaseScanText per file), for comparison.
 void BM_ReadScanFile(benchmark::State& state) {
     SW1& w1 = W1();
@@ -399,6 +412,7 @@ class CRatioReporter : public benchmark::ConsoleReporter {
             Ratio(std::string("Shared/") + shape.name,
                   std::string("Shared/") + shape.name + "-ordinary", 3);
         Ratio("ReadScanFile/W1", "Read/W1", 1.1);
+        Ratio("TextEnd/lone-cr", "TextEnd/lf", 0);
         Ratio("Extract/W1", "ReadScanFile/W1", 0);
         Ratio("Merge/W1", "Copy/template", 0);
         Ratio("Merge/W1", "CopyDurable/template", 1.5);
@@ -484,6 +498,9 @@ int main(int argc, char** argv) {
                 BM_Shared, shape, ordinary));
     tune(benchmark::RegisterBenchmark("Read/W1", BM_Read));
     tune(benchmark::RegisterBenchmark("ReadScanFile/W1", BM_ReadScanFile));
+    const char* const kTextEnds[] = {"TextEnd/crlf", "TextEnd/lf", "TextEnd/lone-cr"};
+    for (int form : {0, 1, 2})
+        tune(benchmark::RegisterBenchmark(kTextEnds[form], BM_TextEnd, form));
     tune(benchmark::RegisterBenchmark("Merge/W1", BM_Merge));
     tune(benchmark::RegisterBenchmark("Copy/template", BM_Copy));
     tune(benchmark::RegisterBenchmark("CopyDurable/template", BM_CopyDurable));

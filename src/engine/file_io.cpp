@@ -15,14 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <tuple>
-#include <utility>
 
 #include "engine/text_ops.h"
-
-#if defined(__x86_64__)
-#include <emmintrin.h>
-#endif
 
 namespace kolvane {
 namespace {
@@ -127,37 +121,6 @@ EReadResult ReadToEnd(int fd, bool pipe, std::size_t maxSize, std::string& bytes
     }
 }
 
-// The length of the text in `p` up to its first NUL, and whether a CR LF occurs in it, in one
-// pass over the bytes (`size` of them, then a NUL). Blocks of 64 bytes with neither a NUL nor a
-// CR are passed over with vector compares; once a CR LF is found, only the NUL is looked for.
-std::pair<std::size_t, bool> EndAndCrlf(const char* p, std::size_t size) {
-    std::size_t i = 0;
-    while (i < size) {
-        std::size_t stop = size;  // the bytes from i to stop are looked at one by one
-#if defined(__x86_64__)
-        const __m128i zero = _mm_setzero_si128(), cr = _mm_set1_epi8('\r');
-        for (; i + 64 <= size; i += 64) {
-            __m128i hit = zero;
-            for (std::size_t k = 0; k < 64; k += 16) {
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + k));
-                hit =
-                    _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(v, zero), _mm_cmpeq_epi8(v, cr)));
-            }
-            if (_mm_movemask_epi8(hit)) break;
-        }
-        stop = std::min(size, i + 64);
-#endif
-        for (; i < stop; ++i) {
-            if (p[i] == '\0') return {i, false};
-            if (p[i] == '\r' && p[i + 1] == '\n') {
-                const void* nul = std::memchr(p + i, '\0', size - i);
-                return {nul ? std::size_t(static_cast<const char*>(nul) - p) : size, true};
-            }
-        }
-    }
-    return {size, false};
-}
-
 }  // namespace
 
 void CTextBuffer::Set(std::string_view bytes) {
@@ -183,7 +146,9 @@ void CTextBuffer::Complete(std::size_t size) {
     m_data[size] = '\0';
     m_data[size + 1] = '\0';
     m_nSize = size;
-    std::tie(m_nLength, m_bCrlf) = EndAndCrlf(m_data.get(), size);
+    const void* nul = std::memchr(m_data.get(), '\0', size);
+    m_nLength = nul ? std::size_t(static_cast<const char*>(nul) - m_data.get()) : size;
+    m_bCrlf = Text().find("\r\n") != std::string_view::npos;
     m_bHeld = true;
 }
 

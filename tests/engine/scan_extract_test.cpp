@@ -7,11 +7,9 @@
 
 #include <functional>
 #include <optional>
-#include <random>
 #include <string>
 
 #include "engine/extract_value.h"
-#include "engine/file_io.h"
 #include "engine_fixture.h"
 
 namespace kolvane::test {
@@ -303,21 +301,6 @@ TEST_F(EngineTest, ReusedScanBufferLeavesNothingOfTheFormerFile) {
         EXPECT_EQ(vars[1 - i % 2]->m_pszValue, former) << i;
         former = vars[i % 2]->m_pszValue;
         engine.ReleaseScanText();
-    }
-}
-
-TEST(TextBufferTest, EndAndLineStyleAgreeWithPlainSearches) {
-    std::mt19937 random(7);
-    CTextBuffer buffer;
-    for (int n = 0; n < 3000; ++n) {
-        // Mostly letters, CR, LF and NUL now and then, around the 64-byte blocks.
-        std::string bytes(random() % 300, 'a');
-        for (char& c : bytes)
-            if (const unsigned r = random() % 64; r < 3) c = "\r\n\0"[r];
-        buffer.Set(bytes);
-        const std::string_view text = std::string_view(bytes).substr(0, bytes.find('\0'));
-        ASSERT_EQ(buffer.Text(), text) << n;
-        ASSERT_EQ(buffer.Crlf(), text.find("\r\n") != text.npos) << n;
     }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/extract_value.h"
+#include "engine/file_io.h"
 #include "fuzz_support.h"
 #include "reference_extract.h"
 
@@ -21,6 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (cut == std::string_view::npos) return 0;
     std::string_view definitions = input.substr(0, cut);
     const SScanText scan(input.substr(cut + 1));
+    // The run's own reading finds the same end and line-end style.
+    CTextBuffer buffer;
+    buffer.Set(input.substr(cut + 1));
+    FUZZ_CHECK(buffer.Text() == scan.text && buffer.Crlf() == scan.crlf, "end or line-end style");
 
     SEngine e;
     std::vector<std::unique_ptr<CScanVar>> vars;
@@ -45,9 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t i = 0; i < list.size(); ++i) {
             const SExtraction got = extractor.Extract(i);
             const SExtraction& want = wanted[i];
-            const std::string which = "variable " + std::to_string(i) + " on path " +
-                                      std::to_string(int(path)) + ": " + ValueOutcomeText(got.outcome) +
-                                      " against " + ValueOutcomeText(want.outcome);
+            const std::string which =
+                "variable " + std::to_string(i) + " on path " + std::to_string(int(path)) + ": " +
+                ValueOutcomeText(got.outcome) + " against " + ValueOutcomeText(want.outcome);
             FUZZ_CHECK(got.value == want.value, which);
             FUZZ_CHECK(ValueOutcomeText(got.outcome) == ValueOutcomeText(want.outcome), which);
         }

@@ -183,6 +183,10 @@ def case_small_faults(work):
                   if label.endswith(("Line", "Col"))) != ["Ending Col", "Ending Line",
                                                            "Starting Col", "Starting Line"]:
             raise Failure("the line and column edits share names")
+        spins = sorted(n.name for n in walk(sheet.node) if showing(n) and
+                       n.getRole() == pyatspi.ROLE_SPIN_BUTTON)
+        if spins != ["Scan Variable No.", "ScanFile Number"]:
+            raise Failure(f"the spin buttons are named {spins}")
         key_to(sheet, "alt+o", "Ending Col")
         key_to(sheet, "alt+c", "Starting Col")
         sheet.page("Command Section")

@@ -52,6 +52,11 @@ def case_http_credentials(work):
         sheet.page("Command Section")
         sheet.message('Type the user name into "User ID:" and the password into "Password:"')
         sheet.set("Http URL:", url)
+        sheet.page("Command Section")  # the upload URL likewise
+        sheet.set("Ftp URL:", "ftp://u@127.0.0.1:9/")
+        sheet.page("Scan File Command Section Info")
+        sheet.message('Type the user name into "Ftp User ID:" and the password into "Ftp Pass')
+        sheet.set("Ftp URL:", "")
     saved = edit_rule(work, rule_of(work, [("web.htm", ["V"])]).replace(
         "ScanFile Name = web.htm", "HttpURL = http://127.0.0.1:9/d/web.htm\r\n"
         "UserID = web-user\r\nUserPW = web-pw\r\nScanFile Name = web.htm"), edit)

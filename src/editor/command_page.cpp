@@ -10,6 +10,7 @@
 
 #include "engine/doc_data.h"
 #include "editor/editor_paths.h"
+#include "editor/my_sheet.h"
 #include "editor/page_layout.h"
 #include "editor/reschedule_text.h"
 
@@ -104,6 +105,11 @@ bool CComandPage::OnKillActive() {
                                    "\" has a unit Kolvane does not know!\nGive seconds, or "
                                    "minutes with M, or hours with H (for a day: 24 H).");
         m_reschedule->SetFocus();
+        return false;
+    }
+    if (UrlHasCredentials(FromWx(m_url->GetValue()))) {
+        ShowMessageLater(this, CredentialsRefusal("Ftp User ID:", "Ftp Password:"));
+        m_url->SetFocus();
         return false;
     }
     CCommandSection& c = m_doc.m_cmd;

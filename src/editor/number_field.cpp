@@ -3,21 +3,33 @@
 
 #include <wx/sizer.h>
 #include <wx/spinbutt.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include <algorithm>
 
 #include "editor/my_sheet.h"
+#include "widgets/accessible.h"
 
 namespace kolvane::editor {
 
 CNumberField::CNumberField(wxWindow* parent, wxSizer* sizer) {
+    // The page creates the field's label right before it: the toolkit links the label to the
+    // edit only, so the spin button takes the label's text as its name (a screen reader would
+    // announce an unnamed spin button).
+    const wxWindowList::compatibility_iterator last = parent->GetChildren().GetLast();
+    const auto* label = last ? dynamic_cast<wxStaticText*>(last->GetData()) : nullptr;
     m_edit =
         new wxTextCtrl(parent, wxID_ANY, "0", wxDefaultPosition, wxSize(parent->FromDIP(60), -1));
     m_edit->SetMaxLength(11);
     m_spin = new wxSpinButton(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                               wxSP_VERTICAL | wxSP_ARROW_KEYS);
     m_spin->SetRange(0, 0);
+    if (label) {
+        wxString name = label->GetLabelText();
+        name.EndsWith(":", &name);
+        SetAccessibleName(m_spin, name);
+    }
     sizer->Add(m_edit, 0, wxALIGN_CENTER_VERTICAL);
     sizer->Add(m_spin, 0, wxALIGN_CENTER_VERTICAL);
 

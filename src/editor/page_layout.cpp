@@ -28,4 +28,17 @@ void ShowReadOnly(wxTextCtrl* field) {
     field->SetBackgroundColour(field->GetParent()->GetBackgroundColour());
 }
 
+bool UrlHasCredentials(const std::string& url) {
+    const std::size_t scheme = url.find("://");
+    const std::size_t from = scheme == std::string::npos ? 0 : scheme + 3;
+    const std::size_t hostEnd = url.find_first_of("/?#", from);
+    return url.find('@', from) < hostEnd;
+}
+
+wxString CredentialsRefusal(const wxString& userLabel, const wxString& passwordLabel) {
+    return "A user name or password may NOT be part of the URL!\nType the user name into \"" +
+           userLabel + "\" and the password into \"" + passwordLabel +
+           "\", and the URL without them.";
+}
+
 }  // namespace kolvane::editor

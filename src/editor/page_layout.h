@@ -8,6 +8,7 @@
 #include <wx/textctrl.h>
 
 #include <initializer_list>
+#include <string>
 
 #include "editor/wx_text.h"
 
@@ -26,5 +27,11 @@ void AlignLabels(std::initializer_list<wxFlexGridSizer*> grids);
 
 // Gives a read-only field the look of one: no frame of an edit, the page's background.
 void ShowReadOnly(wxTextCtrl* field);
+
+// "user:pw@" (or "user@") between the scheme and the host: credentials typed into a URL, which
+// the transfer would send to whichever host follows them and which a saved rule shows to all.
+bool UrlHasCredentials(const std::string& url);
+// The refusal of such a URL, naming the page's fields the credentials go into.
+wxString CredentialsRefusal(const wxString& userLabel, const wxString& passwordLabel);
 
 }  // namespace kolvane::editor

@@ -16,18 +16,6 @@
 #include "editor/page_layout.h"
 
 namespace kolvane::editor {
-namespace {
-
-// "user:pw@" (or "user@") between the scheme and the host: credentials typed into a URL, which
-// the transfer would send to whichever host follows them and which a saved rule shows to all.
-bool HasCredentials(const std::string& url) {
-    const std::size_t scheme = url.find("://");
-    const std::size_t from = scheme == std::string::npos ? 0 : scheme + 3;
-    const std::size_t hostEnd = url.find_first_of("/?#", from);
-    return url.find('@', from) < hostEnd;
-}
-
-}  // namespace
 
 CScanFilePage::CScanFilePage(wxWindow* parent, CKolvaneDocData& doc)
     : CSheetPage(parent), m_doc(doc) {
@@ -145,12 +133,9 @@ bool CScanFilePage::Store() {
         ShowMessageLater(this, "Can't have both an Ftp and Http URL!  Delete one of them.");
         return false;
     }
-    if (HasCredentials(ftp) || HasCredentials(http)) {
-        ShowMessageLater(this,
-                         "A user name or password may NOT be part of the URL!\n"
-                         "Type the user name into \"User ID:\" and the password into "
-                         "\"Password:\", and the URL without them.");
-        (HasCredentials(ftp) ? m_ftpUrl : m_httpUrl)->SetFocus();
+    if (UrlHasCredentials(ftp) || UrlHasCredentials(http)) {
+        ShowMessageLater(this, CredentialsRefusal("User ID:", "Password:"));
+        (UrlHasCredentials(ftp) ? m_ftpUrl : m_httpUrl)->SetFocus();
         return false;
     }
     CScanFile& f = *m_pCurrent;

@@ -52,6 +52,11 @@ def case_http_credentials(work):
         sheet.page("Command Section")
         sheet.message('Type the user name into "User ID:" and the password into "Password:"')
         sheet.set("Http URL:", url)
+        sheet.page("Command Section")  # the upload URL likewise
+        sheet.set("Ftp URL:", "ftp://u@127.0.0.1:9/")
+        sheet.page("Scan File Command Section Info")
+        sheet.message('Type the user name into "Ftp User ID:" and the password into "Ftp Pass')
+        sheet.set("Ftp URL:", "")
     saved = edit_rule(work, rule_of(work, [("web.htm", ["V"])]).replace(
         "ScanFile Name = web.htm", "HttpURL = http://127.0.0.1:9/d/web.htm\r\n"
         "UserID = web-user\r\nUserPW = web-pw\r\nScanFile Name = web.htm"), edit)
@@ -183,6 +188,10 @@ def case_small_faults(work):
                   if label.endswith(("Line", "Col"))) != ["Ending Col", "Ending Line",
                                                            "Starting Col", "Starting Line"]:
             raise Failure("the line and column edits share names")
+        spins = sorted(n.name for n in walk(sheet.node) if showing(n) and
+                       n.getRole() == pyatspi.ROLE_SPIN_BUTTON)
+        if spins != ["Scan Variable No.", "ScanFile Number"]:
+            raise Failure(f"the spin buttons are named {spins}")
         key_to(sheet, "alt+o", "Ending Col")
         key_to(sheet, "alt+c", "Starting Col")
         sheet.page("Command Section")

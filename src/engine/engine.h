@@ -32,6 +32,8 @@ inline constexpr std::size_t kMaxRulePath = 2047;
 inline constexpr std::size_t kMaxEntry = 1023;
 inline constexpr std::size_t kMarkerBuffer = 1024;
 
+class CReadAhead;
+
 class CKolvaneEngine {
   public:
     CKolvaneEngine(CKolvaneDocData& doc, CRunHost& host, const IClock& clock);
@@ -109,7 +111,9 @@ class CKolvaneEngine {
     }
 
     // --- Scan extraction --------------------------------------------------------------------
-    int ReadScanFile(std::string_view dir, std::string_view name, std::size_t* length = nullptr);
+    // `ahead`, when given, may hold the file read already (see read_ahead.h).
+    int ReadScanFile(std::string_view dir, std::string_view name, std::size_t* length = nullptr,
+                     CReadAhead* ahead = nullptr);
     // Gives each variable of `entry` the value its rule finds in the scan text read last (or
     // none, with the reason in its outcome); ScanFileVars shows the progress too. Both return
     // how many of the file's variables found no value: extraction writes no error-log entry.

@@ -7,13 +7,18 @@
 
 #include "engine/engine.h"
 #include "engine/extract_value.h"
+#include "engine/read_ahead.h"
 #include "engine/text_ops.h"
 
 namespace kolvane {
 
-int CKolvaneEngine::ReadScanFile(std::string_view dir, std::string_view name, std::size_t* length) {
+int CKolvaneEngine::ReadScanFile(std::string_view dir, std::string_view name, std::size_t* length,
+                                 CReadAhead* ahead) {
     std::string path = JoinPath(dir, name);
-    EReadResult result = ReadWholeFile(ResolvePath(dir, name), kMaxFileSize, m_scanText, length);
+    const std::string resolved = ResolvePath(dir, name);
+    EReadResult result;
+    if (!ahead || !ahead->Take(resolved, m_scanText, result, length))
+        result = ReadWholeFile(resolved, kMaxFileSize, m_scanText, length);
     // Why the file's variables get no value, for the caller to record (SetScanFileOutcome).
     m_scanRead = SValueOutcome{};
     m_scanRead.detail = JoinPath(dir, name);
@@ -29,9 +34,8 @@ int CKolvaneEngine::ReadScanFile(std::string_view dir, std::string_view name, st
             break;
         case EReadResult::OpenFailed: {
             std::error_code ec;
-            return failed(std::filesystem::exists(ResolvePath(dir, name), ec)
-                              ? EValueOutcome::ScanFileNotOpened
-                              : EValueOutcome::ScanFileNotFound,
+            return failed(std::filesystem::exists(resolved, ec) ? EValueOutcome::ScanFileNotOpened
+                                                                : EValueOutcome::ScanFileNotFound,
                           "Couldn't Open Scan File: " + path + "!");
         }
         case EReadResult::Empty:

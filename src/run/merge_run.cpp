@@ -3,7 +3,10 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "engine/file_io.h"
+#include "engine/read_ahead.h"
 #include "engine/text_ops.h"
 #include "run/transfer_loader.h"
 
@@ -158,12 +161,16 @@ ERunResult RunMergeSteps(CKolvaneEngine& engine, CKolvaneEngine::SRunCounts& cou
     bool failed = false;
     engine.m_nScanCount = count;
     int n = 0;
+    std::vector<std::string> paths;
+    for (const auto& file : doc.m_scanFiles)
+        paths.push_back(engine.ResolvePath(file->m_strPath, file->m_strName));
+    CReadAhead ahead(std::move(paths), kMaxFileSize);
     for (auto& file : doc.m_scanFiles) {
         ++n;
         if (doc.m_bAbort || doc.m_log.m_bLineLimit) break;
         engine.m_nScanIndex = n - 1;
         CScanFile& f = *file;
-        if (!engine.ReadScanFile(f.m_strPath, f.m_strName)) {
+        if (!engine.ReadScanFile(f.m_strPath, f.m_strName, nullptr, &ahead)) {
             engine.AppendLogLine(Numbered(n, f, " see error log"));
             failed = true;
             continue;

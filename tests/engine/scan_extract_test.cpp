@@ -8,8 +8,13 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
 
 #include "engine/extract_value.h"
+#include "engine/file_io.h"
+#include "engine/read_ahead.h"
 #include "engine_fixture.h"
 
 namespace kolvane::test {
@@ -301,6 +306,35 @@ TEST_F(EngineTest, ReusedScanBufferLeavesNothingOfTheFormerFile) {
         EXPECT_EQ(vars[1 - i % 2]->m_pszValue, former) << i;
         former = vars[i % 2]->m_pszValue;
         engine.ReleaseScanText();
+    }
+}
+
+TEST_F(EngineTest, FilesReadAheadGiveWhatTheRunsOwnReadsGive) {
+    dir.Write("a.txt", "val:1;\n");
+    dir.Write("big.txt", std::string(480001, 'b'));
+    dir.Write("empty.txt", "");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);  // no writer: read as empty
+    const std::vector<std::string> names = {"a.txt", "missing",   "big.txt",
+                                            "fifo",  "empty.txt", "a.txt"};
+    std::vector<std::string> paths;
+    for (const auto& name : names) paths.push_back(dir / name);
+    paths[4] = dir / "other";  // asked for another file than the one read ahead
+    std::vector<std::tuple<int, std::string, std::size_t>> alone, ahead;
+    for (auto* into : {&alone, &ahead}) {
+        CReadAhead reader(paths, kMaxFileSize);
+        for (const auto& name : names) {
+            std::size_t length = 0;
+            const int read =
+                engine.ReadScanFile(dir.Path(), name, &length, into == &ahead ? &reader : nullptr);
+            into->emplace_back(read, ValueOutcomeText(engine.LastScanRead()), length);
+        }
+    }
+    EXPECT_EQ(ahead, alone);
+    CReadAhead taken(paths, kMaxFileSize);  // the rest, read and never taken, hold nothing up
+    CTextBuffer buffer;
+    EReadResult result{};
+    if (std::thread::hardware_concurrency() > 1) {
+        EXPECT_TRUE(taken.Take(paths[0], buffer, result, nullptr) && buffer.Text() == "val:1;\n");
     }
 }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <system_error>
 #include <utility>
 
 namespace kolvane {
@@ -15,7 +16,11 @@ CReadAhead::CReadAhead(std::vector<std::string> paths, std::size_t maxSize)
     sigset_t all, former;
     sigfillset(&all);
     pthread_sigmask(SIG_SETMASK, &all, &former);
-    m_thread = std::thread([this] { Work(); });
+    try {
+        m_thread = std::thread([this] { Work(); });
+    } catch (const std::system_error&) {
+        // No thread to be had (a limit on processes): the run reads its files itself.
+    }
     pthread_sigmask(SIG_SETMASK, &former, nullptr);
 }
 

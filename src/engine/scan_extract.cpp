@@ -21,7 +21,7 @@ int CKolvaneEngine::ReadScanFile(std::string_view dir, std::string_view name, st
         result = ReadWholeFile(resolved, kMaxFileSize, m_scanText, length);
     // Why the file's variables get no value, for the caller to record (SetScanFileOutcome).
     m_scanRead = SValueOutcome{};
-    m_scanRead.detail = JoinPath(dir, name);
+    m_scanRead.detail = path;
     auto failed = [&](EValueOutcome why, std::string_view entry) {
         m_scanRead.kind = why;
         LogEntry(entry, ELogKind::Excluding);

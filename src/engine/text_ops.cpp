@@ -44,11 +44,45 @@ std::size_t FindLineEnd(std::string_view text, std::size_t from, std::size_t* li
     return pos;
 }
 
+#if defined(__x86_64__)
+namespace {
+
+const bool g_avx2 = __builtin_cpu_supports("avx2");
+
+// Passes whole blocks of 256 bytes that hold fewer line feeds than `count`, as the loop below
+// does with 16-byte vectors: eight compares summed per byte lane in two sums, four lanes of
+// eight bytes added up by a sum of absolute differences.
+__attribute__((target("avx2"))) const char* PassLineFeedsAvx2(const char* p, const char* end,
+                                                              std::size_t& count) {
+    const __m256i lf = _mm256_set1_epi8('\n');
+    const __m256i zero = _mm256_setzero_si256();
+    while (count > 0 && end - p >= 256) {
+        __m256i sum[2] = {zero, zero};
+        for (int k = 0; k < 8; ++k) {
+            const __m256i block = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * k));
+            sum[k % 2] = _mm256_sub_epi8(sum[k % 2], _mm256_cmpeq_epi8(block, lf));
+        }
+        const __m256i lanes = _mm256_sad_epu8(_mm256_add_epi8(sum[0], sum[1]), zero);
+        const __m128i halves =
+            _mm_add_epi64(_mm256_castsi256_si128(lanes), _mm256_extracti128_si256(lanes, 1));
+        const auto found =
+            std::size_t(_mm_cvtsi128_si64(halves)) + std::size_t(_mm_extract_epi64(halves, 1));
+        if (found >= count) break;
+        count -= found;
+        p += 256;
+    }
+    return p;
+}
+
+}  // namespace
+#endif
+
 std::size_t AfterLineFeeds(std::string_view text, std::size_t from, std::size_t count) {
     if (from > text.size()) return npos;
     const char* p = text.data() + from;
     const char* const end = text.data() + text.size();
 #if defined(__x86_64__)
+    if (g_avx2) p = PassLineFeedsAvx2(p, end, count);
     // Whole blocks of 256, then 64 bytes are skipped while they hold fewer line feeds than are
     // still to be passed. Each compare gives -1 per line feed; sixteen of them summed per byte
     // lane stay within a byte, and a sum of absolute differences adds the lanes up.

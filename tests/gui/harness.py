@@ -404,7 +404,13 @@ class Kolvane:
             raise Failure(f"menu command {path} is disabled")
         if modal:
             wait_for(f"{path[-1]!r} on screen", lambda: showing(item), 5)
-            click_at(*centre(item))
+            # A menu shown through the accessibility interface may still be placed after it
+            # shows (slowly on a loaded machine): the click waits until the item stays put.
+            def settled():
+                first = centre(item)
+                time.sleep(0.1)
+                return first if centre(item) == first else None
+            click_at(*wait_for(f"{path[-1]!r} in place", settled, 5))
         else:
             item.queryAction().doAction(0)
 

@@ -383,18 +383,11 @@ template <class Block>
     std::size_t work = m_work;
     while (i < end && work <= m_budget) {
         std::size_t n = 0, candidates = 0;
-        for (; candidates < kBatch && i < end; i += W) {
-            // Asked for ahead of need: a text read ahead was copied into memory by the other
-            // processor, so it is not in this one's cache. A prefetch never faults, even past
-            // the text's end (the address is formed as an integer, never as a pointer there).
-            _mm_prefetch(
-                reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(text) + i + 2048),
-                _MM_HINT_T0);
+        for (; candidates < kBatch && i < end; i += W)
             if (const std::uint64_t bits = block(text + i)) {
                 at[n] = i, found[n++] = bits;
                 candidates += std::size_t(__builtin_popcountll(bits));
             }
-        }
         for (std::size_t k = 0; k < n; ++k)
             for (std::uint64_t bits = found[k]; bits; bits &= bits - 1)
                 work += Walk(at[k] + std::size_t(__builtin_ctzll(bits)));

@@ -290,7 +290,7 @@ void BM_Read(benchmark::State& state) {
 
 // The pass that finds a text's end and line-end style (CTextBuffer::Complete) over W1's first
 // scan file as it is (CR LF), with its CRs taken out (LF alone), and with a lone CR in every
-// line (the worst: every 64-byte block is looked at byte by byte).
+// line (the worst: every 128-byte block holds a CR, each of which is looked at).
 void BM_TextEnd(benchmark::State& state, int form) {
     std::string text = W1().scanTexts[0];
     if (form > 0) std::erase(text, '\r');

@@ -146,9 +146,7 @@ void CTextBuffer::Complete(std::size_t size) {
     m_data[size] = '\0';
     m_data[size + 1] = '\0';
     m_nSize = size;
-    const void* nul = std::memchr(m_data.get(), '\0', size);
-    m_nLength = nul ? std::size_t(static_cast<const char*>(nul) - m_data.get()) : size;
-    m_bCrlf = Text().find("\r\n") != std::string_view::npos;
+    m_nLength = TextEnd({m_data.get(), size}, m_bCrlf);
     m_bHeld = true;
 }
 

@@ -74,8 +74,57 @@ __attribute__((target("avx2"))) const char* PassLineFeedsAvx2(const char* p, con
     return p;
 }
 
+// The NULs and CRs of the 32 bytes at `at`, as bytes of all ones.
+__attribute__((target("avx2"))) inline __m256i NulsAndCrs(const char* at) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    return _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_setzero_si256()),
+                           _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\r')));
+}
+
+// TextEnd's pass over whole blocks of 128 bytes: a block without a NUL or CR costs one test; in
+// one with some, each is looked at, a lone CR costing a look at the byte after it, never a second
+// pass. Returns the first NUL, or where the blocks end; once a CR LF is found, only a NUL is
+// searched for.
+__attribute__((target("avx2"))) const char* FindNulOrCrlfAvx2(const char* p, const char* end,
+                                                              bool& crlf) {
+    for (; end - p >= 128 && !crlf; p += 128) {
+        const __m256i m[4] = {NulsAndCrs(p), NulsAndCrs(p + 32), NulsAndCrs(p + 64),
+                              NulsAndCrs(p + 96)};
+        if (_mm256_testz_si256(_mm256_or_si256(m[0], m[1]), _mm256_or_si256(m[0], m[1])) &&
+            _mm256_testz_si256(_mm256_or_si256(m[2], m[3]), _mm256_or_si256(m[2], m[3])))
+            continue;
+        for (int k = 0; k < 4; ++k)
+            for (auto mask = unsigned(_mm256_movemask_epi8(m[k])); mask; mask &= mask - 1) {
+                const char* at = p + 32 * k + __builtin_ctz(mask);
+                if (*at == '\0') return at;
+                if (at + 1 < end && at[1] == '\n') crlf = true;
+            }
+    }
+    if (!crlf) return p;
+    const void* at = std::memchr(p, '\0', std::size_t(end - p));
+    return at ? static_cast<const char*>(at) : end;
+}
+
 }  // namespace
 #endif
+
+std::size_t TextEnd(std::string_view bytes, bool& crlf) {
+    crlf = false;
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+#if defined(__x86_64__)
+    if (g_avx2) p = FindNulOrCrlfAvx2(p, end, crlf);
+#endif
+    const void* nul = p == end ? nullptr : std::memchr(p, '\0', std::size_t(end - p));
+    const std::size_t length =
+        nul ? std::size_t(static_cast<const char*>(nul) - bytes.data()) : bytes.size();
+    // The text before `p` has been looked at; a CR LF may still come in the rest, or straddle.
+    if (!crlf) {
+        const std::size_t from = std::size_t(p - bytes.data());
+        crlf = bytes.substr(0, length).find("\r\n", from > 0 ? from - 1 : 0) != npos;
+    }
+    return length;
+}
 
 std::size_t AfterLineFeeds(std::string_view text, std::size_t from, std::size_t count) {
     if (from > text.size()) return npos;

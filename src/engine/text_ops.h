@@ -60,6 +60,11 @@ std::size_t FindTextOn(EFindPath path, std::string_view text, std::string_view w
 // position is the end of the text).
 std::size_t FindLineEnd(std::string_view text, std::size_t from, std::size_t* lineEndLength);
 
+// The length of `bytes` up to their first NUL (all of them when there is none), and in `crlf`
+// whether a CR LF pair comes before it: the text a scan reads and its line-end style, found in
+// one pass over the bytes.
+std::size_t TextEnd(std::string_view bytes, bool& crlf);
+
 // The position just after the `count`-th line feed at or after `from` (`from` itself for a count
 // of 0); npos when the text has fewer.
 std::size_t AfterLineFeeds(std::string_view text, std::size_t from, std::size_t count);

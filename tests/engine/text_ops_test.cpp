@@ -9,8 +9,8 @@
 #include <cstring>
 #include <string>
 
-#include "guarded_text.h"
 #include "engine/shown_text.h"
+#include "guarded_text.h"
 
 namespace kolvane {
 namespace {
@@ -212,6 +212,21 @@ TEST(AfterLineFeeds, CountsAcrossBlocks) {
     }
     EXPECT_EQ(AfterLineFeeds(text, 0, 501), npos);
     EXPECT_EQ(AfterLineFeeds(text, 3, 0), 3u);
+}
+
+// A CR LF across a 128-byte block's edge, a lone CR at an edge or the very end, a NUL before a
+// CR LF: the one pass agrees with a cut at the NUL and a search for the pair.
+TEST(TextEnd, AgreesWithACutAndASearch) {
+    using namespace std::string_view_literals;
+    for (std::size_t at = 0; at < 260; ++at)
+        for (const std::string_view mark : {"\r\n"sv, "\r"sv, "\0\r\n"sv, "\rx\r"sv}) {
+            const std::string bytes =
+                std::string(at, 'a') + std::string(mark) + std::string(at % 5, 'b');
+            const std::string_view cut = std::string_view(bytes).substr(0, bytes.find('\0'));
+            bool crlf = true;
+            EXPECT_EQ(TextEnd(bytes, crlf), cut.size()) << at;
+            EXPECT_EQ(crlf, cut.find("\r\n") != npos) << at << " " << mark.size();
+        }
 }
 
 // Outside text in the log: control bytes as "\xNN", the program's own line breaks kept.

@@ -1,13 +1,24 @@
 #include "engine/read_ahead.h"
 
 #include <pthread.h>
+#include <sched.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <csignal>
 #include <system_error>
 #include <utility>
 
 namespace kolvane {
+namespace {
+
+// How long the thread waits for room without sleeping. A file is mostly taken within a fraction
+// of a millisecond; a thread that sleeps costs the run a call to wake it, and on a virtual
+// machine the wake-up itself can take a millisecond, while the run, having taken the files
+// read ahead, waits for the next one.
+constexpr auto kPollRoom = std::chrono::milliseconds(2);
+
+}  // namespace
 
 CReadAhead::CReadAhead(std::vector<std::string> paths, std::size_t maxSize)
     : m_paths(std::move(paths)), m_nMaxSize(maxSize) {
@@ -29,7 +40,7 @@ CReadAhead::~CReadAhead() {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bQuit = true;
     }
-    m_wake.notify_all();
+    m_room.notify_all();
     if (m_thread.joinable()) m_thread.join();
 }
 
@@ -38,10 +49,15 @@ bool CReadAhead::Take(const std::string& path, CTextBuffer& buffer, EReadResult&
     const std::size_t index = m_nTaken++;
     if (!m_thread.joinable() || index >= m_paths.size()) return false;
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_wake.wait(lock, [&] { return m_read.count(index) > 0; });
-    SRead read = std::move(m_read.at(index));
-    m_read.erase(index);
+    if (!m_files.count(index)) {
+        m_bRunSleeps = true;
+        m_read.wait(lock, [&] { return m_files.count(index) > 0; });
+        m_bRunSleeps = false;
+    }
+    SRead read = std::move(m_files.at(index));
+    m_files.erase(index);
     ++m_nRooms;
+    const bool wake = m_bThreadSleeps;
     const bool taken = read.regular && path == m_paths[index];
     if (taken) {
         std::swap(buffer, read.buffer);
@@ -51,14 +67,23 @@ bool CReadAhead::Take(const std::string& path, CTextBuffer& buffer, EReadResult&
     read.buffer.Release();
     m_spare.push_back(std::move(read.buffer));
     lock.unlock();
-    m_wake.notify_all();
+    if (wake) m_room.notify_all();
     return taken;
 }
 
 void CReadAhead::Work() {
     std::unique_lock<std::mutex> lock(m_mutex);
     while (m_nNext < m_paths.size()) {
-        m_wake.wait(lock, [this] { return m_bQuit || m_nRooms > 0; });
+        auto room = [this] { return m_bQuit || m_nRooms > 0; };
+        if (!room()) {
+            lock.unlock();
+            const auto until = std::chrono::steady_clock::now() + kPollRoom;
+            while (!room() && std::chrono::steady_clock::now() < until) sched_yield();
+            lock.lock();
+            m_bThreadSleeps = true;
+            m_room.wait(lock, room);
+            m_bThreadSleeps = false;
+        }
         if (m_bQuit) return;
         --m_nRooms;
         const std::size_t index = m_nNext++;
@@ -71,8 +96,8 @@ void CReadAhead::Work() {
         read.regular = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
         if (read.regular) read.result = ReadWholeFile(path, m_nMaxSize, read.buffer, &read.length);
         lock.lock();
-        m_read.emplace(index, std::move(read));
-        m_wake.notify_all();
+        m_files.emplace(index, std::move(read));
+        if (m_bRunSleeps) m_read.notify_all();
     }
 }
 

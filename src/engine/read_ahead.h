@@ -5,6 +5,7 @@
 // give, so a reader of the log or the error log cannot tell the difference.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <map>
@@ -46,13 +47,15 @@ class CReadAhead {
     const std::vector<std::string> m_paths;
     const std::size_t m_nMaxSize;
     std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_bQuit = false;
-    std::size_t m_nNext = 0;              // the next file the thread reads
-    std::size_t m_nTaken = 0;             // the next file Take hands over
-    std::size_t m_nRooms = kAhead;        // files it may read before one is taken
-    std::map<std::size_t, SRead> m_read;  // read and not taken
-    std::vector<CTextBuffer> m_spare;     // memory given back by Take
+    std::condition_variable m_room;  // the thread sleeps there until a file is taken
+    std::condition_variable m_read;  // the run sleeps there until its file is read
+    bool m_bThreadSleeps = false, m_bRunSleeps = false;
+    std::atomic<bool> m_bQuit = false;
+    std::size_t m_nNext = 0;                     // the next file the thread reads
+    std::size_t m_nTaken = 0;                    // the next file Take hands over
+    std::atomic<std::size_t> m_nRooms = kAhead;  // files it may read before one is taken
+    std::map<std::size_t, SRead> m_files;        // read and not taken
+    std::vector<CTextBuffer> m_spare;            // memory given back by Take
     std::thread m_thread;
 };
 

@@ -4,6 +4,7 @@
 #include "engine/extract_value.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <functional>
 #include <queue>
@@ -275,8 +276,9 @@ void Locate(const CWalk& walk, std::string_view key, std::size_t keyId,
     std::vector<SState> state(groups.size());
     std::vector<long> classCount(1, 0);
     std::vector<std::size_t> classDigits(1, 0);
-    std::unordered_map<std::size_t, std::size_t> classOf;        // by digit count
-    std::vector<std::size_t> bySkipChar(256, kNone);             // class 0 with a skip, by last
+    std::unordered_map<std::size_t, std::size_t> classOf;  // by digit count
+    std::array<std::size_t, 256> bySkipChar;  // class 0 with a skip, by last (on the stack: a
+    bySkipChar.fill(kNone);                   // run locates keys by the thousand)
     std::unordered_map<std::uint64_t, std::size_t> byDigitTest;  // class, skip, last
     std::vector<std::size_t> mortal[2];  // with a skip: class 0, digit classes
     auto lastOf = [&](std::size_t g) {
@@ -341,7 +343,7 @@ void Locate(const CWalk& walk, std::string_view key, std::size_t keyId,
     // The occurrences of the current stretch (same stop for digits), and its gap's characters.
     std::size_t stretchStop = kNone, stretchRun = kNone;
     std::vector<std::size_t> stretchAt, stretchAfter;
-    std::vector<std::size_t> lastIn(256, 0);  // one past the character's last place in the gap
+    std::array<std::size_t, 256> lastIn{};  // one past the character's last place in the gap
     std::vector<unsigned char> inGap;
     std::size_t killed[2] = {0, 0};
     auto flush = [&] {

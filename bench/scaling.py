@@ -2,6 +2,7 @@
 """How the cost of one `kolvane-run --once` grows with the work, as a Markdown table.
 
     bench/scaling.py [--bin build/bin/kolvane-run] [--dir /tmp/kolvane-scaling] [--runs 5]
+                     [--only TEXT]
 
 Each line grows one thing and keeps the rest small: the number of scan files, the variables of
 one scan file, the size of the scan files, the markers in the template, and the scan-file size
@@ -93,6 +94,7 @@ SHAPES = {  # start key ("%d": the variable's number), variables, the repeated u
     "sections": ("==================== Section %03d", 2000, "==================== Section \n"),
     "high-bytes": ("\xe9\xe9\xe9\xe9%dx", 2000, "\xe9"),
     "repetitive": ("abab%d:", 2000, "ab"),
+    "nibble-decoys": ("abcd%dx", 2000, "abST"),
 }
 
 
@@ -133,6 +135,7 @@ def main():
     ap.add_argument("--bin", default=os.path.join(root, "build/bin/kolvane-run"))
     ap.add_argument("--dir", default="/tmp/kolvane-scaling")
     ap.add_argument("--runs", type=int, default=7, help="runs per size (fewer at the largest)")
+    ap.add_argument("--only", default="", help="only the lines whose title holds this text")
     a = ap.parse_args()
     lines = [("scan files", "files", files_line, [10, 100, 1000, 10000])]
     lines.append(("variables of one scan file", "vars", vars_line, [10, 100, 1000, 10000, 25000]))
@@ -144,6 +147,8 @@ def main():
     print("| line | sizes | CPU ms | peak RSS MB | per unit, largest / smallest step |")
     print("|---|---|---|---|---|")
     for title, unit, make, sizes in lines:
+        if a.only not in title:
+            continue
         times, peaks = [], []
         for i, n in enumerate(sizes):
             d = os.path.join(a.dir, "w")

@@ -4,14 +4,14 @@
 // end patterns), each from the start of the text onward. Asked one key at a time, the walks
 // together cover the text once per key, and a key in the trailer costs a whole walk. CMultiFind
 // walks the text once for all of them: one vectorised scan tests every start against a
-// fingerprint of every key at once (its first four bytes, the keys shared out over eight
-// buckets of nibble tables that a byte shuffle looks up), follows the few candidates down one
-// trie of all the keys (so keys that share their first bytes are compared together, never one
-// at a time) and records each key's occurrences. Where candidates come so thick that the trie
-// walks cost more than a few steps per byte (a text that repeats the keys' common beginning),
-// the rest of the text goes through the trie's automaton instead (failure links), which costs a
-// step or so per byte whatever the keys. A question is answered from those records; the scan
-// goes on, a chunk at a time, only as far as a question needs.
+// fingerprint of every key at once (its first two bytes and the low halves of the next two, the
+// keys shared out over eight buckets of nibble tables that a byte shuffle looks up), follows the
+// few candidates down one trie of all the keys (so keys that share their first bytes are compared
+// together, never one at a time) and records each key's occurrences. Where candidates come so thick
+// that the trie walks cost more than a few steps per byte (a text that repeats the keys' common
+// beginning), the rest of the text goes through the trie's automaton instead (failure links), which
+// costs a step or so per byte whatever the keys. A question is answered from those records; the
+// scan goes on, a chunk at a time, only as far as a question needs.
 //
 // Find(id, from) is exactly FindText(text, key, from). A key that turns out to be common stops
 // being recorded after kMaxKept occurrences and is searched with FindText from then on, so the
@@ -37,6 +37,7 @@ class CMultiFind {
   public:
     static constexpr std::size_t kMaxKept = 4096;
     static constexpr std::size_t kPrint = 4;          // the bytes of a key's fingerprint
+    static constexpr std::size_t kWhole = 2;          // of them, those tested by both nibbles
     static constexpr std::size_t kChunk = 16 * 1024;  // starts scanned per step
 
     explicit CMultiFind(std::string_view text, EMultiPath path = EMultiPath::Best);
@@ -91,9 +92,10 @@ class CMultiFind {
     std::unordered_map<std::string, std::size_t> m_ids;  // by folded key
     bool m_prepared = false;
     std::size_t m_scanned = 0;
-    // Per fingerprint byte: which buckets accept each low and high nibble.
+    // Per fingerprint byte: which buckets accept each low nibble, and each high one in the
+    // first kWhole bytes.
     alignas(16) std::uint8_t m_lo[kPrint][16] = {};
-    alignas(16) std::uint8_t m_hi[kPrint][16] = {};
+    alignas(16) std::uint8_t m_hi[kWhole][16] = {};
     // The trie of the recorded keys (node 0 the root) and the automaton's place in the text.
     std::vector<SNode> m_nodes;
     std::vector<std::pair<unsigned char, std::uint32_t>> m_edges;

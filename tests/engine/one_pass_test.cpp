@@ -163,11 +163,12 @@ TEST_F(OnePassTest, GeneratedRulesGiveTheReferenceValues) {
 // common, fold A to Z only (bytes above 0x7F stay themselves). Small texts, so that the
 // reference stays quick.
 TEST_F(OnePassTest, SharedPrefixShapesGiveTheReferenceValues) {
-    const std::string a(6000, 'A'), a250(250, 'A'), ab = [] {
+    auto repeat = [](const char* unit) {
         std::string s;
-        while (s.size() < 6000) s += "ab";
+        while (s.size() < 6000) s += unit;
         return s;
-    }();
+    };
+    const std::string a(6000, 'A'), a250(250, 'A'), ab = repeat("ab"), decoys = repeat("abST");
     struct SShape {
         const char* name;
         std::string text, definition;  // the variable's number for each "%d"
@@ -190,6 +191,8 @@ TEST_F(OnePassTest, SharedPrefixShapesGiveTheReferenceValues) {
                                      "12x\n",
          "\xE9\xE9\xE9%dx????end"},
         {"repetitive", ab + "abab7: one end" + ab + "ABAB12: two end\n", "abab%d:????end"},
+        {"nibble-decoys", decoys + "abcd7x one end" + decoys + "ABCD12X two end\n",
+         "abcd%dx????end"},
         // End patterns with a long common beginning, found far from their start.
         {"ends", "abab7: one " + ab + ab.substr(0, 100) + "7 abab8: " + ab.substr(0, 100) + "8\n",
          "abab%d:????" + ab.substr(0, 100) + "%d"},

@@ -238,8 +238,8 @@ const SShared kShared[] = {
     {"sections", "==================== Section %03d", 2000, "==================== Section \n"},
     {"high-bytes", "\xE9\xE9\xE9\xE9%dx", 2000, "\xE9"},
     {"repetitive", "abab%d:", 2000, "ab"},
-    // The third and fourth bytes share only the keys' low nibbles: a candidate every 4 starts.
-    {"nibble-decoys", "abcd%dx", 2000, "abST"},
+    // The second to fourth bytes share only the keys' low nibbles: a candidate every 4 starts.
+    {"nibble-decoys", "abcd%dx", 2000, "aRST"},
     // One key; the variables differ in digit count ('@': 1 to 250 "#") and skip character ('~').
     {"digit-groups", "a a@$$$~", 1500, "a a a a a a a a a a a a a a a a a a a a a a a a a\n"},
 };

@@ -94,7 +94,7 @@ SHAPES = {  # start key ("%d": the variable's number), variables, the repeated u
     "sections": ("==================== Section %03d", 2000, "==================== Section \n"),
     "high-bytes": ("\xe9\xe9\xe9\xe9%dx", 2000, "\xe9"),
     "repetitive": ("abab%d:", 2000, "ab"),
-    "nibble-decoys": ("abcd%dx", 2000, "abST"),
+    "nibble-decoys": ("abcd%dx", 2000, "aRST"),
 }
 
 

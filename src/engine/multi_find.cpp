@@ -2,16 +2,16 @@
 // with byte shuffles (SSSE3 or AVX2, chosen at run time), candidates compared in full.
 //
 // Fingerprint: for each of a key's first four bytes, its bucket's bit is set in the entry of
-// the byte's low nibble and, for the first two, in the entry of its high nibble (a lower-case
-// letter also in its upper-case high nibble); a byte position beyond a short key accepts
-// anything. A start is a candidate for a bucket when all six lookups keep its bit. The high
-// nibbles of the third and fourth bytes are left out: in text they mostly tell letters from
-// digits, which the first two bytes have done, and their lookups cost a quarter of the scan
-// (W1: 16 % fewer instructions in all, no more candidates). Their worst input, bytes that
-// share only the low nibbles of the keys' third and fourth (keys "abcd<n>" over "abST"
-// repeated), makes a candidate at every fourth start, each a walk of three steps: within the
-// walks' budget, about the cost of the automaton. One key alone gives few false candidates;
-// keys sharing a bucket give more, and the trie walk sorts them out.
+// the byte's low nibble and, for the first, in the entry of its high nibble (a lower-case letter
+// also in its upper-case high nibble); a byte position beyond a short key accepts anything. A
+// start is a candidate for a bucket when all five lookups keep its bit. The high nibbles of the
+// second to fourth bytes are left out: in text they mostly tell letters from digits and signs,
+// which the first byte has done, and their lookups cost over a third of the scan (W1: 22 % fewer
+// instructions in all, no more candidates). Their worst input, bytes that share only the low
+// nibbles of the keys' second to fourth (keys "abcd<n>" over "aRST" repeated), makes a
+// candidate at every fourth start, each a walk of two steps: within the walks' budget, about
+// the cost of the automaton. One key alone gives few false candidates; keys sharing a bucket
+// give more, and the trie walk sorts them out.
 // A key that starts at a start passes its bucket's test there, so the walk need not know which
 // buckets fired.
 #include "engine/multi_find.h"

@@ -4,7 +4,7 @@
 // end patterns), each from the start of the text onward. Asked one key at a time, the walks
 // together cover the text once per key, and a key in the trailer costs a whole walk. CMultiFind
 // walks the text once for all of them: one vectorised scan tests every start against a
-// fingerprint of every key at once (its first two bytes and the low halves of the next two, the
+// fingerprint of every key at once (its first byte and the low halves of the next three, the
 // keys shared out over eight buckets of nibble tables that a byte shuffle looks up), follows the
 // few candidates down one trie of all the keys (so keys that share their first bytes are compared
 // together, never one at a time) and records each key's occurrences. Where candidates come so thick
@@ -37,7 +37,7 @@ class CMultiFind {
   public:
     static constexpr std::size_t kMaxKept = 4096;
     static constexpr std::size_t kPrint = 4;          // the bytes of a key's fingerprint
-    static constexpr std::size_t kWhole = 2;          // of them, those tested by both nibbles
+    static constexpr std::size_t kWhole = 1;          // of them, those tested by both nibbles
     static constexpr std::size_t kChunk = 16 * 1024;  // starts scanned per step
 
     explicit CMultiFind(std::string_view text, EMultiPath path = EMultiPath::Best);

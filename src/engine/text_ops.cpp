@@ -83,8 +83,8 @@ __attribute__((target("avx2"))) inline __m256i NulsAndCrs(const char* at) {
 
 // TextEnd's pass over whole blocks of 128 bytes: a block without a NUL or CR costs one test; in
 // one with some, each is looked at, a lone CR costing a look at the byte after it, never a second
-// pass. Returns the first NUL, or where the blocks end; once a CR LF is found, only a NUL is
-// searched for.
+// pass. Returns the first NUL, or where it stopped: at the end of the whole blocks, or after the
+// block with the first CR LF (the rest is only searched for a NUL).
 __attribute__((target("avx2"))) const char* FindNulOrCrlfAvx2(const char* p, const char* end,
                                                               bool& crlf) {
     for (; end - p >= 128 && !crlf; p += 128) {
@@ -100,9 +100,7 @@ __attribute__((target("avx2"))) const char* FindNulOrCrlfAvx2(const char* p, con
                 if (at + 1 < end && at[1] == '\n') crlf = true;
             }
     }
-    if (!crlf) return p;
-    const void* at = std::memchr(p, '\0', std::size_t(end - p));
-    return at ? static_cast<const char*>(at) : end;
+    return p;
 }
 
 }  // namespace

@@ -22,13 +22,32 @@ constexpr auto kPollRoom = std::chrono::milliseconds(2);
 
 CReadAhead::CReadAhead(std::vector<std::string> paths, std::size_t maxSize)
     : m_paths(std::move(paths)), m_nMaxSize(maxSize) {
-    if (m_paths.size() < 2 || std::thread::hardware_concurrency() < 2) return;
+    if (m_paths.size() < 2) return;
+    // The run keeps to the processor it is on, the thread to the others it may use.
+    cpu_set_t threadCpus;
+    CPU_ZERO(&threadCpus);
+    const int cpu = sched_getcpu();
+    if (sched_getaffinity(0, sizeof m_runCpus, &m_runCpus) != 0) {
+        if (std::thread::hardware_concurrency() < 2) return;
+    } else if (CPU_COUNT(&m_runCpus) < 2) {
+        return;
+    } else if (cpu >= 0 && cpu < CPU_SETSIZE && CPU_ISSET(cpu, &m_runCpus)) {
+        threadCpus = m_runCpus;
+        CPU_CLR(cpu, &threadCpus);
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(cpu, &one);
+        m_bKept = sched_setaffinity(0, sizeof one, &one) == 0;
+    }
     // Signals go to the run's own thread, which acts on them; the reading thread never sees one.
     sigset_t all, former;
     sigfillset(&all);
     pthread_sigmask(SIG_SETMASK, &all, &former);
     try {
-        m_thread = std::thread([this] { Work(); });
+        m_thread = std::thread([this, threadCpus] {
+            if (m_bKept) sched_setaffinity(0, sizeof threadCpus, &threadCpus);
+            Work();
+        });
     } catch (const std::system_error&) {
         // No thread to be had (a limit on processes): the run reads its files itself.
     }
@@ -42,6 +61,7 @@ CReadAhead::~CReadAhead() {
     }
     m_room.notify_all();
     if (m_thread.joinable()) m_thread.join();
+    if (m_bKept) sched_setaffinity(0, sizeof m_runCpus, &m_runCpus);
 }
 
 bool CReadAhead::Take(const std::string& path, CTextBuffer& buffer, EReadResult& result,

@@ -2,6 +2,7 @@
 #include "run/merge_run.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -164,13 +165,14 @@ ERunResult RunMergeSteps(CKolvaneEngine& engine, CKolvaneEngine::SRunCounts& cou
     std::vector<std::string> paths;
     for (const auto& file : doc.m_scanFiles)
         paths.push_back(engine.ResolvePath(file->m_strPath, file->m_strName));
-    CReadAhead ahead(std::move(paths), kMaxFileSize);
+    // Ends with the scans: its thread, its buffers and its hold on a processor.
+    std::optional<CReadAhead> ahead(std::in_place, std::move(paths), kMaxFileSize);
     for (auto& file : doc.m_scanFiles) {
         ++n;
         if (doc.m_bAbort || doc.m_log.m_bLineLimit) break;
         engine.m_nScanIndex = n - 1;
         CScanFile& f = *file;
-        if (!engine.ReadScanFile(f.m_strPath, f.m_strName, nullptr, &ahead)) {
+        if (!engine.ReadScanFile(f.m_strPath, f.m_strName, nullptr, &*ahead)) {
             engine.AppendLogLine(Numbered(n, f, " see error log"));
             failed = true;
             continue;
@@ -182,6 +184,8 @@ ERunResult RunMergeSteps(CKolvaneEngine& engine, CKolvaneEngine::SRunCounts& cou
         engine.AppendLogLine(Numbered(n, f, " scanned"));
         if (doc.m_bAbort || doc.m_log.m_bLineLimit) break;
     }
+
+    ahead.reset();
 
     if (doc.m_bAbort) {
         DisarmScheduleTimer(engine);

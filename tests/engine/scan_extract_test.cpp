@@ -1,6 +1,7 @@
 // Scan extraction: reading scan files and every rule kind with the pattern notation.
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,7 +9,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -330,12 +330,24 @@ TEST_F(EngineTest, FilesReadAheadGiveWhatTheRunsOwnReadsGive) {
         }
     }
     EXPECT_EQ(ahead, alone);
-    CReadAhead taken(paths, kMaxFileSize);  // the rest, read and never taken, hold nothing up
+    // While reading ahead the run keeps to one processor, and has them all back afterwards.
+    cpu_set_t before, during, after, one;
+    ASSERT_EQ(sched_getaffinity(0, sizeof before, &before), 0);
     CTextBuffer buffer;
     EReadResult result{};
-    if (std::thread::hardware_concurrency() > 1) {
-        EXPECT_TRUE(taken.Take(paths[0], buffer, result, nullptr) && buffer.Text() == "val:1;\n");
+    {
+        CReadAhead taken(paths, kMaxFileSize);  // the rest, read and never taken, hold nothing up
+        sched_getaffinity(0, sizeof during, &during);
+        EXPECT_EQ(taken.Take(paths[0], buffer, result, nullptr), CPU_COUNT(&before) > 1);
+        EXPECT_EQ(CPU_COUNT(&during), 1);
     }
+    sched_getaffinity(0, sizeof after, &after);
+    EXPECT_TRUE(CPU_EQUAL(&before, &after));
+    CPU_ZERO(&one);  // a run given one processor reads its files itself
+    CPU_SET(sched_getcpu(), &one);
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    EXPECT_FALSE(CReadAhead(paths, kMaxFileSize).Take(paths[0], buffer, result, nullptr));
+    sched_setaffinity(0, sizeof before, &before);
 }
 
 TEST_F(EngineTest, ScanFileOfExactlyTheLimitIsReadAndProgressShown) {

@@ -124,9 +124,13 @@ int LockRuleFile(const std::string& path, int& fd) {
         fd = -1;
         return -1;
     }
-    // Which rule the lock is for, for whoever looks.
+    // Which rule the lock is for, for whoever looks; written only when it says something else
+    // (a truncation and a write each run would change the file system's metadata every time).
     const std::string text = canonical + "\n";
-    if (::ftruncate(fd, 0) == 0) (void)!::write(fd, text.data(), text.size());
+    std::string now(text.size() + 1, '\0');
+    const bool same = ::pread(fd, now.data(), now.size(), 0) == ssize_t(text.size()) &&
+                      now.compare(0, text.size(), text) == 0;
+    if (!same && ::ftruncate(fd, 0) == 0) (void)!::pwrite(fd, text.data(), text.size(), 0);
     return 1;
 }
 

@@ -186,7 +186,6 @@ ERunResult RunMergeSteps(CKolvaneEngine& engine, CKolvaneEngine::SRunCounts& cou
     }
 
     ahead.reset();
-
     if (doc.m_bAbort) {
         DisarmScheduleTimer(engine);
         doc.m_log.ReleaseLines();

@@ -106,6 +106,11 @@ TEST_F(HostileFilesTest, TheLockIsTheRunnersOwn) {
     runner.Signal(SIGTERM);
     EXPECT_EQ(runner.Wait(), 0);
     ::close(fd);
+    // It names the rule, written again only when it says something else.
+    const fs::path lock = fs::directory_iterator(runtime / "kolvane")->path();
+    WriteFileBytes(lock, "a text longer than the rule's path, which the next run replaces\n");
+    EXPECT_EQ(Run({"--once", rule}), 0) << err;
+    EXPECT_EQ(ReadFile(lock), fs::canonical(rule).string() + "\n");
 }
 
 TEST_F(CliTest, LookCopiesStayInTheLookDirectory) {

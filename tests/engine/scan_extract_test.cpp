@@ -338,7 +338,8 @@ TEST_F(EngineTest, FilesReadAheadGiveWhatTheRunsOwnReadsGive) {
     {
         CReadAhead taken(paths, kMaxFileSize);  // the rest, read and never taken, hold nothing up
         sched_getaffinity(0, sizeof during, &during);
-        EXPECT_EQ(taken.Take(paths[0], buffer, result, nullptr), CPU_COUNT(&before) > 1);
+        EXPECT_EQ(taken.Take(paths[0], buffer, result, nullptr) && buffer.Text() == "val:1;\n",
+                  CPU_COUNT(&before) > 1);
         EXPECT_EQ(CPU_COUNT(&during), 1);
     }
     sched_getaffinity(0, sizeof after, &after);

@@ -1,11 +1,14 @@
 #include "engine/read_ahead.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <system_error>
 #include <utility>
 
@@ -18,12 +21,30 @@ namespace {
 // read ahead, waits for the next one.
 constexpr auto kPollRoom = std::chrono::milliseconds(2);
 
+// The tasks of the whole system that can run right now, this one included; 0 when unknown.
+int RunnableTasks() {
+    char text[128];
+    const int fd = ::open("/proc/loadavg", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0) return 0;
+    text[n] = '\0';
+    double load[3];
+    int running = 0;
+    return std::sscanf(text, "%lf %lf %lf %d/", &load[0], &load[1], &load[2], &running) == 4
+               ? running
+               : 0;
+}
+
 }  // namespace
 
 CReadAhead::CReadAhead(std::vector<std::string> paths, std::size_t maxSize)
     : m_paths(std::move(paths)), m_nMaxSize(maxSize) {
     if (m_paths.size() < 2) return;
-    // The run keeps to the processor it is on, the thread to the others it may use.
+    // The run keeps to the processor it is on, the thread to the others it may use, when
+    // another processor is idle: a busy one would hold the run or the thread back, and the
+    // scheduler then shares the processors out better.
     cpu_set_t threadCpus;
     CPU_ZERO(&threadCpus);
     const int cpu = sched_getcpu();
@@ -31,7 +52,8 @@ CReadAhead::CReadAhead(std::vector<std::string> paths, std::size_t maxSize)
         if (std::thread::hardware_concurrency() < 2) return;
     } else if (CPU_COUNT(&m_runCpus) < 2) {
         return;
-    } else if (cpu >= 0 && cpu < CPU_SETSIZE && CPU_ISSET(cpu, &m_runCpus)) {
+    } else if (cpu >= 0 && cpu < CPU_SETSIZE && CPU_ISSET(cpu, &m_runCpus) &&
+               RunnableTasks() < CPU_COUNT(&m_runCpus)) {
         threadCpus = m_runCpus;
         CPU_CLR(cpu, &threadCpus);
         cpu_set_t one;

@@ -4,10 +4,11 @@
 // else. The run takes each file when it comes to it, with the result a read of its own would
 // give, so a reader of the log or the error log cannot tell the difference.
 //
-// While it reads, the thread and the run keep to processors of their own: left to the scheduler,
-// each wake-up of one by the other may move it to the waker's processor, and both then share one
-// for the rest of the run (on a virtual machine with two, a third of the runs took half again as
-// long). The run's own processors are given back when the reading ends.
+// While it reads, and another processor is idle, the thread and the run keep to processors of
+// their own: left to the scheduler, each wake-up of one by the other may move it to the waker's
+// processor, and both then share one for the rest of the run (on a virtual machine with two, a
+// third of the runs took half again as long). The run's own processors are given back when the
+// reading ends.
 #pragma once
 
 #include <sched.h>

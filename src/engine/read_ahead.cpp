@@ -90,6 +90,11 @@ bool CReadAhead::Take(const std::string& path, CTextBuffer& buffer, EReadResult&
                       std::size_t* length) {
     const std::size_t index = m_nTaken++;
     if (!m_thread.joinable() || index >= m_paths.size()) return false;
+    // With a processor of its own the run polls for its file first, as the thread does for room.
+    if (m_bKept && m_nRead <= index) {
+        const auto until = std::chrono::steady_clock::now() + kPollRoom;
+        while (m_nRead <= index && std::chrono::steady_clock::now() < until) sched_yield();
+    }
     std::unique_lock<std::mutex> lock(m_mutex);
     if (!m_files.count(index)) {
         m_bRunSleeps = true;
@@ -139,6 +144,7 @@ void CReadAhead::Work() {
         if (read.regular) read.result = ReadWholeFile(path, m_nMaxSize, read.buffer, &read.length);
         lock.lock();
         m_files.emplace(index, std::move(read));
+        m_nRead = index + 1;
         if (m_bRunSleeps) m_read.notify_all();
     }
 }

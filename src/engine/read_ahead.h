@@ -60,6 +60,7 @@ class CReadAhead {
     bool m_bThreadSleeps = false, m_bRunSleeps = false;
     std::atomic<bool> m_bQuit = false;
     std::size_t m_nNext = 0;                     // the next file the thread reads
+    std::atomic<std::size_t> m_nRead = 0;        // the files read so far
     std::size_t m_nTaken = 0;                    // the next file Take hands over
     std::atomic<std::size_t> m_nRooms = kAhead;  // files it may read before one is taken
     std::map<std::size_t, SRead> m_files;        // read and not taken

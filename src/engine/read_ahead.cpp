@@ -30,11 +30,8 @@ int RunnableTasks() {
     ::close(fd);
     if (n <= 0) return 0;
     text[n] = '\0';
-    double load[3];
-    int running = 0;
-    return std::sscanf(text, "%lf %lf %lf %d/", &load[0], &load[1], &load[2], &running) == 4
-               ? running
-               : 0;
+    int running = 0;  // after the three load averages, which a locale's decimal comma would stop
+    return std::sscanf(text, "%*s %*s %*s %d/", &running) == 1 ? running : 0;
 }
 
 }  // namespace

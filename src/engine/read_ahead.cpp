@@ -87,16 +87,25 @@ bool CReadAhead::Take(const std::string& path, CTextBuffer& buffer, EReadResult&
                       std::size_t* length) {
     const std::size_t index = m_nTaken++;
     if (!m_thread.joinable() || index >= m_paths.size()) return false;
-    // With a processor of its own the run polls for its file first, as the thread does for room.
-    if (m_bKept && m_nRead <= index) {
-        const auto until = std::chrono::steady_clock::now() + kPollRoom;
-        while (m_nRead <= index && std::chrono::steady_clock::now() < until) sched_yield();
-    }
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (!m_files.count(index)) {
-        m_bRunSleeps = true;
-        m_read.wait(lock, [&] { return m_files.count(index) > 0; });
-        m_bRunSleeps = false;
+    const auto until = std::chrono::steady_clock::now() + kPollRoom;
+    while (!m_files.count(index)) {
+        // While the thread reads its file, the run reads the next one that nobody has started:
+        // when reading is the slower side, the two then share it.
+        if (m_nNext >= index && m_nNext < m_paths.size() && m_nRooms > 0) {
+            ReadNext(lock);
+        } else if (m_bKept && std::chrono::steady_clock::now() < until) {
+            // With a processor of its own the run polls, as the thread does for room.
+            const std::size_t seen = m_nFilesRead;
+            lock.unlock();
+            while (m_nFilesRead == seen && std::chrono::steady_clock::now() < until)
+                sched_yield();
+            lock.lock();
+        } else {
+            m_bRunSleeps = true;
+            m_read.wait(lock, [&] { return m_files.count(index) > 0; });
+            m_bRunSleeps = false;
+        }
     }
     SRead read = std::move(m_files.at(index));
     m_files.erase(index);
@@ -129,21 +138,25 @@ void CReadAhead::Work() {
             m_bThreadSleeps = false;
         }
         if (m_bQuit) return;
-        --m_nRooms;
-        const std::size_t index = m_nNext++;
-        SRead read;
-        if (!m_spare.empty()) read.buffer = std::move(m_spare.back()), m_spare.pop_back();
-        lock.unlock();
-        // Only a regular file: a pipe's writer is waited for, and that wait is the run's own.
-        const std::string& path = m_paths[index];
-        struct stat st {};
-        read.regular = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-        if (read.regular) read.result = ReadWholeFile(path, m_nMaxSize, read.buffer, &read.length);
-        lock.lock();
-        m_files.emplace(index, std::move(read));
-        m_nRead = index + 1;
-        if (m_bRunSleeps) m_read.notify_all();
+        if (m_nNext < m_paths.size()) ReadNext(lock);
     }
+}
+
+void CReadAhead::ReadNext(std::unique_lock<std::mutex>& lock) {
+    --m_nRooms;
+    const std::size_t index = m_nNext++;
+    SRead read;
+    if (!m_spare.empty()) read.buffer = std::move(m_spare.back()), m_spare.pop_back();
+    lock.unlock();
+    // Only a regular file: a pipe's writer is waited for, and that wait is the run's own.
+    const std::string& path = m_paths[index];
+    struct stat st {};
+    read.regular = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    if (read.regular) read.result = ReadWholeFile(path, m_nMaxSize, read.buffer, &read.length);
+    lock.lock();
+    m_files.emplace(index, std::move(read));
+    ++m_nFilesRead;
+    if (m_bRunSleeps) m_read.notify_all();
 }
 
 }  // namespace kolvane

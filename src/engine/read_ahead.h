@@ -1,8 +1,9 @@
 // Reading the scan files of a run ahead of the scan. Copying a file into memory costs about as
 // much as scanning it; with a second processor the copies run beside the scans, on a thread
 // that only reads the run's files, in order, into a few buffers of its own and touches nothing
-// else. The run takes each file when it comes to it, with the result a read of its own would
-// give, so a reader of the log or the error log cannot tell the difference.
+// else. A run that waits for its file reads the next one meanwhile. The run takes each file
+// when it comes to it, with the result a read of its own would give, so a reader of the log or
+// the error log cannot tell the difference.
 //
 // While it reads, and another processor is idle, the thread and the run keep to processors of
 // their own: left to the scheduler, each wake-up of one by the other may move it to the waker's
@@ -51,6 +52,8 @@ class CReadAhead {
         CTextBuffer buffer;
     };
     void Work();
+    // Reads file m_nNext, with the lock held on the call and on the return (not while reading).
+    void ReadNext(std::unique_lock<std::mutex>& lock);
 
     const std::vector<std::string> m_paths;
     const std::size_t m_nMaxSize;
@@ -59,8 +62,8 @@ class CReadAhead {
     std::condition_variable m_read;  // the run sleeps there until its file is read
     bool m_bThreadSleeps = false, m_bRunSleeps = false;
     std::atomic<bool> m_bQuit = false;
-    std::size_t m_nNext = 0;                     // the next file the thread reads
-    std::atomic<std::size_t> m_nRead = 0;        // the files read so far
+    std::size_t m_nNext = 0;                     // the next file nobody has started to read
+    std::atomic<std::size_t> m_nFilesRead = 0;   // by either side, so far
     std::size_t m_nTaken = 0;                    // the next file Take hands over
     std::atomic<std::size_t> m_nRooms = kAhead;  // files it may read before one is taken
     std::map<std::size_t, SRead> m_files;        // read and not taken

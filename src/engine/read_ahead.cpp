@@ -92,7 +92,7 @@ bool CReadAhead::Take(const std::string& path, CTextBuffer& buffer, EReadResult&
     while (!m_files.count(index)) {
         // While the thread reads its file, the run reads the next one that nobody has started:
         // when reading is the slower side, the two then share it.
-        if (m_nNext >= index && m_nNext < m_paths.size() && m_nRooms > 0) {
+        if (m_nNext < m_paths.size() && m_nRooms > 0) {
             ReadNext(lock);
         } else if (m_bKept && std::chrono::steady_clock::now() < until) {
             // With a processor of its own the run polls, as the thread does for room.

@@ -277,8 +277,9 @@ void Locate(const CWalk& walk, std::string_view key, std::size_t keyId,
     std::vector<long> classCount(1, 0);
     std::vector<std::size_t> classDigits(1, 0);
     std::unordered_map<std::size_t, std::size_t> classOf;  // by digit count
-    std::array<std::size_t, 256> bySkipChar;  // class 0 with a skip, by last (on the stack: a
-    bySkipChar.fill(kNone);                   // run locates keys by the thousand)
+    // The per-byte tables are on the stack: a run locates keys by the thousand.
+    std::array<std::size_t, 256> bySkipChar;  // class 0 with a skip, by last
+    bySkipChar.fill(kNone);
     std::unordered_map<std::uint64_t, std::size_t> byDigitTest;  // class, skip, last
     std::vector<std::size_t> mortal[2];  // with a skip: class 0, digit classes
     auto lastOf = [&](std::size_t g) {

@@ -1,10 +1,8 @@
 #include "engine/read_ahead.h"
 
-#include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
@@ -15,23 +13,23 @@
 namespace kolvane {
 namespace {
 
-// How long the thread waits for room without sleeping. A file is mostly taken within a fraction
-// of a millisecond; a thread that sleeps costs the run a call to wake it, and on a virtual
-// machine the wake-up itself can take a millisecond, while the run, having taken the files
-// read ahead, waits for the next one.
-constexpr auto kPollRoom = std::chrono::milliseconds(2);
+// How long either side waits without sleeping, for room or for its file. Waits are mostly a
+// fraction of a millisecond; a side that sleeps costs the other a call to wake it, and on a
+// virtual machine the wake-up itself can take a millisecond, while the other side runs dry.
+constexpr auto kPoll = std::chrono::milliseconds(2);
+
+// Gives the processor up until `ready` or `until`.
+template <class Ready>
+void PollUntil(std::chrono::steady_clock::time_point until, Ready ready) {
+    while (!ready() && std::chrono::steady_clock::now() < until) sched_yield();
+}
 
 // The tasks of the whole system that can run right now, this one included; 0 when unknown.
 int RunnableTasks() {
-    char text[128];
-    const int fd = ::open("/proc/loadavg", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    const ssize_t n = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
-    if (n <= 0) return 0;
-    text[n] = '\0';
+    std::string text;
+    if (ReadWholeFile("/proc/loadavg", 4096, text) != EReadResult::Ok) return 0;
     int running = 0;  // after the three load averages, which a locale's decimal comma would stop
-    return std::sscanf(text, "%*s %*s %*s %d/", &running) == 1 ? running : 0;
+    return std::sscanf(text.c_str(), "%*s %*s %*s %d/", &running) == 1 ? running : 0;
 }
 
 }  // namespace
@@ -88,7 +86,7 @@ bool CReadAhead::Take(const std::string& path, CTextBuffer& buffer, EReadResult&
     const std::size_t index = m_nTaken++;
     if (!m_thread.joinable() || index >= m_paths.size()) return false;
     std::unique_lock<std::mutex> lock(m_mutex);
-    const auto until = std::chrono::steady_clock::now() + kPollRoom;
+    const auto until = std::chrono::steady_clock::now() + kPoll;
     while (!m_files.count(index)) {
         // While the thread reads its file, the run reads the next one that nobody has started:
         // when reading is the slower side, the two then share it.
@@ -98,8 +96,7 @@ bool CReadAhead::Take(const std::string& path, CTextBuffer& buffer, EReadResult&
             // With a processor of its own the run polls, as the thread does for room.
             const std::size_t seen = m_nFilesRead;
             lock.unlock();
-            while (m_nFilesRead == seen && std::chrono::steady_clock::now() < until)
-                sched_yield();
+            PollUntil(until, [&] { return m_nFilesRead != seen; });
             lock.lock();
         } else {
             m_bRunSleeps = true;
@@ -130,8 +127,7 @@ void CReadAhead::Work() {
         auto room = [this] { return m_bQuit || m_nRooms > 0; };
         if (!room()) {
             lock.unlock();
-            const auto until = std::chrono::steady_clock::now() + kPollRoom;
-            while (!room() && std::chrono::steady_clock::now() < until) sched_yield();
+            PollUntil(std::chrono::steady_clock::now() + kPoll, room);
             lock.lock();
             m_bThreadSleeps = true;
             m_room.wait(lock, room);

@@ -2,7 +2,6 @@
 #include "run/merge_run.h"
 
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -162,30 +161,29 @@ ERunResult RunMergeSteps(CKolvaneEngine& engine, CKolvaneEngine::SRunCounts& cou
     bool failed = false;
     engine.m_nScanCount = count;
     int n = 0;
-    std::vector<std::string> paths;
-    for (const auto& file : doc.m_scanFiles)
-        paths.push_back(engine.ResolvePath(file->m_strPath, file->m_strName));
-    // Ends with the scans: its thread, its buffers and its hold on a processor.
-    std::optional<CReadAhead> ahead(std::in_place, std::move(paths), kMaxFileSize);
-    for (auto& file : doc.m_scanFiles) {
-        ++n;
-        if (doc.m_bAbort || doc.m_log.m_bLineLimit) break;
-        engine.m_nScanIndex = n - 1;
-        CScanFile& f = *file;
-        if (!engine.ReadScanFile(f.m_strPath, f.m_strName, nullptr, &*ahead)) {
-            engine.AppendLogLine(Numbered(n, f, " see error log"));
-            failed = true;
-            continue;
+    {  // the reading ends with the scans: its thread, its buffers, its hold on a processor
+        std::vector<std::string> paths;
+        for (const auto& file : doc.m_scanFiles)
+            paths.push_back(engine.ResolvePath(file->m_strPath, file->m_strName));
+        CReadAhead ahead(std::move(paths), kMaxFileSize);
+        for (auto& file : doc.m_scanFiles) {
+            ++n;
+            if (doc.m_bAbort || doc.m_log.m_bLineLimit) break;
+            engine.m_nScanIndex = n - 1;
+            CScanFile& f = *file;
+            if (!engine.ReadScanFile(f.m_strPath, f.m_strName, nullptr, &ahead)) {
+                engine.AppendLogLine(Numbered(n, f, " see error log"));
+                failed = true;
+                continue;
+            }
+            // A variable without a value is no failure of the run: the page shows its marker and
+            // the values report says why.
+            engine.ScanFileVars(f, f.m_strName);
+            engine.ReleaseScanText();
+            engine.AppendLogLine(Numbered(n, f, " scanned"));
+            if (doc.m_bAbort || doc.m_log.m_bLineLimit) break;
         }
-        // A variable without a value is no failure of the run: the page shows its marker and
-        // the values report says why.
-        engine.ScanFileVars(f, f.m_strName);
-        engine.ReleaseScanText();
-        engine.AppendLogLine(Numbered(n, f, " scanned"));
-        if (doc.m_bAbort || doc.m_log.m_bLineLimit) break;
     }
-
-    ahead.reset();
     if (doc.m_bAbort) {
         DisarmScheduleTimer(engine);
         doc.m_log.ReleaseLines();
